@@ -1,0 +1,236 @@
+#include "core/cstring.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+bool IsTrimBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\0';
+}
+
+}  // namespace
+
+CString::CString(const wchar_t* wide) {
+    if (wide && wide[0]) Assign(wide, -1);
+}
+
+CString::~CString() {
+    delete[] text_;
+    delete[] wide_;
+}
+
+void CString::Clear() {
+    delete[] text_;
+    delete[] wide_;
+    text_ = nullptr;
+    wide_ = nullptr;
+    capacity_ = 0;
+    length_ = 0;
+}
+
+int CString::Grow(int extra) {
+    if (extra < 0) return 0;
+    long long wanted = static_cast<long long>(capacity_) + extra + 1;
+    if (wanted > INT_MAX) return 0;
+    int newCapacity = static_cast<int>(wanted);
+    char* buffer = new (std::nothrow) char[newCapacity];
+    if (!buffer) return 0;
+    std::memset(buffer, 0, newCapacity);
+    if (text_ && length_ > 0) std::memcpy(buffer, text_, length_);
+    delete[] text_;
+    text_ = buffer;
+    capacity_ = newCapacity;
+    return 1;
+}
+
+void CString::AssignBytes(const char* bytes, int length) {
+    if (length < 0) length = 0;
+    if (length == INT_MAX) return;
+    if (!text_ || capacity_ < length + 1) {
+        if (!Grow(length + 1)) return;
+    }
+    // memmove: the source may lie inside our own buffer (Trim, self-assignment).
+    if (length > 0) std::memmove(text_, bytes, length);
+    length_ = length;
+    text_[length] = '\0';
+}
+
+void CString::Assign(const char* narrow) {
+    if (!narrow) {
+        Clear();
+        return;
+    }
+    size_t n = std::strlen(narrow);
+    if (n >= static_cast<size_t>(INT_MAX)) return;
+    AssignBytes(narrow, static_cast<int>(n));
+}
+
+void CString::Assign(const CString& other) {
+    if (&other == this) return;
+    if (!other.text_) {
+        Clear();
+        return;
+    }
+    int n = other.length_;
+    if (n == -1) n = static_cast<int>(std::strlen(other.text_));
+    AssignBytes(other.text_, n);
+}
+
+void CString::Assign(const wchar_t* wide, int length) {
+    if (!wide || length == 0) {
+        Clear();
+        return;
+    }
+    if (length < 0) {
+        size_t n = WideLength(wide);
+        if (n == 0 || n >= static_cast<size_t>(INT_MAX)) {
+            Clear();
+            return;
+        }
+        length = static_cast<int>(n);
+    }
+    char* converted = WideToMulti(wide, length, kCodePageAnsi);
+    if (!converted) {
+        Clear();
+        return;
+    }
+    Assign(converted);
+    delete[] converted;
+}
+
+const wchar_t* CString::GetWide() {
+    delete[] wide_;
+    wide_ = nullptr;
+    if (text_ && length_ != 0) wide_ = MultiToWide(text_, length_, kCodePageAnsi);
+    return wide_;
+}
+
+int CString::IsEqual(const wchar_t* wide) const {
+    CString other(wide);
+    if (!text_ && !other.text_) return 1;
+    if (!text_ || !other.text_) return 0;
+    return std::strcmp(text_, other.text_) == 0 ? 1 : 0;
+}
+
+CString* CString::Mid(int start, int count) const {
+    if (!text_ || start < 0 || start >= length_ || count < 0) return nullptr;
+    if (count > length_ - start) count = length_ - start;
+    CString* piece = new (std::nothrow) CString();
+    if (!piece) return nullptr;
+    piece->AssignBytes(text_ + start, count);
+    if (!piece->text_) {
+        delete piece;
+        return nullptr;
+    }
+    return piece;
+}
+
+void CString::Trim() {
+    if (!text_) return;
+    int i = 0;
+    int j = length_ - 1;
+    while (i <= j && IsTrimBlank(text_[i])) ++i;
+    while (j >= i && IsTrimBlank(text_[j])) --j;
+    if (i > j) {
+        text_[0] = '\0';
+        length_ = 0;
+        return;
+    }
+    int n = j - i + 1;
+    std::memmove(text_, text_ + i, n);
+    text_[n] = '\0';
+    length_ = n;
+}
+
+wchar_t* MultiToWide(const char* bytes, int count, int codePage) {
+    int needed = PlatformMultiToWide(codePage, bytes, count, nullptr, 0);
+    if (needed <= 0) needed = count > 0 ? count : 0;
+    if (needed >= INT_MAX) return nullptr;
+    wchar_t* buffer = new (std::nothrow) wchar_t[needed + 1];
+    if (!buffer) return nullptr;
+    std::memset(buffer, 0, (needed + 1) * sizeof(wchar_t));
+    if (count != 0) PlatformMultiToWide(codePage, bytes, count, buffer, needed + 1);
+    return buffer;
+}
+
+char* WideToMulti(const wchar_t* text, int count, int codePage) {
+    int needed = PlatformWideToMulti(codePage, text, count, nullptr, 0);
+    if (needed < 0 || needed >= INT_MAX) needed = 0;
+    char* buffer = new (std::nothrow) char[needed + 1];
+    if (!buffer) return nullptr;
+    std::memset(buffer, 0, needed + 1);
+    if (needed > 0) PlatformWideToMulti(codePage, text, count, buffer, needed + 1);
+    return buffer;
+}
+
+int FormatNarrowV(char* buffer, size_t size, const char* format, va_list args) {
+    if (!buffer || size == 0 || !format) return -1;
+    int n = std::vsnprintf(buffer, size, format, args);
+    if (n < 0 || static_cast<size_t>(n) >= size) return -1;
+    return n;
+}
+
+int FormatNarrow(char* buffer, size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = FormatNarrowV(buffer, size, format, args);
+    va_end(args);
+    return n;
+}
+
+int ParseDottedQuads(const wchar_t* text, uint8_t* output, int capacity) {
+    if (!text || !text[0] || !output) return 0;
+    CString narrow(text);
+    const char* p = narrow.GetText();
+    if (!p) return 0;
+    enum { kExpectNumber, kInNumber, kAfterBlank } state = kExpectNumber;
+    unsigned value = 0;
+    int stored = 0;
+    bool stop = false;
+    auto store = [&]() {
+        if (value > 255 || stored >= capacity) return false;
+        output[stored++] = static_cast<uint8_t>(value);
+        value = 0;
+        return true;
+    };
+    for (int i = 0; i < narrow.GetLength() && !stop; ++i) {
+        char c = p[i];
+        bool blank = c == ' ' || c == '\t';
+        bool digit = c >= '0' && c <= '9';
+        switch (state) {
+        case kExpectNumber:
+            if (blank) break;
+            if (digit) {
+                value = c - '0';
+                state = kInNumber;
+            } else {
+                stop = true;
+            }
+            break;
+        case kInNumber:
+            if (digit) {
+                // Saturate: any value past 255 is refused anyway.
+                value = value > 255 ? 256 : value * 10 + (c - '0');
+            } else if (c == '.') {
+                if (!store()) stop = true;
+                else state = kExpectNumber;
+            } else if (blank) {
+                if (!store()) stop = true;
+                else state = (stored % 4 == 0) ? kExpectNumber : kAfterBlank;
+            } else {
+                stop = true;
+            }
+            break;
+        case kAfterBlank:
+            if (blank) break;
+            if (c == '.') state = kExpectNumber;
+            else stop = true;
+            break;
+        }
+    }
+    if (!stop && state == kInNumber) store();
+    return stored - stored % 4;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// CString: the system's one string class. Text is held as bytes in the
+// process's ANSI code page; a UTF-16 copy is made on request for the platform's
+// wide-character calls. Nothing here throws: allocation failures leave the
+// string as it was and are reported by results.
+#include <cstdarg>
+#include <cstdint>
+
+#include "core/platform.h"
+
+class CObject {
+public:
+    virtual ~CObject() {}
+};
+
+class CString : public CObject {
+public:
+    CString() {}
+    explicit CString(const wchar_t* wide);
+    ~CString() override;
+    CString(const CString&) = delete;
+    CString& operator=(const CString&) = delete;
+
+    // Wide text of `length` units (-1: up to the terminator); null or 0 clears.
+    void Assign(const wchar_t* wide, int length = -1);
+    void Assign(const CString& other);
+    // Copies the bytes up to the terminator as they are (no conversion).
+    void Assign(const char* narrow);
+    // Stores exactly `length` bytes (the common tail of every assignment).
+    void AssignBytes(const char* bytes, int length);
+
+    int Grow(int extra);
+    // Valid until the next GetWide, Clear or destruction; null when empty.
+    const wchar_t* GetWide();
+    int IsEqual(const wchar_t* wide) const;
+    // A new heap string the caller deletes, or null.
+    CString* Mid(int start, int count) const;
+    void Trim();
+    void Clear();
+
+    const char* GetText() const { return text_; }
+    int GetLength() const { return length_; }
+    int GetCapacity() const { return capacity_; }
+
+private:
+    char* text_ = nullptr;
+    int capacity_ = 0;
+    int length_ = 0;
+    wchar_t* wide_ = nullptr;
+};
+
+// Both return a new zero-terminated buffer the caller frees with delete[], or
+// null when memory ran out. A failed conversion yields an empty text.
+wchar_t* MultiToWide(const char* bytes, int count, int codePage);
+char* WideToMulti(const wchar_t* text, int count, int codePage);
+
+// The narrow formatted print, bounded by the caller's buffer size: writes at
+// most size bytes including the terminator and returns the number of bytes
+// written without it, or -1 on an error or when the output did not fit.
+int FormatNarrow(char* buffer, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+int FormatNarrowV(char* buffer, size_t size, const char* format, va_list args);
+
+// Dotted IPv4 addresses, possibly several separated by blanks; returns the
+// number of bytes in complete addresses (a multiple of 4).
+int ParseDottedQuads(const wchar_t* text, uint8_t* output, int capacity);

@@ -1,0 +1,240 @@
+#include "doctest.h"
+
+#include <cstring>
+#include <string>
+
+#include "core/cstring.h"
+#include "test_util.h"
+
+using testutil::Utf8;
+
+namespace {
+
+std::string Text(const CString& s) { return s.GetText() ? std::string(s.GetText(), s.GetLength()) : "<null>"; }
+
+}  // namespace
+
+TEST_CASE("CString storage follows the capacity and length rules") {
+    CString s;
+    CHECK(s.GetText() == nullptr);
+    CHECK(s.GetCapacity() == 0);
+
+    s.Assign(L"abc");
+    CHECK(Text(s) == "abc");
+    CHECK(s.GetLength() == 3);
+    CHECK(s.GetCapacity() == 5);  // first store of n bytes: n + 2
+
+    s.Assign(L"abcd");
+    CHECK(s.GetCapacity() == 5);  // fits: no growth
+    CHECK(s.GetText()[4] == '\0');
+
+    s.Assign("0123456789");
+    CHECK(s.GetCapacity() == 5 + 11 + 1);  // Grow(n + 1) adds to the old capacity
+    CHECK(s.GetLength() == 10);
+
+    s.Assign("x");
+    CHECK(s.GetCapacity() == 17);  // never shrinks
+    CHECK(Text(s) == "x");
+
+    s.Clear();
+    CHECK(s.GetText() == nullptr);
+    CHECK(s.GetLength() == 0);
+    CHECK(s.GetCapacity() == 0);
+}
+
+TEST_CASE("empty, null and narrow-empty assignments") {
+    CString s(L"abc");
+    s.Assign(static_cast<const wchar_t*>(nullptr));
+    CHECK(s.GetText() == nullptr);
+    s.Assign(L"abc");
+    s.Assign(L"");
+    CHECK(s.GetText() == nullptr);
+    CHECK(s.GetWide() == nullptr);
+    CHECK(s.IsEqual(L"") == 1);
+
+    s.Assign(L"hello", 2);
+    CHECK(Text(s) == "he");
+
+    CString narrowEmpty;
+    narrowEmpty.Assign("");
+    CHECK(narrowEmpty.GetText() != nullptr);
+    CHECK(narrowEmpty.GetCapacity() == 2);
+    CHECK(narrowEmpty.IsEqual(L"") == 0);
+}
+
+TEST_CASE("Assign from another CString copies bytes or clears") {
+    CString a(L"value"), b, empty;
+    b.Assign(a);
+    CHECK(Text(b) == "value");
+    CHECK(b.GetText() != a.GetText());
+    b.Assign(empty);
+    CHECK(b.GetText() == nullptr);
+    a.Assign(a);
+    CHECK(Text(a) == "value");
+}
+
+TEST_CASE("Trim removes blanks, line breaks and zero bytes at both ends") {
+    struct Case { const char* in; const char* out; } cases[] = {
+        {"  a  ", "a"}, {" \t\r\n", ""}, {"a b", "a b"}, {"\t x\n", "x"}, {"abc", "abc"}, {"", ""},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.in);
+        CString s;
+        s.Assign(c.in);
+        int capacity = s.GetCapacity();
+        s.Trim();
+        CHECK(Text(s) == c.out);
+        CHECK(s.GetLength() == static_cast<int>(std::strlen(c.out)));
+        CHECK(s.GetCapacity() == capacity);
+    }
+    CString blank;
+    blank.Assign(" ");
+    blank.Trim();
+    CHECK(blank.GetText() != nullptr);
+    CHECK(blank.IsEqual(L"") == 0);
+
+    CString high;
+    high.Assign("\xC3\xA9 ");  // bytes from 0x80 up are never blank
+    high.Trim();
+    CHECK(Text(high) == "\xC3\xA9");
+
+    CString withZero;
+    withZero.AssignBytes("\0ab\0", 4);
+    withZero.Trim();
+    CHECK(Text(withZero) == "ab");
+}
+
+TEST_CASE("Mid cuts pieces and refuses bad ranges") {
+    CString s(L"abcdef");
+    struct Case { int start, count; const char* out; } cases[] = {
+        {2, 100, "cdef"}, {0, 3, "abc"}, {5, 1, "f"}, {0, 6, "abcdef"}, {6, 1, nullptr},
+        {-1, 2, nullptr}, {1, -1, nullptr}, {100, 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.start);
+        CAPTURE(c.count);
+        CString* piece = s.Mid(c.start, c.count);
+        if (!c.out) {
+            CHECK(piece == nullptr);
+        } else {
+            REQUIRE(piece != nullptr);
+            CHECK(Text(*piece) == c.out);
+            delete piece;
+        }
+    }
+    CString* zero = s.Mid(0, 0);
+    REQUIRE(zero != nullptr);
+    CHECK(zero->GetLength() == 0);
+    CHECK(zero->GetCapacity() == 2);
+    CHECK(zero->GetText() != nullptr);
+    delete zero;
+    CString none;
+    CHECK(none.Mid(0, 0) == nullptr);
+}
+
+TEST_CASE("IsEqual compares exactly, case included") {
+    CString s(L"Config");
+    CHECK(s.IsEqual(L"Config") == 1);
+    CHECK(s.IsEqual(L"config") == 0);
+    CHECK(s.IsEqual(L"Conf") == 0);
+    CHECK(s.IsEqual(L"Configs") == 0);
+    CHECK(s.IsEqual(L"") == 0);
+    CHECK(s.IsEqual(nullptr) == 0);
+    CString none;
+    CHECK(none.IsEqual(nullptr) == 1);
+}
+
+TEST_CASE("GetWide round-trips text and replaces the previous view") {
+    CString s(L"path\\to\\file.mou");
+    const wchar_t* w = s.GetWide();
+    REQUIRE(w != nullptr);
+    CHECK(Utf8(w) == "path\\to\\file.mou");
+    s.Assign(L"other");
+    CHECK(Utf8(s.GetWide()) == "other");
+}
+
+TEST_CASE("text outside the code page") {
+    // A character the ANSI code page lacks comes back as its default character;
+    // with a UTF-8 code page nothing is lost.
+    CString s(L"\x65e5\x672c");
+    const wchar_t* w = s.GetWide();
+    REQUIRE(w != nullptr);
+    if (PlatformAnsiCodePage() == kCodePageUtf8 || PlatformAnsiCodePage() == kCodePageShiftJis) {
+        CHECK(Utf8(w) == "\xE6\x97\xA5\xE6\x9C\xAC");
+    } else {
+        CHECK(Utf8(w) == "??");
+    }
+}
+
+TEST_CASE("code-page conversions") {
+    SUBCASE("UTF-8 both ways, surrogate pairs included") {
+        const char* bytes = "a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80";
+        wchar_t* w = MultiToWide(bytes, static_cast<int>(std::strlen(bytes)), kCodePageUtf8);
+        REQUIRE(w != nullptr);
+        CHECK(WideLength(w) == 5);
+        CHECK(Utf8(w) == bytes);
+        char* back = WideToMulti(w, -1, kCodePageUtf8);
+        REQUIRE(back != nullptr);
+        CHECK(std::string(back) == bytes);
+        delete[] w;
+        delete[] back;
+    }
+    SUBCASE("Shift_JIS decodes to the same characters") {
+        const char sjis[] = "\x93\xfa\x96\x7b";  // 日本
+        wchar_t* w = MultiToWide(sjis, 4, kCodePageShiftJis);
+        REQUIRE(w != nullptr);
+        CHECK(Utf8(w) == "\xE6\x97\xA5\xE6\x9C\xAC");
+        char* back = WideToMulti(w, -1, kCodePageShiftJis);
+        CHECK(std::string(back) == sjis);
+        delete[] w;
+        delete[] back;
+    }
+    SUBCASE("invalid UTF-8 becomes replacement characters, never a crash") {
+        const char bad[] = "a\xFF\xC3";
+        wchar_t* w = MultiToWide(bad, 3, kCodePageUtf8);
+        REQUIRE(w != nullptr);
+        CHECK(w[0] == L'a');
+        CHECK(static_cast<unsigned short>(w[1]) == 0xFFFD);
+        delete[] w;
+    }
+    SUBCASE("nothing to convert gives an empty text") {
+        wchar_t* w = MultiToWide("", 0, kCodePageUtf8);
+        REQUIRE(w != nullptr);
+        CHECK(w[0] == 0);
+        delete[] w;
+    }
+}
+
+TEST_CASE("FormatNarrow is bounded by the caller's buffer") {
+    char buffer[8];
+    CHECK(FormatNarrow(buffer, sizeof buffer, "%d", 1234567) == 7);
+    CHECK(std::string(buffer) == "1234567");
+    CHECK(FormatNarrow(buffer, sizeof buffer, "%d", 12345678) == -1);
+    CHECK(buffer[7] == '\0');
+    CHECK(FormatNarrow(buffer, 0, "x") == -1);
+}
+
+TEST_CASE("ParseDottedQuads") {
+    struct Case { const wchar_t* text; int result; uint8_t bytes[8]; } cases[] = {
+        {L"192.168.0.1", 4, {192, 168, 0, 1}},
+        {L" 10 . 0 . 0 . 1 ", 4, {10, 0, 0, 1}},
+        {L"1.2.3", 0, {}},
+        {L"1.2.256.4", 0, {}},
+        {L"1.2.3.4 5.6.7.8", 8, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {L"1.2.3.4.5", 4, {1, 2, 3, 4}},
+        {L"1 2", 0, {}},
+        {L"1.2.3.4x", 0, {}},
+        {L"", 0, {}},
+        {L"99999999999999999999.1.1.1", 0, {}},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(Utf8(c.text));
+        uint8_t out[8] = {};
+        int n = ParseDottedQuads(c.text, out, 8);
+        CHECK(n == c.result);
+        for (int i = 0; i < n; ++i) CHECK(out[i] == c.bytes[i]);
+    }
+    uint8_t small[4];
+    CHECK(ParseDottedQuads(L"1.2.3.4 5.6.7.8", small, 4) == 4);  // stops at capacity
+    CHECK(ParseDottedQuads(nullptr, small, 4) == 0);
+}
