@@ -1,0 +1,251 @@
+#include "model/action.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "model/keynames.h"
+
+namespace {
+
+// Storage grows by at least this many slots, and by half its size once it is
+// larger, so that building a long list costs amortised O(1) per record (a
+// fixed step would copy the whole array every 256 records: 1,000,000 records
+// took 33 s). It never shrinks except by clear.
+constexpr int32_t kGrowthStep = 256;
+
+int32_t GrownCapacity(int32_t capacity) {
+    // Saturate at the largest count an int32 can hold; a list that cannot grow
+    // any more fails like any other failed allocation.
+    constexpr int32_t kMaxSlots = std::numeric_limits<int32_t>::max();
+    int32_t step = capacity / 2 > kGrowthStep ? capacity / 2 : kGrowthStep;
+    return capacity > kMaxSlots - step ? kMaxSlots : capacity + step;
+}
+
+struct TextPair {
+    const wchar_t* english;
+    const wchar_t* japanese;
+};
+
+const TextPair kColumnHeadings[kRowColumns] = {
+    {L"Time Code", L"タイムコード"},
+    {L"Interval", L"間隔"},
+    {L"Mouse Point", L"マウスの位置"},
+    {L"Keycode", L"キーコード"},
+    {L"Oparation", L"操作"},
+};
+
+// Indexed by ActionKind value - 1.
+const TextPair kKindTexts[11] = {
+    {L"Mouse left push", L"マウスの左ボタンを押す"},
+    {L"Mouse left release", L"マウスの左ボタンを離す"},
+    {L"Mouse left click", L"マウスの左ボタンをクリック"},
+    {L"Mouse left double click", L"マウスの左ボタンをダブルクリック"},
+    {L"Mouse right push", L"マウスの右ボタンを押す"},
+    {L"Mouse right release", L"マウスの右ボタンを離す"},
+    {L"Mouse right click", L"マウスの右ボタンをクリック"},
+    {L"Mouse right double click", L"マウスの右ボタンをダブルクリック"},
+    {L"Push key", L"キーを押す"},
+    {L"Release key", L"キーを離す"},
+    {L"Screenshot", L"画面のスクリーンショット"},
+};
+
+const TextPair kDeviceTexts[3] = {
+    {L"Mouse", L"マウス"},
+    {L"Keyboard", L"キーボード"},
+    {L"Display", L"ディスプレイ"},
+};
+
+const wchar_t* const kFormatTexts[4] = {L"Bitmap", L"JPEG", L"GIF", L"PNG"};
+
+const wchar_t* Pick(const TextPair& pair, int language) {
+    return language == 1 ? pair.japanese : pair.english;
+}
+
+// Appends value in decimal with at least minDigits digits (zero padded);
+// returns the new position. The caller guarantees room for 10 digits.
+int PutUnsigned(wchar_t* out, int pos, uint32_t value, int minDigits) {
+    wchar_t digits[10];
+    int d = 0;
+    do {
+        digits[d++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (d < minDigits) digits[d++] = L'0';
+    while (d) out[pos++] = digits[--d];
+    return pos;
+}
+
+int PutSigned(wchar_t* out, int pos, int32_t value) {
+    if (value < 0) {
+        out[pos++] = L'-';
+        return PutUnsigned(out, pos, 0u - static_cast<uint32_t>(value), 1);
+    }
+    return PutUnsigned(out, pos, static_cast<uint32_t>(value), 1);
+}
+
+int PutText(wchar_t* out, int pos, const wchar_t* text) {
+    while (*text) out[pos++] = *text++;
+    return pos;
+}
+
+int CopyText(wchar_t* out, const wchar_t* text) {
+    int n = text ? PutText(out, 0, text) : 0;
+    out[n] = 0;
+    return n;
+}
+
+}  // namespace
+
+const wchar_t* RowColumnHeading(int column, int language) {
+    if (column < 0 || column >= kRowColumns) return nullptr;
+    return Pick(kColumnHeadings[column], language);
+}
+
+const wchar_t* ActionKindText(ActionKind kind, int language) {
+    int32_t value = static_cast<int32_t>(kind);
+    if (value < 1 || value > 11) return nullptr;
+    return Pick(kKindTexts[value - 1], language);
+}
+
+const wchar_t* ActionDeviceText(ActionDevice device, int language) {
+    int32_t value = static_cast<int32_t>(device);
+    if (value < 0 || value > 2) return nullptr;
+    return Pick(kDeviceTexts[value], language);
+}
+
+const wchar_t* ScreenshotFormatText(ScreenshotFormat format) {
+    int32_t value = static_cast<int32_t>(format);
+    if (value < 0 || value > 3) return nullptr;
+    return kFormatTexts[value];
+}
+
+int FormatDuration(uint32_t t, wchar_t* out) {
+    int pos = PutUnsigned(out, 0, t / 3600000u, 2);
+    out[pos++] = L':';
+    pos = PutUnsigned(out, pos, t % 3600000u / 60000u, 2);
+    out[pos++] = L':';
+    pos = PutUnsigned(out, pos, t % 60000u / 1000u, 2);
+    out[pos++] = L'.';
+    pos = PutUnsigned(out, pos, t % 1000u, 3);
+    out[pos] = 0;
+    return pos;
+}
+
+ActionList::~ActionList() {
+    delete[] records_;
+}
+
+ActionRecord* ActionList::append(ActionDevice device, ActionKind kind, int32_t x, int32_t y,
+                                 int32_t keyCode, uint32_t interval) {
+    ActionRecord record = {interval, device, kind, x, y, keyCode};
+    return append(record);
+}
+
+ActionRecord* ActionList::append(const ActionRecord& record) {
+    if (count_ == capacity_) {
+        int32_t grown = GrownCapacity(capacity_);
+        if (grown == capacity_ ||
+            static_cast<size_t>(grown) > std::numeric_limits<size_t>::max() / sizeof(ActionRecord)) {
+            return nullptr;
+        }
+        ActionRecord* storage = new (std::nothrow) ActionRecord[static_cast<size_t>(grown)]();
+        if (!storage) return nullptr;
+        if (records_) std::memcpy(storage, records_, static_cast<size_t>(capacity_) * sizeof(ActionRecord));
+        delete[] records_;
+        records_ = storage;
+        capacity_ = grown;
+    }
+    records_[count_] = record;
+    ++count_;
+    modified = 1;
+    return &records_[count_ - 1];
+}
+
+void ActionList::clear() {
+    delete[] records_;
+    records_ = nullptr;
+    capacity_ = 0;
+    count_ = 0;
+}
+
+ActionRecord* ActionList::at(int i) {
+    return i >= 0 && i < count_ ? &records_[i] : nullptr;
+}
+
+const ActionRecord* ActionList::at(int i) const {
+    return i >= 0 && i < count_ ? &records_[i] : nullptr;
+}
+
+int ActionList::replace(int i, const ActionRecord& record) {
+    ActionRecord* slot = at(i);
+    if (!slot) return 0;
+    *slot = record;
+    modified = 1;
+    return 1;
+}
+
+int ActionList::remove(int i) {
+    if (i < 0 || i >= count_) return 0;
+    std::memmove(&records_[i], &records_[i + 1],
+                 static_cast<size_t>(count_ - 1 - i) * sizeof(ActionRecord));
+    --count_;
+    records_[count_] = ActionRecord{};
+    modified = 1;
+    return 1;
+}
+
+int ActionList::moveUp(int i) {
+    if (i < 1 || i >= count_) return 0;
+    ActionRecord held = records_[i - 1];
+    records_[i - 1] = records_[i];
+    records_[i] = held;
+    modified = 1;
+    return 1;
+}
+
+int ActionList::moveDown(int i) {
+    if (i < 0 || i >= count_ - 1) return 0;
+    return moveUp(i + 1);
+}
+
+uint32_t ActionList::timeCode(int i) const {
+    if (i > count_) i = count_;
+    uint32_t sum = 0;
+    for (int k = 0; k < i; ++k) sum += records_[k].interval;
+    return sum;
+}
+
+int ActionList::timeCodes(uint32_t* out, int n) const {
+    if (n > count_) n = count_;
+    uint32_t sum = 0;
+    for (int k = 0; k < n; ++k) {
+        out[k] = sum;
+        sum += records_[k].interval;
+    }
+    return n < 0 ? 0 : n;
+}
+
+int ActionList::rowTexts(int i, int language, RowTexts* out) const {
+    return rowTexts(i, timeCode(i), language, out);
+}
+
+int ActionList::rowTexts(int i, uint32_t timeCode, int language, RowTexts* out) const {
+    for (auto& text : out->text) text[0] = 0;
+    const ActionRecord* r = at(i);
+    if (!r) return 0;
+    FormatDuration(timeCode, out->text[0]);
+    FormatDuration(r->interval, out->text[1]);
+    if (r->device == ActionDevice::Mouse) {
+        wchar_t* t = out->text[2];
+        int pos = PutText(t, 0, L"(x=");
+        pos = PutSigned(t, pos, r->x);
+        pos = PutText(t, pos, L", y=");
+        pos = PutSigned(t, pos, r->y);
+        pos = PutText(t, pos, L")");
+        t[pos] = 0;
+    }
+    if (r->device == ActionDevice::Keyboard) keyName(r->keyCode, out->text[3]);
+    CopyText(out->text[4], ActionKindText(r->kind, language));
+    return 1;
+}

@@ -1,0 +1,146 @@
+#pragma once
+// The action model: one record per operation, the enumerations that classify
+// it, and the one ordered list the whole program works on (recorder appends,
+// main window edits and shows, player reads, operation file saves and loads).
+#include <cstdint>
+
+#include "core/cstring.h"
+
+// Fixed underlying types: a record keeps whatever device and kind it was given
+// (an operation file may carry any number), and every int32 value is valid.
+enum class ActionDevice : int32_t {
+    Mouse = 0,
+    Keyboard = 1,
+    Display = 2,
+};
+
+// The numbers are stored in operation files and must never change.
+enum class ActionKind : int32_t {
+    MouseLeftPush = 1,
+    MouseLeftRelease = 2,
+    MouseLeftClick = 3,
+    MouseLeftDoubleClick = 4,
+    MouseRightPush = 5,
+    MouseRightRelease = 6,
+    MouseRightClick = 7,
+    MouseRightDoubleClick = 8,
+    PushKey = 9,
+    ReleaseKey = 10,
+    Screenshot = 11,
+};
+
+enum class ScreenshotFormat : int32_t {
+    Bitmap = 0,
+    JPEG = 1,
+    GIF = 2,
+    PNG = 3,
+};
+
+// One operation: six 32-bit fields, copied whole when records move.
+struct ActionRecord {
+    uint32_t interval;     // milliseconds since the previous operation; wraps mod 2^32
+    ActionDevice device;
+    ActionKind kind;
+    int32_t x;             // screen pixels, meaningful for Mouse only
+    int32_t y;
+    int32_t keyCode;       // virtual-key code, meaningful for Keyboard only
+};
+static_assert(sizeof(ActionRecord) == 24, "six 32-bit fields");
+
+// The mark of the computer a list comes from (derived from its name).
+struct MachineIdent {
+    uint32_t w[4];
+};
+
+// This computer's mark; implemented with the operation file.
+MachineIdent CurrentMachineIdent();
+
+// The five texts of one list row, in fixed buffers so that a list view can
+// render any row without allocating. The longest text is a mouse position
+// with two 11-character numbers (30 characters).
+enum : int { kRowColumns = 5, kRowTextCapacity = 32 };
+struct RowTexts {
+    wchar_t text[kRowColumns][kRowTextCapacity];
+};
+
+// `language` is the configuration's ui_language: 1 is Japanese, anything else
+// English. Null for a column outside 0..4 or a kind outside 1..11.
+const wchar_t* RowColumnHeading(int column, int language);
+const wchar_t* ActionKindText(ActionKind kind, int language);
+const wchar_t* ActionDeviceText(ActionDevice device, int language);
+// "Bitmap", "JPEG", "GIF", "PNG"; null outside 0..3.
+const wchar_t* ScreenshotFormatText(ScreenshotFormat format);
+
+// Writes a millisecond count as hours:minutes:seconds.milliseconds ("%02d:%02d:%02d.%03d", hours
+// not capped: 4294967295 gives 1193:02:47.295) into at least
+// kDurationCapacity units; returns the length.
+enum : int { kDurationCapacity = 16 };
+int FormatDuration(uint32_t milliseconds, wchar_t* out);
+
+// The ordered list of records with the settings that travel with it in an
+// operation file. Changed only on the window thread; the player thread reads
+// count() and records by position without a lock while nothing changes it.
+//
+// A new list's ident is all zeros: the owner assigns CurrentMachineIdent()
+// where it creates the list (the application object does), so that the model
+// does not depend on the operation file code.
+class ActionList {
+public:
+    ActionList() {}
+    ~ActionList();
+    ActionList(const ActionList&) = delete;
+    ActionList& operator=(const ActionList&) = delete;
+
+    CString filePath;                 // last file loaded or saved; empty when none
+
+private:
+    ActionRecord* records_ = nullptr;  // slots count_ .. capacity_-1 are all zero
+    int32_t capacity_ = 0;
+    int32_t count_ = 0;
+
+public:
+    int32_t modified = 0;             // 1 when changed since the last New, load, save or recording start
+    CString screenshotFolder;         // empty: none chosen
+    ScreenshotFormat screenshotFormat = ScreenshotFormat::JPEG;
+    MachineIdent ident = {{0, 0, 0, 0}};
+
+    // Adds a record after the last one and sets modified. Returns the new
+    // record, or null when memory ran out (the list is then unchanged). The
+    // first growth gives 256 slots, later ones add half the capacity; a
+    // returned pointer refers to that record until the list next changes.
+    ActionRecord* append(ActionDevice device, ActionKind kind, int32_t x, int32_t y,
+                         int32_t keyCode, uint32_t interval);
+    ActionRecord* append(const ActionRecord& record);
+    // Frees the storage; count and capacity become 0. The file path, modified
+    // flag, screenshot settings and ident are the caller's to reset.
+    void clear();
+
+    int count() const { return count_; }
+    int capacity() const { return capacity_; }
+    // The record at i for 0 <= i < count(), else null.
+    ActionRecord* at(int i);
+    const ActionRecord* at(int i) const;
+
+    // Each returns 1 when it changed the list (and set modified), else 0.
+    int replace(int i, const ActionRecord& record);  // overwrite all six fields
+    int remove(int i);                               // 0 <= i < count
+    int moveUp(int i);                               // 1 <= i < count: swap i-1, i
+    int moveDown(int i);                             // 0 <= i < count-1: swap i, i+1
+
+    // Sum of the intervals of records 0 .. i-1, wrapping mod 2^32; 0 for i <= 0,
+    // the sum of all records for i >= count. O(i).
+    uint32_t timeCode(int i) const;
+    // Writes the time codes of rows 0 .. n-1 (n clamped to count) in one
+    // running-sum pass; returns the number written.
+    int timeCodes(uint32_t* out, int n) const;
+
+    // The five texts of row i. The first form computes the time code (O(i));
+    // the second takes it precomputed (O(1)). An index outside the list gives
+    // five empty texts and 0; otherwise 1.
+    int rowTexts(int i, int language, RowTexts* out) const;
+    int rowTexts(int i, uint32_t timeCode, int language, RowTexts* out) const;
+
+    // Implemented with the operation file (model/opfile.cpp).
+    int save(const wchar_t* path);  // null: use filePath
+    int load(const wchar_t* path);
+};
