@@ -1,0 +1,462 @@
+// The element records shared by the reader and the writer: allocation and
+// freeing, building trees, and the lookups consumers take values out with.
+#include <cstring>
+#include <new>
+
+#include "core/xml_internal.h"
+
+namespace xmldetail {
+
+namespace {
+
+CString* NameStore(XmlElement* element) {
+    return reinterpret_cast<CString*>(BlockOf(element)->nameStore);
+}
+
+CString* TextStore(XmlElement* element) {
+    return reinterpret_cast<CString*>(BlockOf(element)->textStore);
+}
+
+// Strings put into an element from outside (a caller assigning its own heap
+// CString) are deleted; the embedded ones are only destroyed.
+void ReleaseString(CString* string, CString* store) {
+    if (!string) return;
+    if (string == store) {
+        string->~CString();
+    } else {
+        delete string;
+    }
+}
+
+bool CheckAsciiIdentity(int codePage) {
+    char bytes[127];
+    wchar_t wide[127];
+    char back[127];
+    for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
+    if (PlatformMultiToWide(codePage, bytes, 127, wide, 127) != 127) return false;
+    for (int i = 0; i < 127; ++i) {
+        if (wide[i] != static_cast<wchar_t>(i + 1)) return false;
+    }
+    if (PlatformWideToMulti(codePage, wide, 127, back, 127) != 127) return false;
+    return std::memcmp(bytes, back, 127) == 0;
+}
+
+uint32_t HashBytes(const char* bytes, int32_t length) {
+    uint32_t hash = 2166136261u;
+    for (int32_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+    return hash;
+}
+
+constexpr size_t kArenaBlockSize = offsetof(ElementBlock, nameStore);
+
+}  // namespace
+
+bool ComputeAsciiIdentity(int codePage) {
+    return CheckAsciiIdentity(codePage);
+}
+
+struct XmlArena::Chunk {
+    Chunk* next;
+    size_t size;
+};
+
+XmlArena::~XmlArena() {
+    for (uint32_t i = 0; i < tableSize_; ++i) {
+        if (table_[i].string) table_[i].string->~CString();
+    }
+    delete[] table_;
+    while (chunks_) {
+        Chunk* next = chunks_->next;
+        ::operator delete(chunks_);
+        chunks_ = next;
+    }
+}
+
+void* XmlArena::Allocate(size_t bytes) {
+    bytes = (bytes + 15) & ~static_cast<size_t>(15);
+    if (static_cast<size_t>(end_ - cursor_) < bytes) {
+        // Chunks double up to 1 MiB, so a small document costs little and a
+        // large one few allocations.
+        size_t header = (sizeof(Chunk) + 15) & ~static_cast<size_t>(15);
+        size_t size = nextChunk_ > bytes + header ? nextChunk_ : bytes + header;
+        Chunk* chunk = static_cast<Chunk*>(::operator new(size, std::nothrow));
+        if (!chunk) return nullptr;
+        chunk->next = chunks_;
+        chunk->size = size;
+        chunks_ = chunk;
+        cursor_ = reinterpret_cast<char*>(chunk) + header;
+        end_ = reinterpret_cast<char*>(chunk) + size;
+        if (nextChunk_ < 1024 * 1024) nextChunk_ *= 2;
+    }
+    void* room = cursor_;
+    cursor_ += bytes;
+    return room;
+}
+
+bool XmlArena::GrowTable() {
+    uint32_t size = tableSize_ ? tableSize_ * 2 : 64;
+    Entry* table = new (std::nothrow) Entry[size]();
+    if (!table) return false;
+    for (uint32_t i = 0; i < tableSize_; ++i) {
+        if (!table_[i].string) continue;
+        uint32_t slot = table_[i].hash & (size - 1);
+        while (table[slot].string) slot = (slot + 1) & (size - 1);
+        table[slot] = table_[i];
+    }
+    delete[] table_;
+    table_ = table;
+    tableSize_ = size;
+    return true;
+}
+
+CString* XmlArena::Intern(const char* bytes, int32_t length, int codePage) {
+    unsigned first = length > 0 ? static_cast<unsigned char>(bytes[0]) : 0;
+    unsigned second = length > 1 ? static_cast<unsigned char>(bytes[1]) : 0;
+    unsigned last = length > 0 ? static_cast<unsigned char>(bytes[length - 1]) : 0;
+    unsigned slot = static_cast<unsigned>(length) * 31 + first * 7 + second * 13 + last * 3;
+    Recent& recent = recent_[slot % kRecent];
+    if (recent.string && recent.length == length && recent.codePage == codePage &&
+        SameBytes(recent.key, bytes, length)) {
+        return recent.string;
+    }
+    CString* string = Insert(bytes, length, codePage);
+    if (string) {
+        const char* key = reinterpret_cast<const char*>(string + 1);
+        recent = {key, length, codePage, string};
+    }
+    return string;
+}
+
+CString* XmlArena::Insert(const char* bytes, int32_t length, int codePage) {
+    if ((tableCount_ + 1) * 2 > tableSize_ && !GrowTable()) return nullptr;
+    uint32_t hash = HashBytes(bytes, length) ^ static_cast<uint32_t>(codePage);
+    uint32_t slot = hash & (tableSize_ - 1);
+    // Entries are keyed by the document bytes; the string holds them decoded.
+    for (; table_[slot].string; slot = (slot + 1) & (tableSize_ - 1)) {
+        const Entry& entry = table_[slot];
+        if (entry.hash == hash && entry.length == length && entry.codePage == codePage &&
+            SameBytes(entry.key, bytes, length)) {
+            return entry.string;
+        }
+    }
+    void* room = Allocate(sizeof(CString) + static_cast<size_t>(length));
+    if (!room) return nullptr;
+    CString* string = new (room) CString();
+    char* key = reinterpret_cast<char*>(string + 1);
+    std::memcpy(key, bytes, length);
+    if (!StoreDecoded(bytes, length, codePage, string)) {
+        string->~CString();
+        return nullptr;
+    }
+    table_[slot] = {string, key, length, codePage, hash};
+    ++tableCount_;
+    return string;
+}
+
+ElementBlock* BlockOf(XmlElement* element) {
+    return reinterpret_cast<ElementBlock*>(element);
+}
+
+XmlElement* AllocElement(XmlArena* arena) {
+    ElementBlock* block;
+    if (arena) {
+        void* room = arena->Allocate(kArenaBlockSize);
+        if (!room) return nullptr;
+        std::memset(room, 0, kArenaBlockSize);
+        block = static_cast<ElementBlock*>(room);
+        block->arena = arena;
+        block->inArena = true;
+    } else {
+        block = new (std::nothrow) ElementBlock();
+        if (!block) return nullptr;
+    }
+    return &block->element;
+}
+
+CString* EmbeddedName(XmlElement* element) {
+    CString* store = NameStore(element);
+    if (element->name != store) {
+        ReleaseString(element->name, store);
+        element->name = new (store) CString();
+    }
+    return element->name;
+}
+
+CString* EmbeddedText(XmlElement* element) {
+    CString* store = TextStore(element);
+    if (element->text != store) {
+        ReleaseString(element->text, store);
+        element->text = new (store) CString();
+    }
+    return element->text;
+}
+
+void DropText(XmlElement* element) {
+    ReleaseString(element->text, TextStore(element));
+    element->text = nullptr;
+}
+
+std::atomic<signed char> g_asciiIdentity[3] = {{-1}, {-1}, {-1}};
+
+bool IsPlainAscii(const char* bytes, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c == 0 || c >= 0x80) return false;
+    }
+    return true;
+}
+
+bool StoreDecoded(const char* bytes, int32_t count, int codePage, CString* out) {
+    if (count == 0 || (IsPlainAscii(bytes, count) && AsciiIdentity(codePage) && AsciiIdentity(kCodePageAnsi))) {
+        out->AssignBytes(bytes, count);
+        return out->GetText() != nullptr;
+    }
+    wchar_t* wide = MultiToWide(bytes, count, codePage);
+    if (!wide) return false;
+    out->Assign(wide, -1);
+    delete[] wide;
+    // A text that decodes to nothing (a lone zero byte) is still a text.
+    if (!out->GetText()) out->AssignBytes("", 0);
+    return out->GetText() != nullptr;
+}
+
+bool StoreWide(CString* out, const wchar_t* wide) {
+    // ASCII text is copied as it is, which is what the conversion would give.
+    size_t length = WideLength(wide);
+    char ascii[128];
+    bool plain = length < sizeof ascii && AsciiIdentity(kCodePageAnsi);
+    for (size_t i = 0; plain && i < length; ++i) {
+        if (wide[i] >= 0x80) plain = false;
+        ascii[i] = static_cast<char>(wide[i]);
+    }
+    if (plain) {
+        out->AssignBytes(ascii, static_cast<int>(length));
+    } else {
+        out->Assign(wide, -1);
+    }
+    return length == 0 || out->GetText() != nullptr;
+}
+
+}  // namespace xmldetail
+
+using namespace xmldetail;
+
+namespace {
+
+void FreeAttributes(XmlAttribute* attribute) {
+    while (attribute) {
+        XmlAttribute* next = attribute->next;
+        delete attribute->name;
+        delete attribute->value;
+        delete attribute;
+        attribute = next;
+    }
+}
+
+// The whole-number rule over UTF-16 units or narrow bytes, up to the first
+// zero unit or the count. False when the text is not a number.
+template <class Unit>
+bool ParseWhole(const Unit* text, int32_t count, int32_t* value) {
+    int32_t n = 0;
+    while (n < count && text[n] != 0) ++n;
+    if (n == 0) return false;
+    int32_t i = 0;
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < n && text[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    uint32_t accumulated = 0;
+    for (; i < n; ++i) {
+        uint32_t unit = static_cast<uint32_t>(text[i]);
+        if (unit < '0' || unit > '9') return false;
+        accumulated = accumulated * 10u + (unit - '0');
+    }
+    *value = static_cast<int32_t>(negative ? 0u - accumulated : accumulated);
+    return true;
+}
+
+}  // namespace
+
+void FreeElements(XmlElement* first) {
+    // Iterative, so that freeing a deep tree needs no deep stack: the next
+    // siblings of the elements being descended into wait on a heap stack (or,
+    // without memory for it, are spliced behind the children). Arenas go
+    // last, since the elements being walked live in them.
+    XmlArena* arenas = nullptr;
+    XmlElement** waiting = nullptr;
+    size_t waitingCount = 0;
+    size_t waitingCapacity = 0;
+    XmlElement* element = first;
+    for (;;) {
+        if (!element) {
+            if (!waitingCount) break;
+            element = waiting[--waitingCount];
+            continue;
+        }
+        ElementBlock* block = BlockOf(element);
+        XmlElement* next = element->next;
+        XmlElement* child = element->firstChild;
+        FreeAttributes(element->firstAttribute);
+        if (!block->inArena) ReleaseString(element->name, NameStore(element));
+        ReleaseString(element->text, TextStore(element));
+        delete element->encoding;
+        if (block->ownsArena) {
+            block->arena->nextToFree = arenas;
+            arenas = block->arena;
+        }
+        if (!block->inArena) delete block;
+        if (!child) {
+            element = next;
+            continue;
+        }
+        if (next) {
+            if (waitingCount == waitingCapacity) {
+                size_t grown = waitingCapacity ? waitingCapacity * 2 : 64;
+                XmlElement** more = new (std::nothrow) XmlElement*[grown];
+                if (more) {
+                    if (waitingCount) std::memcpy(more, waiting, sizeof(*waiting) * waitingCount);
+                    delete[] waiting;
+                    waiting = more;
+                    waitingCapacity = grown;
+                }
+            }
+            if (waitingCount < waitingCapacity) {
+                waiting[waitingCount++] = next;
+            } else {
+                XmlElement* tail = child;
+                while (tail->next) tail = tail->next;
+                tail->next = next;
+            }
+        }
+        element = child;
+    }
+    delete[] waiting;
+    while (arenas) {
+        XmlArena* after = arenas->nextToFree;
+        delete arenas;
+        arenas = after;
+    }
+}
+
+XmlElement* FindElement(const XmlElement* first, const wchar_t* name) {
+    // Equality is CString::IsEqual's (the wide name in the ANSI code page,
+    // bytes compared exactly); an ASCII name needs no conversion for it.
+    char key[64];
+    size_t length = name ? WideLength(name) : 0;
+    bool plain = length > 0 && length < sizeof key && AsciiIdentity(kCodePageAnsi);
+    for (size_t i = 0; plain && i < length; ++i) {
+        if (name[i] >= 0x80) plain = false;
+        key[i] = static_cast<char>(name[i]);
+    }
+    for (const XmlElement* element = first; element; element = element->next) {
+        if (!element->name) continue;
+        if (plain) {
+            const char* text = element->name->GetText();
+            if (text && element->name->GetLength() == static_cast<int>(length) &&
+                SameBytes(text, key, length)) {
+                return const_cast<XmlElement*>(element);
+            }
+        } else if (element->name->IsEqual(name)) {
+            return const_cast<XmlElement*>(element);
+        }
+    }
+    return nullptr;
+}
+
+const wchar_t* TextOf(const XmlElement* element) {
+    if (!element || !element->text) return L"";
+    const wchar_t* wide = element->text->GetWide();
+    return wide ? wide : L"";
+}
+
+int32_t IntOf(const XmlElement* element, int32_t def) {
+    if (!element || !element->text) return def;
+    const char* text = element->text->GetText();
+    int32_t length = element->text->GetLength();
+    if (!text || length == 0) return def;
+    // ASCII bytes are the UTF-16 units themselves; any other byte belongs to
+    // a character that is no digit, blank or "-", but is judged on the wide
+    // text all the same.
+    int32_t n = 0;
+    bool ascii = AsciiIdentity(kCodePageAnsi);
+    for (; n < length && text[n] != 0; ++n) {
+        if (static_cast<unsigned char>(text[n]) >= 0x80) ascii = false;
+    }
+    int32_t value = def;
+    if (ascii) return ParseWhole(text, n, &value) ? value : def;
+    const wchar_t* wide = element->text->GetWide();
+    if (!wide) return def;
+    return ParseWhole(wide, static_cast<int32_t>(WideLength(wide)), &value) ? value : def;
+}
+
+XmlElement* NewElement(const wchar_t* name, const wchar_t* text) {
+    XmlElement* element = AllocElement(nullptr);
+    if (!element) return nullptr;
+    bool ok = true;
+    if (name) ok = StoreWide(EmbeddedName(element), name);
+    if (ok && text) ok = StoreWide(EmbeddedText(element), text);
+    if (!ok) {
+        FreeElements(element);
+        return nullptr;
+    }
+    return element;
+}
+
+XmlElement* AppendNewChild(XmlElement* parent, const wchar_t* name, const wchar_t* text) {
+    if (!parent) return nullptr;
+    ElementBlock* parentBlock = BlockOf(parent);
+    if (!parentBlock->arena) {
+        parentBlock->arena = new (std::nothrow) XmlArena();
+        if (!parentBlock->arena) return nullptr;
+        parentBlock->ownsArena = true;
+    }
+    XmlElement* element = AllocElement(parentBlock->arena);
+    if (!element) return nullptr;
+    bool ok = true;
+    if (name) {
+        // Interned by its bytes in the ANSI code page.
+        char ascii[64];
+        size_t length = WideLength(name);
+        bool plain = length < sizeof ascii && AsciiIdentity(kCodePageAnsi);
+        for (size_t i = 0; plain && i < length; ++i) {
+            if (name[i] >= 0x80) plain = false;
+            ascii[i] = static_cast<char>(name[i]);
+        }
+        if (plain) {
+            element->name = parentBlock->arena->Intern(ascii, static_cast<int32_t>(length), kCodePageAnsi);
+        } else {
+            CString converted;
+            ok = StoreWide(&converted, name);
+            const char* bytes = converted.GetText() ? converted.GetText() : "";
+            element->name = ok ? parentBlock->arena->Intern(bytes, converted.GetLength(), kCodePageAnsi) : nullptr;
+        }
+        ok = element->name != nullptr;
+    }
+    if (ok && text) ok = StoreWide(EmbeddedText(element), text);
+    if (!ok) {
+        FreeElements(element);
+        return nullptr;
+    }
+    AppendChild(parent, element);
+    return element;
+}
+
+void AppendChild(XmlElement* parent, XmlElement* child) {
+    if (!parent || !child) return;
+    ElementBlock* block = BlockOf(parent);
+    if (!parent->firstChild) {
+        parent->firstChild = child;
+    } else if (block->hintFirst == parent->firstChild && block->hintLast && !block->hintLast->next) {
+        block->hintLast->next = child;
+    } else {
+        XmlElement* last = parent->firstChild;
+        while (last->next) last = last->next;
+        last->next = child;
+    }
+    XmlElement* last = child;
+    while (last->next) last = last->next;
+    block->hintFirst = parent->firstChild;
+    block->hintLast = last;
+}

@@ -1,0 +1,258 @@
+// The writer: element trees to the bytes of an XML file, and the safe
+// replacement of the file on disk.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/file.h"
+#include "core/xml_internal.h"
+
+using namespace xmldetail;
+
+namespace {
+
+const char* EntityFor(wchar_t unit) {
+    switch (unit) {
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '&': return "&amp;";
+    case '"': return "&quot;";
+    case '\'': return "&apos;";
+    default: return nullptr;
+    }
+}
+
+// Name-like pieces (element and attribute names, the encoding value) are
+// written as they stand, converted to the output code page.
+void AppendString(CXmlString* out, const CString* text) {
+    if (!text || !text->GetText() || text->GetLength() == 0) return;
+    int32_t length = 0;
+    const char* bytes = text->GetText();
+    while (length < text->GetLength() && bytes[length] != 0) ++length;
+    if (IsPlainAscii(bytes, length) && AsciiIdentity(kCodePageAnsi) && AsciiIdentity(out->codePage)) {
+        out->AppendBytes(bytes, length);
+        return;
+    }
+    out->Append(const_cast<CString*>(text)->GetWide());
+}
+
+bool HasName(const CString* name) {
+    return name && name->GetText() && name->GetLength() > 0;
+}
+
+// Elements whose end tags are still to be written, innermost last; kept on
+// the heap so that the depth of a tree never matters.
+class OpenElements {
+public:
+    ~OpenElements() { delete[] items_; }
+    bool Push(const XmlElement* element) {
+        if (count_ == capacity_) {
+            int32_t grown = capacity_ ? capacity_ * 2 : 64;
+            if (capacity_ > INT_MAX / 4) return false;
+            const XmlElement** items = new (std::nothrow) const XmlElement*[grown];
+            if (!items) return false;
+            if (count_) std::memcpy(items, items_, sizeof(*items) * count_);
+            delete[] items_;
+            items_ = items;
+            capacity_ = grown;
+        }
+        items_[count_++] = element;
+        return true;
+    }
+    const XmlElement* Pop() { return count_ ? items_[--count_] : nullptr; }
+
+private:
+    const XmlElement** items_ = nullptr;
+    int32_t capacity_ = 0;
+    int32_t count_ = 0;
+};
+
+}  // namespace
+
+CXmlString::~CXmlString() {
+    std::free(bytes_);
+}
+
+char* CXmlString::Reserve(int32_t count) {
+    if (failed_ || count < 0) {
+        failed_ = true;
+        return nullptr;
+    }
+    int64_t need = static_cast<int64_t>(length_) + count + 1;
+    if (need > kXmlMaxDocumentSize) {
+        failed_ = true;
+        return nullptr;
+    }
+    if (need > capacity_) {
+        // Doubling keeps a large document's copies linear in its size, and
+        // realloc lets the system move big buffers without copying.
+        int64_t grown = static_cast<int64_t>(capacity_) * 2;
+        if (grown < need + 256) grown = need + 256;
+        if (grown > kXmlMaxDocumentSize) grown = kXmlMaxDocumentSize;
+        char* bytes = static_cast<char*>(std::realloc(bytes_, static_cast<size_t>(grown)));
+        if (!bytes) {
+            failed_ = true;
+            return nullptr;
+        }
+        bytes_ = bytes;
+        capacity_ = static_cast<int32_t>(grown);
+    }
+    return bytes_ + length_;
+}
+
+void CXmlString::AppendBytes(const char* bytes, int32_t count) {
+    char* room = Reserve(count);
+    if (!room) return;
+    if (count) std::memcpy(room, bytes, count);
+    length_ += count;
+    bytes_[length_] = '\0';
+}
+
+void CXmlString::Append(const wchar_t* piece, int32_t count) {
+    if (!piece) return;
+    if (count < 0) count = static_cast<int32_t>(WideLength(piece));
+    if (count == 0) return;
+    int needed = PlatformWideToMulti(codePage, piece, count, nullptr, 0);
+    if (needed <= 0) {
+        failed_ = true;
+        return;
+    }
+    char* room = Reserve(needed);
+    if (!room) return;
+    int written = PlatformWideToMulti(codePage, piece, count, room, needed);
+    if (written != needed) {
+        failed_ = true;
+        return;
+    }
+    length_ += written;
+    bytes_[length_] = '\0';
+}
+
+void CXmlString::AppendEscaped(const CString* text) {
+    if (!text || !text->GetText() || text->GetLength() == 0) return;
+    const char* bytes = text->GetText();
+    int32_t length = 0;
+    while (length < text->GetLength() && bytes[length] != 0) ++length;
+    if (IsPlainAscii(bytes, length) && AsciiIdentity(kCodePageAnsi) && AsciiIdentity(codePage)) {
+        int32_t run = 0;
+        for (int32_t i = 0; i < length; ++i) {
+            const char* entity = EntityFor(static_cast<wchar_t>(bytes[i]));
+            if (!entity) continue;
+            AppendBytes(bytes + run, i - run);
+            AppendBytes(entity, static_cast<int32_t>(std::strlen(entity)));
+            run = i + 1;
+        }
+        AppendBytes(bytes + run, length - run);
+        return;
+    }
+    // Runs between special characters are converted whole, so a surrogate
+    // pair stays together.
+    const wchar_t* wide = const_cast<CString*>(text)->GetWide();
+    if (!wide) return;
+    int32_t run = 0;
+    int32_t i = 0;
+    for (; wide[i]; ++i) {
+        const char* entity = EntityFor(wide[i]);
+        if (!entity) continue;
+        Append(wide + run, i - run);
+        AppendBytes(entity, static_cast<int32_t>(std::strlen(entity)));
+        run = i + 1;
+    }
+    Append(wide + run, i - run);
+}
+
+char* CXmlString::Detach() {
+    char* bytes = bytes_;
+    bytes_ = nullptr;
+    capacity_ = 0;
+    length_ = 0;
+    return bytes;
+}
+
+char* CXml::BuildXmlText(const XmlElement* first, int32_t* length) {
+    codePage = kCodePageUtf8;
+    CXmlString out;
+    out.codePage = kCodePageUtf8;
+    out.AppendBytes("<?xml version=\"1.0\" ", 20);
+    if (first && first->encoding) {
+        out.AppendBytes("encoding=\"", 10);
+        AppendString(&out, first->encoding);
+        out.AppendBytes("\" ", 2);
+    }
+    out.AppendBytes("?>\r\n", 4);
+
+    OpenElements open;
+    const XmlElement* element = first;
+    for (;;) {
+        if (!element) {
+            const XmlElement* closing = open.Pop();
+            if (!closing) break;
+            out.AppendBytes("</", 2);
+            AppendString(&out, closing->name);
+            out.AppendBytes(">\r\n", 3);
+            element = closing->next;
+            continue;
+        }
+        out.AppendBytes("<", 1);
+        AppendString(&out, element->name);
+        if (element->firstAttribute) {
+            out.AppendBytes(" ", 1);
+            for (const XmlAttribute* a = element->firstAttribute; a; a = a->next) {
+                if (!HasName(a->name)) continue;
+                AppendString(&out, a->name);
+                out.AppendBytes("=\"", 2);
+                out.AppendEscaped(a->value);
+                out.AppendBytes("\" ", 2);
+            }
+        }
+        if (element->text || element->firstChild) {
+            out.AppendBytes(">", 1);
+            out.AppendEscaped(element->text);
+            if (!open.Push(element)) return nullptr;
+            element = element->firstChild;
+        } else {
+            out.AppendBytes("/>\r\n", 4);
+            element = element->next;
+        }
+    }
+    if (out.Failed()) return nullptr;
+    if (length) *length = out.GetLength();
+    return out.Detach();
+}
+
+bool SaveXmlFile(const wchar_t* path, XmlElement* holder) {
+    bool written = false;
+    char* text = nullptr;
+    int32_t length = 0;
+    if (path && path[0] && holder && holder->firstChild) {
+        CXml xml;
+        text = xml.BuildXmlText(holder->firstChild, &length);
+    }
+    FreeElements(holder);
+    if (!text) return false;
+
+    // The bytes go to "<path>.tmp" first; the target is replaced only when
+    // all of them are on disk, so a failed save never costs the old file.
+    // Both names take the form CFile gives paths (through the ANSI code page).
+    CString target(path);
+    const wchar_t* targetWide = target.GetWide();
+    size_t pathLength = targetWide ? WideLength(targetWide) : 0;
+    static const wchar_t kSuffix[] = L".tmp";
+    wchar_t* temporary = pathLength ? new (std::nothrow) wchar_t[pathLength + 5] : nullptr;
+    if (temporary) {
+        std::memcpy(temporary, targetWide, pathLength * sizeof(wchar_t));
+        std::memcpy(temporary + pathLength, kSuffix, sizeof kSuffix);
+        CFile file;
+        if (file.OpenWrite(temporary) == 0) {
+            uint32_t done = file.Write(text, static_cast<uint32_t>(length), 0);
+            int flushed = done == static_cast<uint32_t>(length) ? file.Flush() : 0;
+            file.Close();
+            written = flushed && PlatformReplaceFile(temporary, targetWide);
+            if (!written) PlatformDeleteFile(temporary);
+        }
+        delete[] temporary;
+    }
+    std::free(text);
+    return written;
+}

@@ -1,0 +1,53 @@
+// Operation files from arbitrary bytes: whatever a file holds, loading it must
+// not crash, and the list it gives must survive a save and a load unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "model/opfile.h"
+
+namespace {
+
+void Reload(const ActionList& list, ActionList* back) {
+    XmlElement* holder = BuildActionTree(list, list.ident);
+    if (!holder) abort();
+    CXml xml;
+    int32_t length = 0;
+    char* text = xml.BuildXmlText(holder->firstChild, &length);
+    FreeElements(holder);
+    if (!text) abort();
+    XmlElement* first = ParseXmlDocument(text, static_cast<size_t>(length));
+    std::free(text);
+    if (!first || !ReadActionTree(back, first)) abort();
+    FreeElements(first);
+}
+
+bool SameText(const CString& a, const CString& b) {
+    const char* x = a.GetText() ? a.GetText() : "";
+    const char* y = b.GetText() ? b.GetText() : "";
+    return std::strcmp(x, y) == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    XmlElement* first = ParseXmlDocument(reinterpret_cast<const char*>(data), size);
+    if (!first) return 0;
+    ActionList list;
+    if (!ReadActionTree(&list, first)) abort();
+    FreeElements(first);
+
+    // A loaded list is already grouped by device, so it comes back in order.
+    ActionList back;
+    back.screenshotFolder.Assign(L"unset");
+    Reload(list, &back);
+    if (back.count() != list.count()) abort();
+    for (int i = 0; i < list.count(); ++i) {
+        if (std::memcmp(list.at(i), back.at(i), sizeof(ActionRecord)) != 0) abort();
+    }
+    if (!SameText(list.screenshotFolder, back.screenshotFolder)) abort();
+    if (list.screenshotFormat != back.screenshotFormat) abort();
+    if (std::memcmp(&list.ident, &back.ident, sizeof list.ident) != 0) abort();
+    return 0;
+}

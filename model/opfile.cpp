@@ -1,0 +1,282 @@
+// Saving and loading an ActionList as an operation file, and the computer mark.
+#include "model/opfile.h"
+
+#include <cstring>
+#include <new>
+
+const uint32_t kIdentMasks[4] = {0x3C3C3C3Cu, 0xC3C3C3C3u, 0xC3C3C3C3u, 0x3C3C3C3Cu};
+
+namespace {
+
+const wchar_t* const kWordNames[4] = {L"0", L"1", L"2", L"3"};
+
+// "%d" of a 32-bit value into at least 12 units.
+const wchar_t* FormatInt(int32_t value, wchar_t* buffer) {
+    wchar_t digits[12];
+    int n = 0;
+    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    do {
+        digits[n++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    int length = 0;
+    if (value < 0) buffer[length++] = L'-';
+    while (n) buffer[length++] = digits[--n];
+    buffer[length] = 0;
+    return buffer;
+}
+
+// Sorts elements by name into a few known ASCII names, with FindElement's
+// equality. The elements of a read document share one string per name, so
+// after the first look most answers come from remembering which string
+// meant which name.
+class NameTable {
+public:
+    NameTable(const char* const* names, int count) : names_(names), count_(count) {}
+    // The index of the element's name, or -1 for any other name.
+    int Lookup(const XmlElement* element) {
+        const CString* s = element->name;
+        if (!s) return -1;
+        for (int i = 0; i < seen_; ++i) {
+            if (known_[i] == s) return index_[i];
+        }
+        int found = -1;
+        const char* text = s->GetText();
+        for (int i = 0; text && i < count_; ++i) {
+            if (std::strcmp(text, names_[i]) == 0) {
+                found = i;
+                break;
+            }
+        }
+        if (seen_ < kRemembered) {
+            known_[seen_] = s;
+            index_[seen_++] = found;
+        }
+        return found;
+    }
+
+private:
+    static constexpr int kRemembered = 8;
+    const char* const* names_;
+    int count_;
+    const CString* known_[kRemembered] = {};
+    int index_[kRemembered] = {};
+    int seen_ = 0;
+};
+
+const char* const kFieldNames[] = {"time", "x", "y", "type", "code"};
+enum { kTime, kX, kY, kType, kCode };
+const char* const kGroupNames[] = {"mouse", "key", "display"};
+
+// The values of a record's children: the first child of each name counts, a
+// missing or unreadable one gives 0.
+struct RecordFields {
+    NameTable names{kFieldNames, 5};
+
+    void Read(const XmlElement* record, int32_t* values) {
+        const XmlElement* found[5] = {};
+        for (const XmlElement* child = record->firstChild; child; child = child->next) {
+            int i = names.Lookup(child);
+            if (i >= 0 && !found[i]) found[i] = child;
+        }
+        for (int i = 0; i < 5; ++i) values[i] = IntOf(found[i], 0);
+    }
+};
+
+// Elements put aside while walking a long list of children; Add is false when
+// memory ran out.
+struct ElementList {
+    const XmlElement** items = nullptr;
+    int count = 0;
+    int capacity = 0;
+
+    ~ElementList() { delete[] items; }
+    bool Add(const XmlElement* element) {
+        if (count == capacity) {
+            if (capacity > (1 << 28)) return false;
+            int grown = capacity ? capacity * 2 : 256;
+            const XmlElement** more = new (std::nothrow) const XmlElement*[grown];
+            if (!more) return false;
+            if (count) std::memcpy(more, items, sizeof(*items) * count);
+            delete[] items;
+            items = more;
+            capacity = grown;
+        }
+        items[count++] = element;
+        return true;
+    }
+};
+
+// Builds trees and remembers whether every element could be made, so that a
+// save never writes a file with elements silently missing.
+class TreeBuilder {
+public:
+    XmlElement* Add(XmlElement* parent, const wchar_t* name, const wchar_t* text) {
+        XmlElement* element = ok_ ? AppendNewChild(parent, name, text) : nullptr;
+        if (!element) ok_ = false;
+        return element;
+    }
+    XmlElement* AddInt(XmlElement* parent, const wchar_t* name, int32_t value) {
+        wchar_t buffer[12];
+        return Add(parent, name, FormatInt(value, buffer));
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_ = true;
+};
+
+}  // namespace
+
+MachineIdent MachineIdentFromName(const wchar_t* name, int length) {
+    uint8_t bytes[16];
+    int position = 0;
+    for (int step = 0; step < 16; ++step) {
+        uint8_t byte = length > 0 ? static_cast<uint8_t>(name[position] & 0xFF) : 0;
+        bytes[step] = byte ? byte : 0xAA;
+        if (length > 0 && ++position == length) position = 0;
+    }
+    MachineIdent ident;
+    for (int k = 0; k < 4; ++k) {
+        ident.w[k] = static_cast<uint32_t>(bytes[4 * k]) << 24 | static_cast<uint32_t>(bytes[4 * k + 1]) << 16 |
+                     static_cast<uint32_t>(bytes[4 * k + 2]) << 8 | bytes[4 * k + 3];
+    }
+    return ident;
+}
+
+MachineIdent CurrentMachineIdent() {
+    wchar_t name[256];
+    int length = PlatformComputerName(name, 256);
+    return MachineIdentFromName(name, length > 0 ? length : 0);
+}
+
+XmlElement* BuildActionTree(const ActionList& list, const MachineIdent& ident) {
+    TreeBuilder tree;
+    XmlElement* holder = NewElement(L"root", nullptr);
+    if (!holder) return nullptr;
+
+    XmlElement* mark = tree.Add(holder, L"ident", nullptr);
+    for (int k = 0; k < 4; ++k) {
+        tree.AddInt(mark, kWordNames[k], static_cast<int32_t>(ident.w[k] ^ kIdentMasks[k]));
+    }
+
+    // Grouped by device, each group in list order; other devices are not kept.
+    XmlElement* actions = tree.Add(holder, L"action", nullptr);
+    const ActionDevice groups[3] = {ActionDevice::Mouse, ActionDevice::Keyboard, ActionDevice::Display};
+    for (ActionDevice device : groups) {
+        for (int i = 0; i < list.count() && tree.ok(); ++i) {
+            const ActionRecord* r = list.at(i);
+            if (r->device != device) continue;
+            const int32_t interval = static_cast<int32_t>(r->interval);
+            const int32_t kind = static_cast<int32_t>(r->kind);
+            if (device == ActionDevice::Mouse) {
+                XmlElement* e = tree.Add(actions, L"mouse", nullptr);
+                tree.AddInt(e, L"time", interval);
+                tree.AddInt(e, L"x", r->x);
+                tree.AddInt(e, L"y", r->y);
+                tree.AddInt(e, L"type", kind);
+            } else if (device == ActionDevice::Keyboard) {
+                XmlElement* e = tree.Add(actions, L"key", nullptr);
+                tree.AddInt(e, L"time", interval);
+                tree.AddInt(e, L"type", kind);
+                tree.AddInt(e, L"code", r->keyCode);
+            } else {
+                XmlElement* e = tree.Add(actions, L"display", nullptr);
+                tree.AddInt(e, L"time", interval);
+                tree.AddInt(e, L"type", kind);
+            }
+        }
+    }
+
+    XmlElement* image = tree.Add(holder, L"image", nullptr);
+    CString folder;
+    folder.Assign(list.screenshotFolder);
+    tree.Add(image, L"path", folder.GetWide());
+    tree.AddInt(image, L"type", static_cast<int32_t>(list.screenshotFormat));
+
+    if (!tree.ok()) {
+        FreeElements(holder);
+        return nullptr;
+    }
+    return holder;
+}
+
+bool ReadActionTree(ActionList* list, const XmlElement* first) {
+    const XmlElement* mark = FindElement(first, L"ident");
+    for (int k = 0; k < 4; ++k) {
+        const XmlElement* word = mark ? FindElement(mark->firstChild, kWordNames[k]) : nullptr;
+        list->ident.w[k] = static_cast<uint32_t>(IntOf(word, 0)) ^ kIdentMasks[k];
+    }
+
+    bool complete = true;
+    if (const XmlElement* actions = FindElement(first, L"action")) {
+        RecordFields fields;
+        NameTable groups(kGroupNames, 3);
+        auto append = [&](int group, const XmlElement* e) {
+            int32_t v[5];
+            fields.Read(e, v);
+            const ActionKind kind = static_cast<ActionKind>(v[kType]);
+            const uint32_t interval = static_cast<uint32_t>(v[kTime]);
+            ActionRecord* added;
+            if (group == 0) {
+                added = list->append(ActionDevice::Mouse, kind, v[kX], v[kY], 0, interval);
+            } else if (group == 1) {
+                added = list->append(ActionDevice::Keyboard, kind, 0, 0, v[kCode], interval);
+            } else {
+                added = list->append(ActionDevice::Display, kind, 0, 0, 0, interval);
+            }
+            complete &= added != nullptr;
+        };
+        // One walk over the children appends the mouse records and keeps the
+        // others aside for their turn; without memory for that, one walk per
+        // group does the same.
+        ElementList later[3];
+        bool kept = true;
+        for (const XmlElement* e = actions->firstChild; e; e = e->next) {
+            int group = groups.Lookup(e);
+            if (group == 0) {
+                append(0, e);
+            } else if (group > 0 && kept) {
+                kept = later[group].Add(e);
+            }
+        }
+        for (int group = 1; group < 3; ++group) {
+            if (kept) {
+                for (int i = 0; i < later[group].count; ++i) append(group, later[group].items[i]);
+                continue;
+            }
+            for (const XmlElement* e = actions->firstChild; e; e = e->next) {
+                if (groups.Lookup(e) == group) append(group, e);
+            }
+        }
+    }
+
+    if (const XmlElement* image = FindElement(first, L"image")) {
+        list->screenshotFolder.Assign(TextOf(FindElement(image->firstChild, L"path")));
+        list->screenshotFormat = static_cast<ScreenshotFormat>(IntOf(FindElement(image->firstChild, L"type"), 1));
+    }
+    return complete;
+}
+
+int ActionList::save(const wchar_t* path) {
+    if (path) {
+        filePath.Assign(path);
+    } else if (!filePath.GetText() || filePath.GetLength() == 0) {
+        return 0;
+    }
+    XmlElement* holder = BuildActionTree(*this, CurrentMachineIdent());
+    if (!holder) return 0;
+    if (!SaveXmlFile(path ? path : filePath.GetWide(), holder)) return 0;
+    // Only a file that was really written makes the list unmodified: after a
+    // failure the user must still be asked before the changes are dropped.
+    modified = 0;
+    return 1;
+}
+
+int ActionList::load(const wchar_t* path) {
+    filePath.Assign(path);
+    bool complete = true;
+    bool loaded = LoadXmlFile(path, [&](XmlElement* first) { complete = ReadActionTree(this, first); });
+    modified = 0;
+    return loaded && complete ? 1 : 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The operation file: one ActionList on disk as UTF-8 XML with the top-level
+// elements ident (the mark of the computer that saved it), action (the
+// records, grouped mouse, key, display) and image (the screenshot settings).
+// ActionList::save and ActionList::load are built from the pieces below.
+#include <cstdint>
+
+#include "core/xml.h"
+#include "model/action.h"
+
+// A file stores word k of the mark as (w[k] XOR kIdentMasks[k]).
+extern const uint32_t kIdentMasks[4];
+
+// The mark of a computer from its name: the low bytes of the name's first
+// `length` characters, walked cyclically for 16 steps (a zero byte counts as
+// 0xAA; an empty name gives sixteen 0xAA), form four big-endian words.
+MachineIdent MachineIdentFromName(const wchar_t* name, int length);
+
+// The holder tree ("root" with ident, action and image) that saving writes,
+// with `ident` as the mark; null when memory ran out.
+XmlElement* BuildActionTree(const ActionList& list, const MachineIdent& ident);
+
+// Takes the mark, the records and the screenshot settings from the top-level
+// chain of a read document into the list (records are appended). Returns
+// false when a record could not be appended for want of memory.
+bool ReadActionTree(ActionList* list, const XmlElement* first);

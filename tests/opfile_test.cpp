@@ -1,0 +1,262 @@
+// Operation files: the computer mark, the exact file layout, loading with its
+// defaults and grouping, and saves that fail without losing anything.
+#include <cstdlib>
+#include <string>
+
+#include "doctest.h"
+#include "model/opfile.h"
+#include "xml_test_util.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+const MachineIdent kDesktopIdent = {{0x4445534Bu, 0x544F502Du, 0x41423132u, 0x43443344u}};
+
+std::string IdentLines(const MachineIdent& ident) {
+    std::string out = "<ident>";
+    for (int k = 0; k < 4; ++k) {
+        std::string n = std::to_string(k);
+        out += "<" + n + ">" + std::to_string(static_cast<int32_t>(ident.w[k] ^ kIdentMasks[k])) + "</" + n + ">\r\n";
+    }
+    return out + "</ident>\r\n";
+}
+
+const char kExampleBody[] =
+    "<action><mouse><time>1200</time>\r\n<x>640</x>\r\n<y>360</y>\r\n<type>1</type>\r\n</mouse>\r\n"
+    "<mouse><time>80</time>\r\n<x>640</x>\r\n<y>360</y>\r\n<type>2</type>\r\n</mouse>\r\n"
+    "<key><time>350</time>\r\n<type>9</type>\r\n<code>65</code>\r\n</key>\r\n"
+    "<key><time>120</time>\r\n<type>10</type>\r\n<code>65</code>\r\n</key>\r\n"
+    "<display><time>500</time>\r\n<type>11</type>\r\n</display>\r\n"
+    "</action>\r\n"
+    "<image><path>C:\\Shots</path>\r\n<type>3</type>\r\n</image>\r\n";
+
+void FillExample(ActionList* list) {
+    list->append(ActionDevice::Mouse, ActionKind::MouseLeftPush, 640, 360, 0, 1200);
+    list->append(ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, 65, 350);
+    list->append(ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, 65, 120);
+    list->append(ActionDevice::Mouse, ActionKind::MouseLeftRelease, 640, 360, 0, 80);
+    list->append(ActionDevice::Display, ActionKind::Screenshot, 0, 0, 0, 500);
+    list->screenshotFolder.Assign(L"C:\\Shots");
+    list->screenshotFormat = ScreenshotFormat::PNG;
+}
+
+std::string BuildFile(const ActionList& list, const MachineIdent& ident) {
+    XmlElement* holder = BuildActionTree(list, ident);
+    REQUIRE(holder);
+    CXml xml;
+    int32_t length = 0;
+    char* text = xml.BuildXmlText(holder->firstChild, &length);
+    REQUIRE(text);
+    std::string out(text, length);
+    std::free(text);
+    FreeElements(holder);
+    return out;
+}
+
+// The path as wide text for the list's operations (kept alive by the CString).
+struct WidePath {
+    CString text;
+    explicit WidePath(const std::string& path) { text.Assign(path.c_str()); }
+    const wchar_t* get() { return text.GetWide(); }
+};
+
+void Load(ActionList* list, const std::string& path, int expected = 1) {
+    WidePath p(path);
+    CHECK(list->load(p.get()) == expected);
+}
+
+std::string Records(const ActionList& list) {
+    std::string out;
+    for (int i = 0; i < list.count(); ++i) {
+        const ActionRecord* r = list.at(i);
+        out += std::to_string(static_cast<int>(r->device)) + "/" + std::to_string(static_cast<int>(r->kind)) +
+               "/" + std::to_string(r->x) + "," + std::to_string(r->y) + "/" + std::to_string(r->keyCode) + "/" +
+               std::to_string(r->interval) + " ";
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_CASE("the computer mark walks the name's low bytes") {
+    struct Mark {
+        const wchar_t* name;
+        MachineIdent ident;
+    } marks[] = {
+        {L"DESKTOP-AB12CD3", kDesktopIdent},
+        {L"ABCD", {{0x41424344u, 0x41424344u, 0x41424344u, 0x41424344u}}},
+        {L"Z", {{0x5A5A5A5Au, 0x5A5A5A5Au, 0x5A5A5A5Au, 0x5A5A5A5Au}}},
+        {L"", {{0xAAAAAAAAu, 0xAAAAAAAAu, 0xAAAAAAAAu, 0xAAAAAAAAu}}},
+        {L"A\u0100\u0141", {{0x41AA4141u, 0xAA4141AAu, 0x4141AA41u, 0x41AA4141u}}},
+        {L"0123456789ABCDEFGH", {{0x30313233u, 0x34353637u, 0x38394142u, 0x43444546u}}},
+    };
+    for (const Mark& m : marks) {
+        CAPTURE(testutil::Utf8(m.name));
+        MachineIdent got = MachineIdentFromName(m.name, static_cast<int>(WideLength(m.name)));
+        for (int k = 0; k < 4; ++k) CHECK(got.w[k] == m.ident.w[k]);
+    }
+
+    wchar_t name[256];
+    int n = PlatformComputerName(name, 256);
+    MachineIdent expected = MachineIdentFromName(name, n);
+    MachineIdent current = CurrentMachineIdent();
+    for (int k = 0; k < 4; ++k) CHECK(current.w[k] == expected.w[k]);
+}
+
+TEST_CASE("the example list is written as the 31-line file") {
+    ActionList list;
+    FillExample(&list);
+    std::string bytes = BuildFile(list, kDesktopIdent);
+    CHECK(bytes == std::string(xmltest::kDeclaration) +
+                       "<ident><0>2021224311</0>\r\n<1>-1752394770</1>\r\n<2>-2105412879</2>\r\n"
+                       "<3>2138574712</3>\r\n</ident>\r\n" +
+                       kExampleBody);
+    size_t lines = 0;
+    for (char c : bytes) lines += c == '\n';
+    CHECK(lines == 31);
+
+    // Saved to disk: this computer's mark, the same bytes otherwise.
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "example.mou");
+    WidePath p(path);
+    list.modified = 1;
+    CHECK(list.save(p.get()) == 1);
+    CHECK(list.modified == 0);
+    CHECK(testutil::Utf8(list.filePath.GetWide()) == path);
+    CHECK(testutil::ReadBytes(path) ==
+          std::string(xmltest::kDeclaration) + IdentLines(CurrentMachineIdent()) + kExampleBody);
+}
+
+TEST_CASE("loading the example groups the records and takes settings and mark") {
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "example.mou");
+    REQUIRE(testutil::WriteBytes(path, std::string(xmltest::kDeclaration) + IdentLines(kDesktopIdent) + kExampleBody));
+    ActionList list;
+    list.modified = 1;
+    Load(&list, path);
+    CHECK(Records(list) == "0/1/640,360/0/1200 0/2/640,360/0/80 1/9/0,0/65/350 1/10/0,0/65/120 2/11/0,0/0/500 ");
+    CHECK(testutil::Utf8(list.screenshotFolder.GetWide()) == "C:\\Shots");
+    CHECK(list.screenshotFormat == ScreenshotFormat::PNG);
+    for (int k = 0; k < 4; ++k) CHECK(list.ident.w[k] == kDesktopIdent.w[k]);
+    CHECK(list.modified == 0);
+    CHECK(testutil::Utf8(list.filePath.GetWide()) == path);
+}
+
+TEST_CASE("an empty list, other devices and huge intervals") {
+    ActionList empty;
+    CHECK(BuildFile(empty, kDesktopIdent) ==
+          std::string(xmltest::kDeclaration) + IdentLines(kDesktopIdent) +
+              "<action/>\r\n<image><path/>\r\n<type>1</type>\r\n</image>\r\n");
+
+    ActionList list;
+    list.append(ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, 13, 5);
+    list.append(ActionDevice::Mouse, ActionKind::MouseRightClick, -5, 1080, 0, 3000000000u);
+    list.append(static_cast<ActionDevice>(7), ActionKind::Screenshot, 0, 0, 0, 1);
+    list.append(ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, 13, 6);
+    std::string bytes = BuildFile(list, kDesktopIdent);
+    CHECK(bytes.find("<time>-1294967296</time>\r\n<x>-5</x>") != std::string::npos);
+    CHECK(bytes.find("<display>") == std::string::npos);
+
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "mixed.mou");
+    WidePath p(path);
+    CHECK(list.save(p.get()) == 1);
+    ActionList back;
+    Load(&back, path);
+    CHECK(Records(back) == "0/7/-5,1080/0/3000000000 1/9/0,0/13/5 1/10/0,0/13/6 ");
+    CHECK(back.screenshotFolder.GetLength() == 0);
+    CHECK(back.screenshotFormat == ScreenshotFormat::JPEG);
+    for (int k = 0; k < 4; ++k) CHECK(back.ident.w[k] == CurrentMachineIdent().w[k]);
+}
+
+TEST_CASE("missing and unreadable values take their defaults") {
+    struct Body {
+        const char* text;
+        const char* records;
+        int format;               // -1: left as it was (2)
+        const char* folder;       // null: left as it was ("keep")
+        uint32_t ident0;
+    } bodies[] = {
+        {"<action><mouse><time>10</time><y>3</y><type>1</type></mouse></action>", "0/1/0,3/0/10 ", -1, nullptr,
+         kIdentMasks[0]},
+        {"<action><key><time>12a</time><type>9</type><code> 65</code></key></action>", "1/9/0,0/65/0 ", -1, nullptr,
+         kIdentMasks[0]},
+        {"<image><path>D:\\x</path><type>7</type></image>", "", 7, "D:\\x", kIdentMasks[0]},
+        {"<image><type>x</type></image>", "", 1, "", kIdentMasks[0]},
+        {"<ident><0>1</0></ident><action><display><type>11</type><x>4</x></display><other/></action>",
+         "2/11/0,0/0/0 ", -1, nullptr, 1u ^ kIdentMasks[0]},
+        {"<action><Mouse><time>1</time></Mouse></action><action><mouse/></action>", "", -1, nullptr, kIdentMasks[0]},
+        {"<action><key><time>1</time><type>9</type><code>1</code></key><mouse><time>2</time><type>1</type></mouse>"
+         "<display><time>3</time><type>11</type></display><key><time>4</time><type>10</type><code>1</code></key>"
+         "<mouse><time>5</time><time>6</time><type>2</type><x>7</x></mouse></action>",
+         "0/1/0,0/0/2 0/2/7,0/0/5 1/9/0,0/1/1 1/10/0,0/1/4 2/11/0,0/0/3 ", -1, nullptr, kIdentMasks[0]},
+    };
+    std::string dir = testutil::MakeTempDir();
+    for (const Body& b : bodies) {
+        CAPTURE(b.text);
+        std::string path = testutil::Join(dir, "case.mou");
+        REQUIRE(testutil::WriteBytes(path, std::string(xmltest::kDeclaration) + b.text));
+        ActionList list;
+        list.screenshotFormat = ScreenshotFormat::GIF;
+        list.screenshotFolder.Assign(L"keep");
+        Load(&list, path);
+        CHECK(Records(list) == b.records);
+        CHECK(static_cast<int>(list.screenshotFormat) == (b.format < 0 ? 2 : b.format));
+        CHECK(testutil::Utf8(list.screenshotFolder.GetWide()) == (b.folder ? b.folder : "keep"));
+        CHECK(list.ident.w[0] == b.ident0);
+        CHECK(list.ident.w[3] == kIdentMasks[3]);
+    }
+}
+
+TEST_CASE("a load that fails keeps the path and leaves the list unmodified") {
+    std::string dir = testutil::MakeTempDir();
+    ActionList list;
+    list.append(ActionDevice::Mouse, ActionKind::MouseLeftPush, 1, 2, 0, 3);
+    std::string missing = testutil::Join(dir, "missing.mou");
+    Load(&list, missing, 0);
+    CHECK(testutil::Utf8(list.filePath.GetWide()) == missing);
+    CHECK(list.modified == 0);
+    CHECK(list.count() == 1);
+
+    std::string broken = testutil::Join(dir, "broken.mou");
+    REQUIRE(testutil::WriteBytes(broken, "<action></action>"));
+    list.modified = 1;
+    Load(&list, broken, 0);
+    CHECK(list.modified == 0);
+}
+
+TEST_CASE("save needs a path and keeps modified and the old file when it fails") {
+    std::string dir = testutil::MakeTempDir();
+    ActionList list;
+    FillExample(&list);
+
+    CHECK(list.save(nullptr) == 0);
+    CHECK(list.modified == 1);
+
+    std::string path = testutil::Join(dir, "list.mou");
+    WidePath p(path);
+    CHECK(list.save(p.get()) == 1);
+    CHECK(list.modified == 0);
+    std::string saved = testutil::ReadBytes(path);
+
+    // Save again to the remembered path while its temporary file cannot be made.
+    list.append(ActionDevice::Mouse, ActionKind::MouseLeftClick, 9, 9, 0, 9);
+#ifdef _WIN32
+    REQUIRE(CreateDirectoryA((path + ".tmp").c_str(), nullptr));
+#else
+    REQUIRE(mkdir((path + ".tmp").c_str(), 0700) == 0);
+#endif
+    CHECK(list.save(nullptr) == 0);
+    CHECK(list.modified == 1);
+    CHECK(testutil::ReadBytes(path) == saved);
+
+    std::string nowhere = testutil::Join(testutil::Join(dir, "missing"), "x.mou");
+    WidePath q(nowhere);
+    CHECK(list.save(q.get()) == 0);
+    CHECK(list.modified == 1);
+    CHECK(testutil::Utf8(list.filePath.GetWide()) == nowhere);
+    CHECK_FALSE(testutil::FileExists(nowhere));
+}

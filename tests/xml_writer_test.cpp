@@ -1,0 +1,234 @@
+// The XML writer: exact output bytes, escaping, round trips through the
+// reader, and saving files without ever losing the previous one.
+#include <cstdlib>
+#include <string>
+
+#include "doctest.h"
+#include "core/file.h"
+#include "xml_test_util.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+using xmltest::kDeclaration;
+
+namespace {
+
+std::string Build(const XmlElement* first) {
+    CXml xml;
+    int32_t length = -1;
+    char* text = xml.BuildXmlText(first, &length);
+    REQUIRE(text);
+    std::string out(text, length);
+    CHECK(out.size() == std::string(text).size());
+    std::free(text);
+    return out;
+}
+
+XmlElement* Child(XmlElement* parent, const wchar_t* name, const wchar_t* text) {
+    XmlElement* e = NewElement(name, text);
+    REQUIRE(e);
+    AppendChild(parent, e);
+    return e;
+}
+
+bool Save(const std::string& path, XmlElement* holder) {
+    CString p;
+    p.Assign(path.c_str());
+    return SaveXmlFile(p.GetWide(), holder);
+}
+
+XmlElement* SampleHolder() {
+    XmlElement* holder = NewElement(L"root", nullptr);
+    XmlElement* a = Child(holder, L"a", nullptr);
+    Child(a, L"b", L"1 < 2");
+    Child(a, L"c", nullptr);
+    Child(holder, L"d", L"");
+    return holder;
+}
+
+const char kSampleBytes[] = "<?xml version=\"1.0\" ?>\r\n<a><b>1 &lt; 2</b>\r\n<c/>\r\n</a>\r\n<d></d>\r\n";
+
+}  // namespace
+
+TEST_CASE("the example document comes out byte for byte") {
+    XmlElement* holder = SampleHolder();
+    CHECK(Build(holder->firstChild) == kSampleBytes);
+    FreeElements(holder);
+}
+
+TEST_CASE("trees built with AppendNewChild, alone or mixed with NewElement") {
+    XmlElement* holder = NewElement(L"root", nullptr);
+    XmlElement* a = AppendNewChild(holder, L"a", nullptr);
+    REQUIRE(a);
+    CHECK(AppendNewChild(a, L"b", L"1 < 2"));
+    AppendChild(a, NewElement(L"c", nullptr));
+    CHECK(AppendNewChild(holder, L"d", L""));
+    CHECK(AppendNewChild(nullptr, L"x", nullptr) == nullptr);
+    CHECK(Build(holder->firstChild) == kSampleBytes);
+    CHECK(FindElement(a->firstChild, L"c") == a->firstChild->next);
+    FreeElements(holder);
+
+    // Children added to a tree that was read live and die with it.
+    std::string doc = std::string(kDeclaration) + "<a><b>1</b></a>";
+    XmlElement* read = ParseXmlDocument(doc.data(), doc.size());
+    REQUIRE(read);
+    XmlElement* heap = NewElement(L"h", L"2");
+    AppendChild(read, heap);
+    CHECK(AppendNewChild(heap, L"i", nullptr));
+    CHECK(AppendNewChild(read, L"b", L"3"));
+    CHECK(Build(read) == std::string(kDeclaration) + "<a><b>1</b>\r\n<h>2<i/>\r\n</h>\r\n<b>3</b>\r\n</a>\r\n");
+    FreeElements(read);
+}
+
+TEST_CASE("element forms: empty, empty text, text, attributes, encoding") {
+    struct Form {
+        XmlElement* element;
+        const char* bytes;
+    };
+    XmlElement* attributed = NewElement(L"e", nullptr);
+    XmlAttribute* a = new XmlAttribute{nullptr, new CString(L"a"), new CString(L"1")};
+    XmlAttribute* b = new XmlAttribute{nullptr, new CString(L"b"), new CString(L"x&\"y'")};
+    XmlAttribute* unnamed = new XmlAttribute{nullptr, nullptr, new CString(L"lost")};
+    XmlAttribute* empty = new XmlAttribute{nullptr, new CString(L"c"), nullptr};
+    attributed->firstAttribute = a;
+    a->next = b;
+    b->next = unnamed;
+    unnamed->next = empty;
+    XmlElement* attributedText = NewElement(L"e", L"t");
+    attributedText->firstAttribute = new XmlAttribute{nullptr, new CString(L"a"), new CString(L"1")};
+
+    Form forms[] = {
+        {NewElement(L"name", nullptr), "<name/>\r\n"},
+        {NewElement(L"name", L""), "<name></name>\r\n"},
+        {NewElement(L"n", L"<&>\"'"), "<n>&lt;&amp;&gt;&quot;&apos;</n>\r\n"},
+        {NewElement(L"n", L"a\tb\r\nc  "), "<n>a\tb\r\nc  </n>\r\n"},
+        {attributed, "<e a=\"1\" b=\"x&amp;&quot;y&apos;\" c=\"\" />\r\n"},
+        {attributedText, "<e a=\"1\" >t</e>\r\n"},
+    };
+    for (const Form& f : forms) {
+        CAPTURE(f.bytes);
+        CHECK(Build(f.element) == std::string(kDeclaration) + f.bytes);
+        FreeElements(f.element);
+    }
+
+    XmlElement* encoded = NewElement(L"a", nullptr);
+    encoded->encoding = new CString(L"Shift_JIS");
+    CHECK(Build(encoded) == "<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>\r\n<a/>\r\n");
+    FreeElements(encoded);
+}
+
+TEST_CASE("names and texts of the ANSI code page are written in UTF-8") {
+    XmlElement* e = NewElement(L"caf\u00E9", L"\u00E9t\u00E9 & hiver");
+    CHECK(Build(e) == std::string(kDeclaration) + "<caf\xC3\xA9>\xC3\xA9t\xC3\xA9 &amp; hiver</caf\xC3\xA9>\r\n");
+    FreeElements(e);
+
+    // Characters beyond Latin-1 only where the ANSI code page has them.
+    CString probe(L"\u65E5\u672C\U0001F600");
+    if (testutil::Utf8(probe.GetWide()) == "\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80") {
+        XmlElement* j = NewElement(L"\u65E5\u672C", L"<\U0001F600>");
+        CHECK(Build(j) == std::string(kDeclaration) +
+                              "<\xE6\x97\xA5\xE6\x9C\xAC>&lt;\xF0\x9F\x98\x80&gt;</\xE6\x97\xA5\xE6\x9C\xAC>\r\n");
+        FreeElements(j);
+    }
+}
+
+TEST_CASE("written texts come back through the reader") {
+    struct Trip {
+        const wchar_t* written;
+        const char* read;
+    } trips[] = {
+        {L"<a> & \"b\" 'c'", "<a> & \"b\" 'c'"},
+        {L"&lt; stays literal", "&lt; stays literal"},
+        {L"  lead, trail  and  doubled  ", "lead, trail and doubled"},
+        {L"line\r\nbreak\ttab", "line break tab"},
+        {L"   ", ""},
+    };
+    for (const Trip& t : trips) {
+        CAPTURE(t.read);
+        XmlElement* e = NewElement(L"t", t.written);
+        std::string bytes = Build(e);
+        FreeElements(e);
+        XmlElement* back = ParseXmlDocument(bytes.data(), bytes.size());
+        REQUIRE(back);
+        CHECK(testutil::Utf8(TextOf(back)) == t.read);
+        FreeElements(back);
+    }
+}
+
+TEST_CASE("large and deep trees are built without quadratic cost or deep recursion") {
+    XmlElement* holder = NewElement(L"root", nullptr);
+    XmlElement* list = Child(holder, L"list", nullptr);
+    const int count = 200000;
+    for (int i = 0; i < count; ++i) Child(list, L"i", L"12345");
+    std::string bytes = Build(holder->firstChild);
+    CHECK(bytes.size() == 24 + 6 + count * 14 + 9);
+    FreeElements(holder);
+
+    const int depth = 1000000;
+    XmlElement* top = NewElement(L"d", nullptr);
+    XmlElement* inner = top;
+    for (int i = 1; i < depth; ++i) {
+        XmlElement* next = NewElement(L"d", nullptr);
+        REQUIRE(next);
+        AppendChild(inner, next);
+        inner = next;
+    }
+    bytes = Build(top);
+    CHECK(bytes.size() == 24 + (depth - 1) * 3 + 6 + (depth - 1) * 6);
+    FreeElements(top);
+}
+
+TEST_CASE("SaveXmlFile writes the file and frees the tree") {
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "doc.xml");
+    CHECK(Save(path, SampleHolder()));
+    CHECK(testutil::ReadBytes(path) == kSampleBytes);
+    CHECK_FALSE(testutil::FileExists(path + ".tmp"));
+
+    // Replacing a longer file leaves nothing of it behind.
+    REQUIRE(testutil::WriteBytes(path, std::string(5000, 'x')));
+    CHECK(Save(path, SampleHolder()));
+    CHECK(testutil::ReadBytes(path) == kSampleBytes);
+}
+
+TEST_CASE("a save that fails leaves the previous file as it was") {
+    std::string dir = testutil::MakeTempDir();
+    const std::string old = "previous contents";
+
+    SUBCASE("missing folder: false, nothing written") {
+        std::string path = testutil::Join(testutil::Join(dir, "missing"), "doc.xml");
+        CHECK_FALSE(Save(path, SampleHolder()));
+        CHECK_FALSE(testutil::FileExists(path));
+    }
+    SUBCASE("holder without children or null: false, file untouched") {
+        std::string path = testutil::Join(dir, "doc.xml");
+        REQUIRE(testutil::WriteBytes(path, old));
+        CHECK_FALSE(Save(path, NewElement(L"root", nullptr)));
+        CHECK_FALSE(Save(path, nullptr));
+        CHECK(testutil::ReadBytes(path) == old);
+    }
+    SUBCASE("the temporary file cannot be made: old file kept") {
+        std::string path = testutil::Join(dir, "doc.xml");
+        REQUIRE(testutil::WriteBytes(path, old));
+        std::string blocker = path + ".tmp";
+#ifdef _WIN32
+        REQUIRE(CreateDirectoryA(blocker.c_str(), nullptr));
+#else
+        REQUIRE(mkdir(blocker.c_str(), 0700) == 0);
+#endif
+        CHECK_FALSE(Save(path, SampleHolder()));
+        CHECK(testutil::ReadBytes(path) == old);
+    }
+    SUBCASE("the target cannot be replaced: temporary file removed") {
+        std::string path = testutil::Join(dir, "folder.xml");
+#ifdef _WIN32
+        REQUIRE(CreateDirectoryA(path.c_str(), nullptr));
+#else
+        REQUIRE(mkdir(path.c_str(), 0700) == 0);
+#endif
+        CHECK_FALSE(Save(path, SampleHolder()));
+        CHECK_FALSE(testutil::FileExists(path + ".tmp"));
+    }
+}
