@@ -1,0 +1,117 @@
+#include "config/app_parameter.h"
+
+#include "config/settings_xml.h"
+#include "core/xml.h"
+
+namespace {
+
+// The help pages are served from the project's own site (docs/help-host.md);
+// only the host is ours to choose, the paths are fixed.
+const wchar_t kHelpUrlJapanese[] = L"https://taplore.org/soft/Taplore/help/";
+const wchar_t kHelpUrlEnglish[] = L"https://taplore.org/en/Taplore/help/";
+
+const ColorPair kProductColors[] = {
+    {0x000000, 0xFFFFFF}, {0x000000, 0xFFFFFF}, {0x000000, 0x00FFFF}, {0x000000, 0x00FF00},
+    {0xFFFFFF, 0xFF0000}, {0xFFFFFF, 0xFF0000}, {0x808080, 0xFFFFFF}, {0x808080, 0xFFFFFF},
+    {0x0000FF, 0xFFFFFF}, {0x0000FF, 0xFFFFFF}, {0xC8C8C8, 0xFFFFFF}, {0x808080, 0xFFFFFF},
+};
+
+const ColorEntry kProductEntries[] = {
+    {L"Text Color (Normal)", L"通常のテキスト表示", 0, 0},
+    {L"Marker Color", L"マーク行の色", 3, 0},
+    {L"Cursor Color", L"カーソル行の色", 2, 0},
+    {L"Title Color", L"タイトル行の表示", 4, 0},
+    {L"GrayOut Color", L"グレイアウト", 6, 0},
+    {L"Error Color", L"エラー行の色", 8, 0},
+    {L"Line Color", L"罫線の色", 10, 1},
+};
+
+// An address is taken only when its text holds exactly one complete dotted
+// address; only then is the port read, keeping its low 16 bits.
+void ReadAddress(XmlElement* items, const wchar_t* addressName, const wchar_t* portName,
+                 uint32_t& address, uint16_t& port) {
+    uint8_t bytes[8];
+    if (ParseDottedQuads(TextOf(FindElement(items, addressName)), bytes, sizeof bytes) != 4) return;
+    address = (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
+              (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
+    port = static_cast<uint16_t>(static_cast<uint32_t>(IntOf(FindElement(items, portName), 0)));
+}
+
+}  // namespace
+
+CAppParameter::CAppParameter() {}
+
+CAppParameter::~CAppParameter() {}
+
+const wchar_t* CAppParameter::GetVersionText() const { return L"1.0.3.0"; }
+
+const wchar_t* CAppParameter::GetProductName(int) const { return L"Taplore"; }
+
+const wchar_t* CAppParameter::GetMenuName(int language) const {
+    return GetResourceName(language == 1 ? kResourceMenuJapanese : kResourceMenuEnglish);
+}
+
+const wchar_t* CAppParameter::GetHelpUrl(int language) const {
+    return language == 1 ? kHelpUrlJapanese : kHelpUrlEnglish;
+}
+
+const wchar_t* CAppParameter::GetResourceName(int number) const {
+    if (number >= kResourceAppIcon && number <= kResourceAccelerators) return ResourceIdName(number);
+    return nullptr;
+}
+
+void CAppParameter::SetupParameters() {
+    toolbar_switchable = 0;
+    statusbar_switchable = 0;
+    main_window_class.Assign(L"TAPLORE MAIN WINDOW");
+    child_window_class.Assign(L"TAPLORE CHILD WINDOW");
+    control_item_class.Assign(L"TAPLORE CONTROL ITEM WINDOW");
+    mdi_client_class.Assign(L"TAPLORE MDI CLIENT WINDOW");
+    LocateSettingsFile();
+}
+
+void CAppParameter::Initialize() {
+    SetupParameters();
+    SetColorTable(kProductColors, sizeof kProductColors / sizeof kProductColors[0], kProductEntries,
+                  sizeof kProductEntries / sizeof kProductEntries[0]);
+    LoadSettings();
+}
+
+void CAppParameter::ReadSettings(XmlElement* first) {
+    CCommConfig::ReadSettings(first);
+    XmlElement* config = FindElement(first, L"config");
+    if (!config) return;
+    XmlElement* items = settings::FirstChild(config);
+    XmlElement* udp = FindElement(items, L"udp");
+    if (udp) {
+        XmlElement* fields = settings::FirstChild(udp);
+        ReadAddress(fields, L"my_adress", L"my_port", my_adress, my_port);
+        ReadAddress(fields, L"you_adress", L"you_port", you_adress, you_port);
+    }
+    break_key = IntOf(FindElement(items, L"break_key"), kDefaultBreakKey);
+}
+
+void CAppParameter::WriteSettings(XmlElement* holder) {
+    if (!holder) return;
+    CCommConfig::WriteSettings(holder);
+    XmlElement* config = FindElement(settings::FirstChild(holder), L"config");
+    if (!config) {
+        config = NewElement(L"config", nullptr);
+        if (!config) return;
+        AppendChild(holder, config);
+    }
+    XmlElement* udp = FindElement(settings::FirstChild(config), L"udp");
+    if (!udp) {
+        udp = NewElement(L"udp", nullptr);
+        AppendChild(config, udp);
+    }
+    if (udp) {
+        settings::AppendAddress(udp, L"my_adress", my_adress);
+        settings::AppendInt(udp, L"my_port", my_port);
+        settings::AppendAddress(udp, L"you_adress", you_adress);
+        settings::AppendInt(udp, L"you_port", you_port);
+    }
+    settings::AppendInt(config, L"break_key", break_key);
+}
+
+CAppParameter* TheAppParameter() { return dynamic_cast<CAppParameter*>(g_config); }

@@ -1,0 +1,51 @@
+#pragma once
+// CAppParameter: the product's own configuration on top of the framework's
+// store: version, names, resources, help address, window class names, the
+// product colour table, and the two settings it adds to the settings file,
+// the `udp` address block (carried only) and the break key.
+#include <cstdint>
+
+#include "config/comm_config.h"
+
+// Resource numbers the program asks GetResourceName for.
+enum : int {
+    kResourceAppIcon = 10011,
+    kResourceChildIcon = 10012,
+    kResourceMenuJapanese = 10013,
+    kResourceMenuEnglish = 10014,
+    kResourceUnused = 10015,
+    kResourceAccelerators = 10016,
+};
+
+// VK_F1: the break key until the user picks another.
+constexpr int32_t kDefaultBreakKey = 112;
+
+class CAppParameter : public CCommConfig {
+public:
+    CAppParameter();
+    ~CAppParameter() override;
+
+    const wchar_t* GetVersionText() const override;
+    const wchar_t* GetProductName(int language) const override;
+    const wchar_t* GetMenuName(int language) const override;
+    const wchar_t* GetHelpUrl(int language) const override;
+    const wchar_t* GetResourceName(int number) const override;
+    void SetupParameters() override;
+    void Initialize() override;
+    void ReadSettings(XmlElement* first) override;
+    void WriteSettings(XmlElement* holder) override;
+
+    // IPv4 addresses hold the first number of the dotted form in the most
+    // significant byte.
+    uint32_t my_adress = 0;
+    uint16_t my_port = 0;
+    uint32_t you_adress = 0;
+    uint16_t you_port = 0;
+    // Virtual-key code whose release stops recording and playback; any value
+    // read from the settings file is kept.
+    int32_t break_key = kDefaultBreakKey;
+};
+
+// The process-wide configuration as the product's own class, or null while
+// none (or only a plain CCommConfig) is published.
+CAppParameter* TheAppParameter();

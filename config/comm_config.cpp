@@ -1,0 +1,272 @@
+#include "config/comm_config.h"
+
+#include <new>
+
+#include "config/settings_xml.h"
+#include "core/debug.h"
+#include "core/file.h"
+#include "core/xml.h"
+
+CCommConfig* g_config = nullptr;
+
+namespace {
+
+const wchar_t kSettingsFileName[] = L"Taplore.ini";
+
+const ColorPair kBaseColors[] = {
+    {0x000000, 0xFFFFFF},
+    {0xC8C8C8, 0xFFFFFF},
+};
+
+const ColorEntry kBaseEntries[] = {
+    {L"Text Color (Normal)", L"通常のテキスト表示", 0, 0},
+    {L"Line Color", L"罫線の色", 1, 1},
+};
+
+// Decimal digits of a 32-bit value as "%d" writes them; out holds 12 units.
+void FormatDecimal(int32_t value, wchar_t* out) {
+    char narrow[16];
+    int n = FormatNarrow(narrow, sizeof narrow, "%d", static_cast<int>(value));
+    if (n < 0) n = 0;
+    for (int i = 0; i < n; ++i) out[i] = static_cast<wchar_t>(narrow[i]);
+    out[n] = 0;
+}
+
+const wchar_t* WideOrEmpty(CString& text) {
+    const wchar_t* wide = text.GetWide();
+    return wide ? wide : L"";
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// dir + separator + "Taplore.ini" into path, or false when the directory is
+// unknown or the result would not fit the path buffer. A cut path would name
+// some other file, so it is never used.
+bool BuildSettingsPath(CString& dir, CString& path) {
+    const wchar_t* wideDir = dir.GetWide();
+    if (!wideDir) return false;
+    size_t dirLength = WideLength(wideDir);
+    bool needSeparator = !IsSeparator(wideDir[dirLength - 1]);
+    size_t nameLength = sizeof kSettingsFileName / sizeof kSettingsFileName[0] - 1;
+    size_t total = dirLength + (needSeparator ? 1 : 0) + nameLength;
+    if (total > static_cast<size_t>(kConfigPathCapacity - 1)) return false;
+    wchar_t buffer[kConfigPathCapacity];
+    size_t at = 0;
+    for (size_t i = 0; i < dirLength; ++i) buffer[at++] = wideDir[i];
+    if (needSeparator) buffer[at++] = PlatformPathSeparator();
+    for (size_t i = 0; i < nameLength; ++i) buffer[at++] = kSettingsFileName[i];
+    buffer[at] = 0;
+    path.Assign(buffer, static_cast<int>(at));
+    return path.GetLength() > 0;
+}
+
+bool FileOpensForReading(CString& path) {
+    CFile file;
+    if (!file.OpenRead(path)) return false;
+    file.Close();
+    return true;
+}
+
+void ReadSettingsConsumer(XmlElement* first, void* context) {
+    static_cast<CCommConfig*>(context)->ReadSettings(first);
+}
+
+}  // namespace
+
+namespace settings {
+
+void AppendInt(XmlElement* parent, const wchar_t* name, int32_t value) {
+    wchar_t digits[16];
+    FormatDecimal(value, digits);
+    AppendChild(parent, NewElement(name, digits));
+}
+
+void AppendText(XmlElement* parent, const wchar_t* name, CString& value) {
+    AppendChild(parent, NewElement(name, value.GetWide()));
+}
+
+void AppendAddress(XmlElement* parent, const wchar_t* name, uint32_t address) {
+    wchar_t text[20];
+    int at = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        wchar_t digits[16];
+        FormatDecimal(static_cast<int32_t>((address >> shift) & 0xFF), digits);
+        for (int i = 0; digits[i]; ++i) text[at++] = digits[i];
+        if (shift > 0) text[at++] = L'.';
+    }
+    text[at] = 0;
+    AppendChild(parent, NewElement(name, text));
+}
+
+XmlElement* FirstChild(XmlElement* element) { return element ? element->firstChild : nullptr; }
+
+void ReadText(XmlElement* first, const wchar_t* name, CString& field, const CString* fallback) {
+    const wchar_t* text = TextOf(FindElement(first, name));
+    if (text && text[0]) {
+        field.Assign(text);
+    } else if (fallback) {
+        field.Assign(*fallback);
+    } else {
+        field.Clear();
+    }
+}
+
+}  // namespace settings
+
+CCommConfig::CCommConfig() {
+    SetColorTable(kBaseColors, 2, kBaseEntries, 2);
+    ResolvePaths();
+    temp_path.Assign(current_path);
+    log_path.Assign(current_path);
+}
+
+CCommConfig::~CCommConfig() {
+    delete[] default_colors;
+    delete[] current_colors;
+    delete[] color_entries;
+}
+
+const wchar_t* CCommConfig::GetVersionText() const { return L"0.0.0.0"; }
+
+const wchar_t* CCommConfig::GetProductName(int) const { return L""; }
+
+const wchar_t* CCommConfig::GetMenuName(int) const { return L""; }
+
+const wchar_t* CCommConfig::GetHelpUrl(int) const { return L""; }
+
+int CCommConfig::GetSubMenuPosition(const wchar_t*) const { return 0; }
+
+const wchar_t* CCommConfig::GetResourceName(int) const { return L""; }
+
+void CCommConfig::SetupParameters() {}
+
+void CCommConfig::Initialize() { SetupParameters(); }
+
+int CCommConfig::SetColorTable(const ColorPair* colors, int colorCount, const ColorEntry* entries,
+                               int entryCount) {
+    if (colorCount < 0 || entryCount < 0) return 0;
+    ColorPair* defaults = new (std::nothrow) ColorPair[colorCount > 0 ? colorCount : 1];
+    ColorPair* current = new (std::nothrow) ColorPair[colorCount > 0 ? colorCount : 1];
+    ColorEntry* rows = new (std::nothrow) ColorEntry[entryCount > 0 ? entryCount : 1];
+    if (!defaults || !current || !rows) {
+        delete[] defaults;
+        delete[] current;
+        delete[] rows;
+        return 0;
+    }
+    for (int i = 0; i < colorCount; ++i) defaults[i] = current[i] = colors[i];
+    for (int i = 0; i < entryCount; ++i) rows[i] = entries[i];
+    delete[] default_colors;
+    delete[] current_colors;
+    delete[] color_entries;
+    default_colors = defaults;
+    current_colors = current;
+    color_entries = rows;
+    color_count = colorCount;
+    color_entry_count = entryCount;
+    return 1;
+}
+
+void CCommConfig::ResolvePaths() {
+    wchar_t buffer[kConfigPathCapacity];
+    app_path.Clear();
+    if (PlatformProgramPath(buffer, kConfigPathCapacity) > 0) {
+        CString program(buffer);
+        CFileName name;
+        if (program.GetText() && name.SetPath(program.GetText())) app_path.Assign(name.GetDirectory());
+    }
+    current_path.Clear();
+    if (PlatformCurrentDirectory(buffer, kConfigPathCapacity) > 0) current_path.Assign(buffer);
+    DebugPrint(L"app_path     = %s\n", WideOrEmpty(app_path));
+    DebugPrint(L"current_path = %s\n", WideOrEmpty(current_path));
+}
+
+void CCommConfig::LocateSettingsFile() {
+    CString candidate;
+    if (BuildSettingsPath(current_path, candidate) && FileOpensForReading(candidate)) {
+        ini_file.Assign(candidate);
+    } else if (BuildSettingsPath(app_path, candidate)) {
+        ini_file.Assign(candidate);
+    } else {
+        ini_file.Clear();
+    }
+    DebugPrint(L"ini_file = %s\n", WideOrEmpty(ini_file));
+}
+
+int CCommConfig::LoadSettings() {
+    const wchar_t* path = ini_file.GetWide();
+    if (!path) return 0;
+    return LoadXmlFile(path, ReadSettingsConsumer, this) ? 1 : 0;
+}
+
+int CCommConfig::SaveSettings() {
+    XmlElement* holder = NewElement(L"root", nullptr);
+    if (!holder) return 0;
+    WriteSettings(holder);
+    const wchar_t* path = ini_file.GetWide();
+    if (!path) {
+        FreeElements(holder);
+        return 0;
+    }
+    return SaveXmlFile(path, holder) ? 1 : 0;
+}
+
+void CCommConfig::ReadSettings(XmlElement* first) {
+    XmlElement* config = FindElement(first, L"config");
+    if (!config) return;
+    XmlElement* items = settings::FirstChild(config);
+    language = IntOf(FindElement(items, L"language"), -1);
+    settings::ReadText(items, L"font_name", font_name, nullptr);
+    font_size = IntOf(FindElement(items, L"font_size"), 0);
+    settings::ReadText(items, L"temp_path", temp_path, &current_path);
+    log_enabled = IntOf(FindElement(items, L"log_enabled"), 0);
+    settings::ReadText(items, L"log_path", log_path, &current_path);
+    view_toolbar = IntOf(FindElement(items, L"view_toolbar"), 1);
+    view_statusbar = IntOf(FindElement(items, L"view_statusbar"), 1);
+    XmlElement* colors = FindElement(items, L"colors");
+    if (colors) ReadColors(colors);
+}
+
+void CCommConfig::ReadColors(XmlElement* colors) {
+    for (XmlElement* color = FindElement(settings::FirstChild(colors), L"color"); color;
+         color = FindElement(color->next, L"color")) {
+        XmlElement* parts = settings::FirstChild(color);
+        int32_t index = IntOf(FindElement(parts, L"index"), color_count);
+        if (index < 0 || index >= color_count) continue;
+        const ColorPair& fallback = default_colors[index];
+        current_colors[index].text = static_cast<uint32_t>(
+            IntOf(FindElement(parts, L"text"), static_cast<int32_t>(fallback.text)));
+        current_colors[index].background = static_cast<uint32_t>(
+            IntOf(FindElement(parts, L"background"), static_cast<int32_t>(fallback.background)));
+    }
+}
+
+void CCommConfig::WriteSettings(XmlElement* holder) {
+    if (!holder) return;
+    XmlElement* config = NewElement(L"config", nullptr);
+    if (!config) return;
+    AppendChild(holder, config);
+    settings::AppendInt(config, L"language", language);
+    settings::AppendText(config, L"font_name", font_name);
+    settings::AppendInt(config, L"font_size", font_size);
+    settings::AppendText(config, L"temp_path", temp_path);
+    settings::AppendInt(config, L"log_enabled", log_enabled);
+    settings::AppendText(config, L"log_path", log_path);
+    settings::AppendInt(config, L"view_toolbar", view_toolbar);
+    settings::AppendInt(config, L"view_statusbar", view_statusbar);
+    WriteColors(config);
+}
+
+void CCommConfig::WriteColors(XmlElement* config) {
+    XmlElement* colors = NewElement(L"colors", nullptr);
+    if (!colors) return;
+    AppendChild(config, colors);
+    for (int32_t i = 0; i < color_count; ++i) {
+        XmlElement* color = NewElement(L"color", nullptr);
+        if (!color) continue;
+        AppendChild(colors, color);
+        settings::AppendInt(color, L"index", i);
+        settings::AppendInt(color, L"text", static_cast<int32_t>(current_colors[i].text));
+        settings::AppendInt(color, L"background", static_cast<int32_t>(current_colors[i].background));
+    }
+}
