@@ -9,6 +9,10 @@ if [ $# -ne 1 ] || [ -z "$1" ]; then
     exit 2
 fi
 name="$1"
+# A benchmark that needs more than a native build (Wine, a display) is a script.
+if [ -f "bench/bench_$name.sh" ]; then
+    exec bash "bench/bench_$name.sh"
+fi
 if [ ! -f "bench/bench_$name.cpp" ]; then
     echo "no benchmark bench/bench_$name.cpp" >&2
     exit 2

@@ -1,0 +1,201 @@
+#include "playback/capture_win.h"
+
+// WIN32_LEAN_AND_MEAN leaves out the COM types that GDI+ declarations use.
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cwchar>
+#include <new>
+
+#include "core/debug.h"
+#include "core/file.h"
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+ULONG_PTR GdiPlusStart() {
+    GdiplusStartupInput input;
+    input.GdiplusVersion = 1;
+    input.DebugEventCallback = nullptr;
+    input.SuppressBackgroundThread = FALSE;
+    input.SuppressExternalCodecs = FALSE;
+    ULONG_PTR token = 0;
+    if (GdiplusStartup(&token, &input, nullptr) != Ok) return 0;
+    return token;
+}
+
+void GdiPlusStop(ULONG_PTR token) {
+    if (token) GdiplusShutdown(token);
+}
+
+const wchar_t* ScreenshotExtension(int32_t format) {
+    switch (format) {
+        case 0: return L"bmp";
+        case 2: return L"gif";
+        case 3: return L"png";
+        default: return L"jpg";
+    }
+}
+
+const wchar_t* ScreenshotMimeType(int32_t format) {
+    switch (format) {
+        case 0: return nullptr;
+        case 2: return L"image/gif";
+        case 3: return L"image/png";
+        default: return L"image/jpeg";
+    }
+}
+
+wchar_t* ScreenshotPath(const wchar_t* folder, const SYSTEMTIME& time, const wchar_t* extension) {
+    if (!folder) folder = L"";
+    wchar_t stamp[64];
+    int stampLength = wsprintfW(stamp, L"\\SCREENSHOT_%04d%02d%02d%02d%02d%02d.%s", time.wYear,
+                                time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                                extension);
+    size_t folderLength = lstrlenW(folder);
+    wchar_t* path = new (std::nothrow) wchar_t[folderLength + stampLength + 1];
+    if (!path) return nullptr;
+    CopyMemory(path, folder, folderLength * sizeof(wchar_t));
+    CopyMemory(path + folderLength, stamp, (stampLength + 1) * sizeof(wchar_t));
+    return path;
+}
+
+bool FindImageEncoder(const wchar_t* mimeType, CLSID* encoder) {
+    UINT count = 0, size = 0;
+    if (GdipGetImageEncodersSize(&count, &size) != Ok || size == 0) return false;
+    ImageCodecInfo* codecs = static_cast<ImageCodecInfo*>(operator new(size, std::nothrow));
+    if (!codecs) return false;
+    bool found = false;
+    if (GdipGetImageEncoders(count, size, codecs) == Ok) {
+        for (UINT i = 0; i < count && !found; ++i) {
+            if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, mimeType) == 0) {
+                *encoder = codecs[i].Clsid;
+                found = true;
+            }
+        }
+    }
+    operator delete(codecs);
+    return found;
+}
+
+bool ConvertImage(const wchar_t* source, const wchar_t* target, const wchar_t* mimeType) {
+    CLSID encoder;
+    if (!mimeType || !FindImageEncoder(mimeType, &encoder)) return false;
+    GpImage* image = nullptr;
+    if (GdipLoadImageFromFile(source, &image) != Ok || !image) return false;
+    GpImage* toSave = image;
+    GpBitmap* indexed = nullptr;
+    bool gif = wcscmp(mimeType, L"image/gif") == 0;
+    if (gif) {
+        UINT width = 0, height = 0;
+        GdipGetImageWidth(image, &width);
+        GdipGetImageHeight(image, &height);
+        if (GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height),
+                                 PixelFormat8bppIndexed, reinterpret_cast<GpBitmap*>(image),
+                                 &indexed) == Ok &&
+            indexed) {
+            toSave = indexed;
+        }
+    }
+    bool ok = (!gif || indexed) && GdipSaveImageToFile(toSave, target, &encoder, nullptr) == Ok;
+    if (indexed) GdipDisposeImage(indexed);
+    GdipDisposeImage(image);
+    return ok;
+}
+
+CaptureResult SaveCaptureAt(const wchar_t* folder, int32_t format, int width, int height,
+                            const uint8_t* pixels, const SYSTEMTIME& time) {
+    if (!folder || !folder[0]) return CaptureResult::NoFolder;
+    if (width <= 0 || height <= 0 || !pixels) return CaptureResult::NoPixels;
+    wchar_t* bmpPath = ScreenshotPath(folder, time, L"bmp");
+    if (!bmpPath) return CaptureResult::NoMemory;
+    CaptureResult result = CaptureResult::Saved;
+    {
+        CBitmapFile file;
+        if (file.OpenWrite(bmpPath) != 0) {
+            delete[] bmpPath;
+            return CaptureResult::NotWritten;
+        }
+        size_t row = static_cast<size_t>(width) * 3;
+        size_t bytes = row * static_cast<size_t>(height);
+        uint8_t* copy = bytes <= 0xFFFFFFFFu ? new (std::nothrow) uint8_t[bytes] : nullptr;
+        if (!copy) {
+            delete[] bmpPath;
+            return CaptureResult::NoMemory;
+        }
+        size_t sourceRow = static_cast<size_t>(width) * 4;
+        for (int r = 0; r < height; ++r) {
+            const uint8_t* src = pixels + sourceRow * static_cast<size_t>(height - 1 - r);
+            uint8_t* dst = copy + row * static_cast<size_t>(r);
+            for (int x = 0; x < width; ++x, src += 4, dst += 3) {
+                dst[0] = src[0];
+                dst[1] = src[1];
+                dst[2] = src[2];
+            }
+        }
+        if (!file.WriteBitmap(width, height, copy, static_cast<uint32_t>(bytes))) {
+            result = CaptureResult::NotWritten;
+        }
+        file.Close();
+        delete[] copy;
+    }
+    const wchar_t* mime = ScreenshotMimeType(format);
+    if (mime) {
+        wchar_t* imagePath = ScreenshotPath(folder, time, ScreenshotExtension(format));
+        if (!imagePath || !ConvertImage(bmpPath, imagePath, mime)) {
+            DebugPrint(L"LCD image save error!!\n");
+            result = CaptureResult::ConversionFailed;
+        }
+        delete[] imagePath;
+        DeleteFileW(bmpPath);
+    }
+    delete[] bmpPath;
+    return result;
+}
+
+CaptureResult SaveCapture(const wchar_t* folder, int32_t format, int width, int height,
+                          const uint8_t* pixels) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return SaveCaptureAt(folder, format, width, height, pixels, now);
+}
+
+CaptureResult TakeScreenshot(const wchar_t* folder, int32_t format) {
+    if (!folder || !folder[0]) return CaptureResult::NoFolder;
+    int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    HDC screen = GetDC(nullptr);
+    if (!screen) return CaptureResult::NoBitmap;
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
+    void* bits = nullptr;
+    HBITMAP bitmap = memory ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    CaptureResult result;
+    if (!bitmap) {
+        result = CaptureResult::NoBitmap;
+    } else if (!bits) {
+        DebugPrint(L"ERROR : screen capture\n");
+        DeleteObject(bitmap);
+        result = CaptureResult::NoPixels;
+    } else {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        StretchBlt(memory, 0, 0, width, height, screen, left, top, width, height, SRCCOPY);
+        GdiFlush();
+        result = SaveCapture(folder, format, width, height, static_cast<const uint8_t*>(bits));
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    if (memory) DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return result;
+}

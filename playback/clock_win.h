@@ -1,0 +1,67 @@
+#pragma once
+// Timing of play runs. The player asks a timer for the time, and when the next
+// action is not due yet, asks it to pause; the pause never lasts more than
+// kMaxPauseMs, so a stop request is seen within that time.
+#include <windows.h>
+
+#include <cstdint>
+
+enum : uint32_t {
+    kMaxPauseMs = 50,
+    // An action at most this late still counts as on time for the next one.
+    kCatchUpMs = 5,
+};
+
+class IPlayTimer {
+public:
+    virtual ~IPlayTimer() {}
+    virtual void BeginRun() = 0;
+    // Milliseconds as unsigned 32-bit that wrap like the tick count: only
+    // differences are meaningful.
+    virtual uint32_t Now() = 0;
+    // The action last + interval is not due yet: wait some time toward it.
+    virtual void Pause(uint32_t last, uint32_t interval) = 0;
+    virtual void EndRun() = 0;
+};
+
+// A millisecond clock derived from QueryPerformanceCounter. GetTickCount moves
+// in 15.6 ms steps (16 ms under Wine), which would make every action up to a
+// step late; this clock has whole milliseconds that start at `startMs` at
+// construction, so its millisecond boundaries fall on the moment a run starts.
+class CPlayClock {
+public:
+    explicit CPlayClock(uint32_t startMs = 0);
+
+    uint32_t Now() const;
+    // Waits until Now() reads targetMs (taken as at most 2^31 - 1 ms ahead;
+    // a target already passed returns at once), but never longer than
+    // maxWaitMs. Sleeps while far away and spins for the last millisecond,
+    // since Sleep wakes up to a scheduler tick late.
+    void WaitUntil(uint32_t targetMs, uint32_t maxWaitMs) const;
+
+    int64_t Counter() const;
+    int64_t Frequency() const { return frequency_; }
+
+private:
+    uint64_t ElapsedMs(int64_t counter) const;
+
+    int64_t origin_ = 0;
+    int64_t frequency_ = 1;
+    uint32_t startMs_ = 0;
+};
+
+// The player's timer: the clock above, with the system timer resolution
+// raised to 1 ms and the player thread's priority raised while a run lasts,
+// so that the sleeps end on time.
+class CPreciseTimer : public IPlayTimer {
+public:
+    void BeginRun() override;
+    uint32_t Now() override { return clock_.Now(); }
+    void Pause(uint32_t last, uint32_t interval) override;
+    void EndRun() override;
+
+private:
+    CPlayClock clock_;
+    bool periodRaised_ = false;
+    int savedPriority_ = THREAD_PRIORITY_ERROR_RETURN;
+};

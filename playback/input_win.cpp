@@ -1,0 +1,156 @@
+#include "playback/input_win.h"
+
+#include <new>
+
+UINT CSystemInput::Send(UINT count, INPUT* inputs) {
+    if (count == 0) return 0;
+    return SendInput(count, inputs, sizeof(INPUT));
+}
+
+RECT CSystemInput::VirtualDesktop() {
+    RECT r;
+    r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    r.right = r.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    r.bottom = r.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    return r;
+}
+
+LONG AbsoluteCoordinate(int32_t pixel, LONG origin, LONG extent) {
+    if (extent <= 0) return 0;
+    int64_t offset = static_cast<int64_t>(pixel) - origin;
+    if (offset <= 0) return 0;
+    if (offset >= extent) offset = extent - 1;
+    int64_t value = (offset * 65536 + extent - 1) / extent;
+    // Only a desktop wider than 65536 pixels can ask for more.
+    return static_cast<LONG>(value < 65535 ? value : 65535);
+}
+
+namespace {
+
+void MouseRecord(INPUT* in, DWORD flags, LONG dx, LONG dy) {
+    in->type = INPUT_MOUSE;
+    in->mi.dwFlags = flags;
+    in->mi.dx = dx;
+    in->mi.dy = dy;
+}
+
+}  // namespace
+
+int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out[kMaxActionInputs]) {
+    ZeroMemory(out, sizeof(INPUT) * kMaxActionInputs);
+    DWORD down = 0, up = 0;
+    int presses = 0;
+    bool release = false;
+    switch (record.kind) {
+        case ActionKind::MouseLeftPush: down = MOUSEEVENTF_LEFTDOWN; presses = 1; break;
+        case ActionKind::MouseLeftRelease: up = MOUSEEVENTF_LEFTUP; release = true; break;
+        case ActionKind::MouseLeftClick: down = MOUSEEVENTF_LEFTDOWN; up = MOUSEEVENTF_LEFTUP; presses = 1; break;
+        case ActionKind::MouseLeftDoubleClick: down = MOUSEEVENTF_LEFTDOWN; up = MOUSEEVENTF_LEFTUP; presses = 2; break;
+        case ActionKind::MouseRightPush: down = MOUSEEVENTF_RIGHTDOWN; presses = 1; break;
+        case ActionKind::MouseRightRelease: up = MOUSEEVENTF_RIGHTUP; release = true; break;
+        case ActionKind::MouseRightClick: down = MOUSEEVENTF_RIGHTDOWN; up = MOUSEEVENTF_RIGHTUP; presses = 1; break;
+        case ActionKind::MouseRightDoubleClick: down = MOUSEEVENTF_RIGHTDOWN; up = MOUSEEVENTF_RIGHTUP; presses = 2; break;
+        case ActionKind::PushKey:
+        case ActionKind::ReleaseKey:
+            out[0].type = INPUT_KEYBOARD;
+            out[0].ki.wVk = static_cast<WORD>(record.keyCode & 0xFFFF);
+            out[0].ki.dwFlags = record.kind == ActionKind::ReleaseKey ? KEYEVENTF_KEYUP : 0;
+            return 1;
+        default:
+            return 0;
+    }
+    // The move is normalised over the whole virtual desktop, so positions on
+    // every monitor are reached, not only those on the primary one.
+    const DWORD place = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    LONG dx = AbsoluteCoordinate(record.x, desktop.left, desktop.right - desktop.left);
+    LONG dy = AbsoluteCoordinate(record.y, desktop.top, desktop.bottom - desktop.top);
+    MouseRecord(&out[0], place, dx, dy);
+    int n = 1;
+    if (release) {
+        MouseRecord(&out[n++], place | up, dx, dy);
+        return n;
+    }
+    for (int i = 0; i < presses; ++i) {
+        MouseRecord(&out[n++], place | down, dx, dy);
+        if (up) MouseRecord(&out[n++], place | up, dx, dy);
+    }
+    return n;
+}
+
+CHeldInput::~CHeldInput() { delete[] keys_; }
+
+void CHeldInput::AddKey(WORD key) {
+    for (int i = 0; i < keyCount_; ++i) {
+        if (keys_[i] == key) return;
+    }
+    if (keyCount_ == keyCapacity_) {
+        int capacity = keyCapacity_ ? keyCapacity_ * 2 : 16;
+        WORD* grown = new (std::nothrow) WORD[capacity];
+        // Without memory the key simply is not remembered: at worst it stays
+        // down after an interrupted run, as it would without this record.
+        if (!grown) return;
+        for (int i = 0; i < keyCount_; ++i) grown[i] = keys_[i];
+        delete[] keys_;
+        keys_ = grown;
+        keyCapacity_ = capacity;
+    }
+    keys_[keyCount_++] = key;
+}
+
+void CHeldInput::RemoveKey(WORD key) {
+    for (int i = 0; i < keyCount_; ++i) {
+        if (keys_[i] == key) {
+            for (int j = i + 1; j < keyCount_; ++j) keys_[j - 1] = keys_[j];
+            --keyCount_;
+            return;
+        }
+    }
+}
+
+void CHeldInput::Note(const INPUT* inputs, UINT count) {
+    for (UINT i = 0; i < count; ++i) {
+        const INPUT& in = inputs[i];
+        if (in.type == INPUT_KEYBOARD) {
+            if (in.ki.dwFlags & KEYEVENTF_KEYUP) {
+                RemoveKey(in.ki.wVk);
+            } else {
+                AddKey(in.ki.wVk);
+            }
+        } else if (in.type == INPUT_MOUSE) {
+            DWORD f = in.mi.dwFlags;
+            if ((f & MOUSEEVENTF_MOVE) && (f & MOUSEEVENTF_ABSOLUTE)) {
+                place_ = f & (MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK);
+                dx_ = in.mi.dx;
+                dy_ = in.mi.dy;
+            }
+            if (f & MOUSEEVENTF_LEFTDOWN) left_ = true;
+            if (f & MOUSEEVENTF_LEFTUP) left_ = false;
+            if (f & MOUSEEVENTF_RIGHTDOWN) right_ = true;
+            if (f & MOUSEEVENTF_RIGHTUP) right_ = false;
+        }
+    }
+}
+
+UINT CHeldInput::ReleaseAll(IInputSink* sink) {
+    UINT n = (left_ ? 1 : 0) + (right_ ? 1 : 0) + static_cast<UINT>(keyCount_);
+    if (n == 0) return 0;
+    INPUT* inputs = new (std::nothrow) INPUT[n];
+    UINT sent = 0;
+    if (inputs) {
+        ZeroMemory(inputs, sizeof(INPUT) * n);
+        UINT k = 0;
+        if (left_) MouseRecord(&inputs[k++], place_ | MOUSEEVENTF_LEFTUP, dx_, dy_);
+        if (right_) MouseRecord(&inputs[k++], place_ | MOUSEEVENTF_RIGHTUP, dx_, dy_);
+        for (int i = keyCount_ - 1; i >= 0; --i) {
+            inputs[k].type = INPUT_KEYBOARD;
+            inputs[k].ki.wVk = keys_[i];
+            inputs[k++].ki.dwFlags = KEYEVENTF_KEYUP;
+        }
+        sent = sink->Send(n, inputs);
+        delete[] inputs;
+    }
+    left_ = right_ = false;
+    keyCount_ = 0;
+    return sent;
+}

@@ -1,0 +1,263 @@
+#include "playback/player_win.h"
+
+#include <climits>
+#include <new>
+
+#include "playback/capture_win.h"
+
+static_assert(sizeof(std::atomic<RunState>) == 4 && std::atomic<RunState>::is_always_lock_free,
+              "the run state is one atomic 32-bit value");
+
+// What one run plays: taken from the list on the window thread, owned by the
+// player thread from the moment it takes the run on.
+struct CPlayer::Snapshot {
+    ActionRecord* records = nullptr;
+    int count = 0;
+    wchar_t* folder = nullptr;  // zero-terminated; null when none is chosen
+    int32_t format = 1;
+
+    ~Snapshot() {
+        delete[] records;
+        delete[] folder;
+    }
+};
+
+int32_t ParseRepeatCount(const wchar_t* text) {
+    if (!text) return 0;
+    const wchar_t* p = text;
+    while (*p == L' ' || *p == L'\t') ++p;
+    bool negative = false;
+    if (*p == L'-') {
+        negative = true;
+        ++p;
+    }
+    if (*p < L'0' || *p > L'9') return 0;
+    int64_t value = 0;
+    for (; *p; ++p) {
+        if (*p < L'0' || *p > L'9') return 0;
+        value = value * 10 + (*p - L'0');
+        if (value > INT32_MAX) value = INT32_MAX;
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+int32_t ReadRepeatCount(HWND window) {
+    if (IsDlgButtonChecked(window, kRepeatCheckId) != BST_CHECKED) return 0;
+    wchar_t text[32] = {};
+    GetDlgItemTextW(window, kRepeatEditId, text, 32);
+    return ParseRepeatCount(text);
+}
+
+CPlayer::CPlayer(IInputSink* input, IPlayTimer* timer)
+    : input_(input ? input : &systemInput_), timer_(timer ? timer : &preciseTimer_) {}
+
+CPlayer::~CPlayer() {
+    StopThread();
+    delete pending_.exchange(nullptr);
+}
+
+bool CPlayer::ChangeRunState(RunState expected, RunState desired) {
+    return state_.compare_exchange_strong(expected, desired);
+}
+
+bool CPlayer::CanStart() const {
+    return state_.load() == RunState::Idle && requested_.load() == finished_.load();
+}
+
+bool CPlayer::StartThread() {
+    if (thread_.load()) return threadId_.load() != 0;
+    closing_.store(false);
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, ThreadProc, this, 0, &id);
+    if (!thread) return false;
+    thread_.store(thread);
+    for (int i = 0; i < 1000 && threadId_.load() == 0; ++i) Sleep(10);
+    return threadId_.load() != 0;
+}
+
+void CPlayer::WaitForThread(HANDLE thread, DWORD timeout) {
+    // Messages sent to this thread's windows are handled during the wait:
+    // the player may be setting the pass-count text right now.
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, timeout, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1) return;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+void CPlayer::StopThread() {
+    // A run still going is ended here, and none begins any more: otherwise
+    // an endless run would keep the thread from ever seeing WM_QUIT.
+    closing_.store(true);
+    state_.store(RunState::Idle);
+    HANDLE thread = thread_.load();
+    if (thread) {
+        // Up to a second for the run to notice; polled finely, since it
+        // usually ends within one pause.
+        for (int i = 0; i < 100 && requested_.load() != finished_.load(); ++i) {
+            WaitForThread(thread, 10);
+        }
+    }
+    DWORD id = threadId_.load();
+    if (id) PostThreadMessageW(id, WM_QUIT, 0, 0);
+    thread = thread_.exchange(nullptr);
+    if (thread) {
+        WaitForThread(thread, INFINITE);
+        CloseHandle(thread);
+    }
+}
+
+bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount) {
+    if (!CanStart() || closing_.load()) return false;
+    DWORD id = threadId_.load();
+    if (!id) return false;
+    Snapshot* snapshot = new (std::nothrow) Snapshot;
+    if (!snapshot) return false;
+    int count = list.count();
+    if (count > 0) {
+        snapshot->records = new (std::nothrow) ActionRecord[count];
+        if (!snapshot->records) {
+            delete snapshot;
+            return false;
+        }
+        for (int i = 0; i < count; ++i) snapshot->records[i] = *list.at(i);
+        snapshot->count = count;
+    }
+    const wchar_t* folder = list.screenshotFolder.GetWide();
+    if (folder && folder[0]) {
+        int length = lstrlenW(folder);
+        snapshot->folder = new (std::nothrow) wchar_t[length + 1];
+        if (!snapshot->folder) {
+            delete snapshot;
+            return false;
+        }
+        CopyMemory(snapshot->folder, folder, (length + 1) * sizeof(wchar_t));
+    }
+    snapshot->format = static_cast<int32_t>(list.screenshotFormat);
+    repeat_.store(repeatCount);
+    delete pending_.exchange(snapshot);
+    requested_.fetch_add(1);
+    if (!PostThreadMessageW(id, WM_PLAY_START, 0, 0)) {
+        requested_.fetch_sub(1);
+        delete pending_.exchange(nullptr);
+        return false;
+    }
+    return true;
+}
+
+void CPlayer::StopPlay() { ChangeRunState(RunState::Playing, RunState::Idle); }
+
+bool CPlayer::OnPlayEnd() {
+    if (requested_.load() != finished_.load()) return false;
+    ChangeRunState(RunState::Playing, RunState::Idle);
+    return true;
+}
+
+DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
+    CPlayer* player = static_cast<CPlayer*>(param);
+    if (!player) return 0;
+    MSG msg;
+    // Creates the thread's message queue before the ID is published, so that
+    // a WM_PLAY_START posted right after cannot be lost.
+    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    player->threadId_.store(GetCurrentThreadId());
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message != WM_PLAY_START) continue;
+        Snapshot* snapshot = player->pending_.exchange(nullptr);
+        player->Run(snapshot);
+        delete snapshot;
+        // Only Playing is taken back: a recording the window started after
+        // a stopped run is left alone.
+        player->ChangeRunState(RunState::Playing, RunState::Idle);
+        if (snapshot) player->finished_.fetch_add(1);
+        HWND window = player->window_.load();
+        if (window) PostMessageW(window, WM_PLAY_END, 0, 0);
+    }
+    player->threadId_.store(0);
+    return 0;
+}
+
+void CPlayer::ShowPass(const wchar_t* text) {
+    HWND window = window_.load();
+    HWND field = window ? GetDlgItem(window, kPassCountId) : nullptr;
+    if (!field) return;
+    // Bounded, so that a window thread that waits for the player cannot
+    // hold it up for ever.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                        SMTO_NORMAL | SMTO_ABORTIFHUNG, 1000, &result);
+}
+
+void CPlayer::Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot,
+                      CHeldInput* held) {
+    if (record.kind == ActionKind::Screenshot) {
+        TakeScreenshot(snapshot.folder, snapshot.format);
+        return;
+    }
+    INPUT inputs[kMaxActionInputs];
+    int n = BuildActionInputs(record, desktop, inputs);
+    if (n == 0) return;
+    UINT sent = input_->Send(static_cast<UINT>(n), inputs);
+    held->Note(inputs, sent);
+}
+
+void CPlayer::Run(Snapshot* snapshot) {
+    ShowPass(L"");
+    if (!snapshot || snapshot->count == 0 || closing_.load()) return;
+    if (!ChangeRunState(RunState::Idle, RunState::Playing)) return;
+    timer_->BeginRun();
+    uint32_t last = timer_->Now();
+    RECT desktop = input_->VirtualDesktop();
+    int32_t pass = 1;
+    int32_t shown = 0;
+    int index = 0;
+    bool complete = false;
+    CHeldInput held;
+    do {
+        if (index >= snapshot->count) {
+            int32_t repeat = repeat_.load();
+            if (repeat == 0) {
+                complete = true;
+                break;
+            }
+            if (repeat > 0) {
+                repeat_.store(--repeat);
+                ++pass;
+                if (repeat == 0) {
+                    complete = true;
+                    break;
+                }
+            }
+            index = 0;
+        }
+        // The field changes only between passes; rewriting the same number
+        // while the first action waits would only cost time.
+        if (index == 0 && pass != shown) {
+            wchar_t text[16];
+            wsprintfW(text, L"%d", pass);
+            ShowPass(text);
+            shown = pass;
+        }
+        uint32_t now = timer_->Now();
+        const ActionRecord& record = snapshot->records[index];
+        if (now - last >= record.interval) {
+            // The time is read before the action, so its own duration counts
+            // toward the next interval. A wake-up a few milliseconds late is
+            // not carried into the following actions: they keep to the
+            // recorded timeline. After a real stall (a screenshot save, a
+            // machine busy for longer) the run goes on from now instead of
+            // rushing the following actions to catch up.
+            uint32_t late = now - last - record.interval;
+            last = late <= kCatchUpMs ? last + record.interval : now;
+            Perform(record, desktop, *snapshot, &held);
+            ++index;
+        } else {
+            timer_->Pause(last, record.interval);
+        }
+    } while (state_.load() == RunState::Playing);
+    // An interrupted run lets go of what it pressed, so no key or button
+    // stays down in the system.
+    if (!complete) held.ReleaseAll(input_);
+    timer_->EndRun();
+}

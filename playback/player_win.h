@@ -1,0 +1,133 @@
+#pragma once
+// The player: one worker thread that plays the action list back as input.
+// The main window owns a CPlayer for the program's whole life: it starts the
+// thread, hands it the list and its window, requests runs, stops them, and
+// stops the thread at exit. The thread waits in a message loop; WM_PLAY_START
+// makes it perform one run, after which it posts WM_PLAY_END to the window.
+//
+// Threads. Nothing is locked. The run state is an atomic 32-bit value that
+// both threads write; the player polls it before every step and ends a run as
+// soon as it is not Playing. A run plays a copy of the records and screenshot
+// settings taken on the window thread when the run is requested, so the
+// window may edit its list at any time. The player sets the pass-count field
+// of the window with a bounded wait, and the window thread's waits for the
+// player process sent messages, so neither can block the other for good.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "model/action.h"
+#include "playback/clock_win.h"
+#include "playback/input_win.h"
+
+enum class RunState : int32_t {
+    Idle = 0,
+    Recording = 1,
+    Playing = 2,
+};
+
+// wParam and lParam are 0 for both.
+enum : UINT {
+    WM_PLAY_START = WM_USER + 5,  // window thread to player thread: perform one run
+    WM_PLAY_END = WM_USER + 6,    // player thread to main window: the run is over
+};
+
+// Controls of the main window that the player reads or writes.
+enum : int {
+    kRepeatCheckId = 20022,  // "Repeat" check box
+    kRepeatEditId = 20023,   // repeat count
+    kPassCountId = 20024,    // read-only pass number
+};
+
+// The number rule for the repeat text: leading blanks and tabs, one optional
+// "-", then decimal digits up to the end. Anything else, an empty text or a
+// lone "-" gives 0. Values beyond the 32-bit range saturate.
+int32_t ParseRepeatCount(const wchar_t* text);
+
+// Start Play's repeat count from the window's Repeat controls: 0 unless the
+// check box is checked; then the number in the edit (at most 31 characters
+// read). Greater than 0: that many passes; 0: one pass; negative: endless.
+int32_t ReadRepeatCount(HWND window);
+
+class CPlayer {
+public:
+    // Null arguments mean the system's input and the precise timer; both
+    // must outlive the player.
+    explicit CPlayer(IInputSink* input = nullptr, IPlayTimer* timer = nullptr);
+    // Stops the thread if it still runs.
+    ~CPlayer();
+    CPlayer(const CPlayer&) = delete;
+    CPlayer& operator=(const CPlayer&) = delete;
+
+    // Creates the thread and waits (10 ms polls, at most 10 s) until it has
+    // published its ID. Returns true when the thread is ready; without an ID
+    // no run can be requested. A second call does nothing.
+    bool StartThread();
+    // The stop sequence at exit: ends a run still going (also an endless
+    // one), waits up to 1 s for it to finish, asks the thread to quit and
+    // waits for it to end.
+    void StopThread();
+
+    // The window that shows the pass number (kPassCountId) and receives
+    // WM_PLAY_END. Set before the first run.
+    void SetMainWindow(HWND window) { window_.store(window); }
+    HWND MainWindow() const { return window_.load(); }
+
+    // True while the run state is Idle and no requested run is still in
+    // progress on the player thread (a stopped run may take until its next
+    // step, or the end of a screenshot save, to finish).
+    bool CanStart() const;
+    // Copies the list's records and screenshot settings, sets the repeat
+    // count and posts WM_PLAY_START. Returns false, and requests nothing,
+    // when CanStart is false, the thread has no ID, or memory ran out.
+    bool RequestPlay(ActionList& list, int32_t repeatCount);
+    // Stop Play: Playing becomes Idle; the run ends at its next check.
+    void StopPlay();
+    // The window's handling of WM_PLAY_END. Returns true when the window
+    // should restore itself: the run state is then Idle unless it had
+    // meanwhile become Recording. Returns false, changing nothing, when a
+    // newer run has been requested since.
+    bool OnPlayEnd();
+
+    // The run state shared with the window thread and the recorder.
+    RunState GetRunState() const { return state_.load(); }
+    void SetRunState(RunState state) { state_.store(state); }
+    // Atomically replaces `expected` by `desired`; false when the state was
+    // something else (it is then left as it was).
+    bool ChangeRunState(RunState expected, RunState desired);
+
+    // The repeat count as the current run counts it down.
+    int32_t RepeatCount() const { return repeat_.load(); }
+    DWORD ThreadId() const { return threadId_.load(); }
+    HANDLE ThreadHandle() const { return thread_.load(); }
+
+private:
+    struct Snapshot;
+
+    static DWORD WINAPI ThreadProc(LPVOID param);
+    void Run(Snapshot* snapshot);
+    void Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot,
+                 CHeldInput* held);
+    void ShowPass(const wchar_t* text);
+    void WaitForThread(HANDLE thread, DWORD timeout);
+
+    IInputSink* input_;
+    IPlayTimer* timer_;
+    CSystemInput systemInput_;
+    CPreciseTimer preciseTimer_;
+
+    std::atomic<RunState> state_{RunState::Idle};
+    std::atomic<int32_t> repeat_{0};
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<HANDLE> thread_{nullptr};
+    std::atomic<HWND> window_{nullptr};
+    // The copy the next run plays, handed from the window thread.
+    std::atomic<Snapshot*> pending_{nullptr};
+    // Runs requested by the window and runs finished by the player: the
+    // player is busy while they differ.
+    std::atomic<uint32_t> requested_{0};
+    std::atomic<uint32_t> finished_{0};
+    // Set by StopThread: no run begins any more.
+    std::atomic<bool> closing_{false};
+};

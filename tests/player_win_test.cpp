@@ -1,0 +1,426 @@
+// The player's logic on its real thread and message loop, with a recording
+// input sink and a simulated clock: what is sent, when, how often, and how
+// runs start, repeat, stop and end. Real injection is player_target_win_test.
+#include <atomic>
+#include <climits>
+#include <functional>
+#include <vector>
+
+#include "doctest.h"
+#include "support/play_window.h"
+
+namespace {
+
+// Simulated milliseconds: a pause moves the clock toward the due time by at
+// most kMaxPauseMs, as the real timer sleeps.
+struct FakeTimer : IPlayTimer {
+    std::atomic<uint32_t> now{1000};
+    std::atomic<int> begins{0}, ends{0};
+    std::vector<uint32_t> pauses;
+    uint32_t overshoot = 0;  // every pause wakes this much after its aim
+    void BeginRun() override { ++begins; }
+    uint32_t Now() override { return now.load(); }
+    void Pause(uint32_t last, uint32_t interval) override {
+        uint32_t left = last + interval - now.load();
+        uint32_t step = left < kMaxPauseMs ? left : kMaxPauseMs;
+        pauses.push_back(step);
+        now += step + overshoot;
+    }
+    void EndRun() override { ++ends; }
+};
+
+struct FakeSink : IInputSink {
+    struct Call {
+        uint32_t time;
+        std::vector<INPUT> inputs;
+    };
+    explicit FakeSink(FakeTimer* t) : timer(t) {}
+    UINT Send(UINT count, INPUT* inputs) override {
+        calls.push_back({timer->now.load(), std::vector<INPUT>(inputs, inputs + count)});
+        if (calls.size() == 1) timer->now += firstCost;
+        if (onSend) onSend(calls.size());
+        return count;
+    }
+    RECT VirtualDesktop() override { return desktop; }
+    std::vector<uint32_t> Times() const {
+        std::vector<uint32_t> t;
+        for (const Call& c : calls) t.push_back(c.time);
+        return t;
+    }
+    FakeTimer* timer;
+    RECT desktop = {0, 0, 1920, 1080};
+    uint32_t firstCost = 0;  // milliseconds the first Send takes
+    std::vector<Call> calls;
+    std::function<void(size_t)> onSend;
+};
+
+ActionRecord Rec(ActionKind kind, uint32_t interval, int x = 0, int y = 0, int key = 0) {
+    ActionDevice device = ActionDevice::Mouse;
+    if (kind == ActionKind::PushKey || kind == ActionKind::ReleaseKey) device = ActionDevice::Keyboard;
+    return ActionRecord{interval, device, kind, x, y, key};
+}
+
+ActionRecord Click(uint32_t interval, int x = 10, int y = 20) {
+    return Rec(ActionKind::MouseLeftClick, interval, x, y);
+}
+
+struct Bench {
+    FakeTimer timer;
+    FakeSink sink{&timer};
+    CPlayer player{&sink, &timer};
+    PlayWindow window;
+    ActionList list;
+
+    Bench() {
+        window.SetPlayer(&player);
+        player.SetMainWindow(window.hwnd());
+        REQUIRE(player.StartThread());
+    }
+    void Set(std::initializer_list<ActionRecord> records) {
+        list.clear();
+        for (const ActionRecord& r : records) list.append(r);
+    }
+    // Plays the list and waits for the run's WM_PLAY_END.
+    void Play(int32_t repeat) {
+        int ends = window.playEnds;
+        REQUIRE(player.RequestPlay(list, repeat));
+        REQUIRE(window.WaitForPlayEnd(ends + 1, 10000));
+    }
+};
+
+}  // namespace
+
+TEST_CASE("an action fires once its interval has passed since the previous action") {
+    Bench b;
+    b.Set({Click(0), Click(100), Click(0), Click(300), Click(1), Click(40)});
+    b.Play(0);
+    CHECK(b.sink.Times() == std::vector<uint32_t>{1000, 1100, 1100, 1400, 1401, 1441});
+    for (uint32_t p : b.timer.pauses) {
+        CHECK(p >= 1);
+        CHECK(p <= kMaxPauseMs);
+    }
+    // 100 ms in two pauses, 300 in six, 1 in one, 40 in one.
+    CHECK(b.timer.pauses.size() == 10);
+    CHECK(b.timer.begins == 1);
+    CHECK(b.timer.ends == 1);
+    CHECK(b.player.GetRunState() == RunState::Idle);
+    CHECK(b.window.restores == 1);
+}
+
+TEST_CASE("late wake-ups of a few milliseconds do not add up, a long stall is not caught up") {
+    Bench late;
+    late.timer.overshoot = 2;
+    late.Set({Click(0), Click(10), Click(10), Click(10)});
+    late.Play(0);
+    CHECK(late.sink.Times() == std::vector<uint32_t>{1000, 1012, 1022, 1032});
+
+    Bench stall;
+    stall.sink.firstCost = 30;  // as a slow action or a screenshot save
+    stall.Set({Click(0), Click(10), Click(50)});
+    stall.Play(0);
+    CHECK(stall.sink.Times() == std::vector<uint32_t>{1000, 1030, 1080});
+}
+
+TEST_CASE("intervals are measured across the wrap of the 32-bit millisecond clock") {
+    Bench b;
+    b.timer.now = 0xFFFFFFFFu - 99;  // 100 ms before the wrap
+    b.Set({Click(60), Click(80), Click(0)});
+    b.Play(0);
+    CHECK(b.sink.Times() == std::vector<uint32_t>{0xFFFFFFFFu - 39, 40, 40});
+}
+
+TEST_CASE("the repeat count sets the passes and the pass-count field shows each") {
+    struct Case {
+        int32_t repeat;
+        size_t sends;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {0, 2, {"", "1"}},
+        {1, 2, {"", "1"}},
+        {3, 6, {"", "1", "2", "3"}},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.repeat);
+        Bench b;
+        b.Set({Click(0), Click(25)});
+        b.Play(c.repeat);
+        CHECK(b.sink.calls.size() == c.sends);
+        CHECK(b.window.passTexts == c.texts);
+        CHECK(b.window.PassText() == c.texts.back());
+        CHECK(b.player.RepeatCount() == 0);
+        CHECK(b.window.playEnds == 1);
+    }
+    // The first action of a pass waits from the last action of the pass before.
+    Bench b;
+    b.Set({Click(30), Click(5)});
+    b.Play(2);
+    CHECK(b.sink.Times() == std::vector<uint32_t>{1030, 1035, 1065, 1070});
+}
+
+TEST_CASE("a negative repeat count plays until stopped, always as pass 1") {
+    Bench b;
+    b.sink.onSend = [&](size_t n) {
+        if (n == 25) b.player.StopPlay();
+    };
+    b.Set({Click(0), Click(10)});
+    b.Play(-1);
+    CHECK(b.sink.calls.size() == 25);
+    CHECK(b.window.passTexts == std::vector<std::string>{"", "1"});
+    CHECK(b.player.RepeatCount() == -1);
+    CHECK(b.player.GetRunState() == RunState::Idle);
+}
+
+TEST_CASE("an empty list ends the run at once with an empty pass-count field") {
+    Bench b;
+    b.window.SetRepeat(true, L"5");
+    SetDlgItemTextW(b.window.hwnd(), kPassCountId, L"7");
+    b.window.passTexts.clear();
+    b.Play(5);
+    CHECK(b.window.passTexts == std::vector<std::string>{""});
+    CHECK(b.timer.begins == 0);  // the run never began playing
+    CHECK(b.sink.calls.empty());
+    CHECK(b.window.restores == 1);
+    CHECK(b.player.CanStart());
+}
+
+TEST_CASE("unknown kinds send nothing but move the time reference and the index on") {
+    Bench b;
+    b.Set({Rec(static_cast<ActionKind>(12), 100), Rec(static_cast<ActionKind>(0), 0),
+           Rec(static_cast<ActionKind>(-7), 30), Click(20)});
+    b.Play(0);
+    CHECK(b.sink.Times() == std::vector<uint32_t>{1150});
+}
+
+TEST_CASE("each action is one Send with exactly the records of its kind") {
+    Bench b;
+    b.Set({Rec(ActionKind::MouseLeftDoubleClick, 0, 960, 540), Rec(ActionKind::PushKey, 0, 0, 0, 0x41),
+           Rec(ActionKind::ReleaseKey, 0, 0, 0, 0x41)});
+    b.Play(0);
+    REQUIRE(b.sink.calls.size() == 3);
+    const std::vector<INPUT>& dbl = b.sink.calls[0].inputs;
+    REQUIRE(dbl.size() == 5);
+    CHECK(dbl[0].mi.dx == 32768);
+    CHECK(dbl[0].mi.dy == 32768);
+    const DWORD place = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    const DWORD flags[] = {place, place | MOUSEEVENTF_LEFTDOWN, place | MOUSEEVENTF_LEFTUP,
+                           place | MOUSEEVENTF_LEFTDOWN, place | MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 5; ++i) {
+        CHECK(dbl[i].mi.dwFlags == flags[i]);
+        CHECK(dbl[i].mi.dx == 32768);
+    }
+    CHECK(b.sink.calls[1].inputs.size() == 1);
+    CHECK(b.sink.calls[2].inputs[0].ki.dwFlags == KEYEVENTF_KEYUP);
+}
+
+TEST_CASE("a run stopped early releases what it pressed, in one Send") {
+    Bench b;
+    b.sink.onSend = [&](size_t n) {
+        if (n == 5) b.player.StopPlay();
+    };
+    b.Set({Rec(ActionKind::PushKey, 0, 0, 0, VK_SHIFT), Rec(ActionKind::MouseLeftPush, 0, 5, 5),
+           Rec(ActionKind::PushKey, 0, 0, 0, 0x42), Rec(ActionKind::MouseRightClick, 0, 6, 6),
+           Rec(ActionKind::PushKey, 0, 0, 0, 0x43), Click(100000)});
+    b.Play(0);
+    REQUIRE(b.sink.calls.size() == 6);
+    const std::vector<INPUT>& release = b.sink.calls[5].inputs;
+    REQUIRE(release.size() == 4);
+    CHECK(release[0].type == INPUT_MOUSE);
+    // Let go where the pointer last went (the right click at 6, 6).
+    CHECK(release[0].mi.dwFlags ==
+          (MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_LEFTUP));
+    CHECK(release[0].mi.dx == AbsoluteCoordinate(6, 0, 1920));
+    CHECK(release[0].mi.dy == AbsoluteCoordinate(6, 0, 1080));
+    const WORD keys[] = {0x43, 0x42, VK_SHIFT};  // reverse order of their presses
+    for (int i = 0; i < 3; ++i) {
+        CHECK(release[i + 1].type == INPUT_KEYBOARD);
+        CHECK(release[i + 1].ki.wVk == keys[i]);
+        CHECK(release[i + 1].ki.dwFlags == KEYEVENTF_KEYUP);
+    }
+
+    // A run that plays to its end leaves a held key as the list left it.
+    Bench whole;
+    whole.Set({Rec(ActionKind::PushKey, 0, 0, 0, 0x44)});
+    whole.Play(0);
+    CHECK(whole.sink.calls.size() == 1);
+}
+
+TEST_CASE("the run plays the list as it was requested, whatever happens to it after") {
+    Bench b;
+    std::atomic<bool> go{false};
+    b.sink.onSend = [&](size_t) {
+        while (!go.load()) Sleep(1);
+    };
+    b.list.screenshotFolder.Assign(L"C:\\nowhere");
+    b.Set({Click(0, 1, 1), Click(0, 2, 2), Click(0, 3, 3)});
+    REQUIRE(b.player.RequestPlay(b.list, 0));
+    b.list.clear();
+    for (int i = 0; i < 600; ++i) b.list.append(Click(0, 99, 99));  // regrows the storage
+    go = true;
+    REQUIRE(b.window.WaitForPlayEnd(1, 10000));
+    REQUIRE(b.sink.calls.size() == 3);
+    for (int i = 0; i < 3; ++i) {
+        CHECK(b.sink.calls[i].inputs[0].mi.dx == AbsoluteCoordinate(i + 1, 0, 1920));
+    }
+}
+
+TEST_CASE("start requests are refused while a run is in progress or no thread is ready") {
+    Bench b;
+    std::atomic<int> sends{0};
+    b.sink.onSend = [&](size_t) {
+        ++sends;
+        Sleep(1);
+    };
+    b.Set({Click(0)});
+    REQUIRE(b.player.RequestPlay(b.list, -1));
+    REQUIRE(b.window.PumpUntil([&] { return sends.load() > 3; }, 5000));
+    CHECK(b.player.GetRunState() == RunState::Playing);
+    CHECK_FALSE(b.player.CanStart());
+    CHECK_FALSE(b.player.RequestPlay(b.list, 0));
+    b.player.StopPlay();
+    // Idle again, but the run may still be finishing its step.
+    REQUIRE(b.window.WaitForPlayEnd(1, 5000));
+    CHECK(b.window.restores == 1);
+    CHECK(b.player.CanStart());
+
+    FakeTimer timer;
+    FakeSink sink(&timer);
+    CPlayer idle(&sink, &timer);
+    CHECK(idle.ThreadId() == 0);
+    CHECK_FALSE(idle.RequestPlay(b.list, 0));
+}
+
+TEST_CASE("WM_PLAY_END takes Playing back to Idle but leaves a recording alone") {
+    FakeTimer timer;
+    FakeSink sink(&timer);
+    CPlayer player(&sink, &timer);
+    player.SetRunState(RunState::Recording);
+    CHECK(player.OnPlayEnd());
+    CHECK(player.GetRunState() == RunState::Recording);
+    player.SetRunState(RunState::Playing);
+    CHECK(player.OnPlayEnd());
+    CHECK(player.GetRunState() == RunState::Idle);
+    CHECK(player.ChangeRunState(RunState::Idle, RunState::Recording));
+    CHECK_FALSE(player.ChangeRunState(RunState::Playing, RunState::Idle));
+    CHECK(player.GetRunState() == RunState::Recording);
+}
+
+TEST_CASE("stopping the thread ends an endless run and never deadlocks on the pass field") {
+    Bench b;
+    // One record and a huge repeat count: the pass number, and so the field,
+    // changes on every step, so the player is forever sending to the window.
+    b.Set({Click(0)});
+    std::atomic<int> sends{0};
+    b.sink.onSend = [&](size_t) { ++sends; };
+    REQUIRE(b.player.RequestPlay(b.list, 1000000000));
+    REQUIRE(b.window.PumpUntil([&] { return sends.load() > 20; }, 5000));
+    DWORD start = GetTickCount();
+    b.player.StopThread();  // no message pumping of our own from here on
+    DWORD took = GetTickCount() - start;
+    MESSAGE("stop sequence during a run took " << took << " ms");
+    CHECK(took < 900);  // under the 1 s bound of the pass-field update
+    CHECK(b.player.ThreadId() == 0);
+    CHECK(b.player.ThreadHandle() == nullptr);
+    CHECK(b.player.GetRunState() == RunState::Idle);
+    CHECK_FALSE(b.player.RequestPlay(b.list, 0));
+    b.player.StopThread();  // a second stop is harmless
+}
+
+TEST_CASE("the repeat count follows the Repeat check box and the number rule") {
+    PlayWindow w;
+    struct Case {
+        bool checked;
+        const wchar_t* text;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {false, L"5", 0},
+        {true, L"0", 0},
+        {true, L"", 0},
+        {true, L"-", 0},
+        {true, L"2x", 0},
+        {true, L"5 ", 0},
+        {true, L"+5", 0},
+        {true, L" 5", 5},
+        {true, L"\t 12", 12},
+        {true, L"-1", -1},
+        {true, L" -40", -40},
+        {true, L"--1", 0},
+        {true, L"99999999999", INT32_MAX},
+        {true, L"-99999999999", -INT32_MAX},
+        // Only 31 characters are read: what follows cannot spoil the number.
+        {true, L"0000000000000000000000000000007x", 7},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(testutil::Utf8(c.text));
+        w.SetRepeat(c.checked, c.text);
+        CHECK(ReadRepeatCount(w.hwnd()) == c.expected);
+    }
+    CHECK(ParseRepeatCount(nullptr) == 0);
+}
+
+TEST_CASE("absolute coordinates land on exactly the pixel asked for") {
+    struct Desk {
+        LONG origin, extent;
+    };
+    const Desk desks[] = {{0, 1}, {0, 800}, {0, 1080}, {0, 1366}, {0, 1920}, {-1920, 3840},
+                          {1920, 1280}, {-333, 7680}, {0, 65536}, {0, 100000}};
+    for (const Desk& d : desks) {
+        CAPTURE(d.origin);
+        CAPTURE(d.extent);
+        int misses = 0;
+        for (LONG x = d.origin; x < d.origin + d.extent; ++x) {
+            LONG v = AbsoluteCoordinate(x, d.origin, d.extent);
+            // How Windows and Wine map an absolute value back to a pixel.
+            LONG back = d.origin + static_cast<LONG>((static_cast<int64_t>(v) * d.extent) >> 16);
+            if (v < 0 || v > 65535 || (back != x && d.extent <= 65536)) ++misses;
+        }
+        CHECK(misses == 0);
+    }
+    CHECK(AbsoluteCoordinate(960, 0, 1920) == 32768);
+    CHECK(AbsoluteCoordinate(540, 0, 1080) == 32768);
+    CHECK(AbsoluteCoordinate(-1920, -1920, 3840) == 0);
+    // Off the desktop: clamped to its edges.
+    CHECK(AbsoluteCoordinate(-5000, -1920, 3840) == 0);
+    CHECK(AbsoluteCoordinate(INT32_MAX, 0, 1920) == AbsoluteCoordinate(1919, 0, 1920));
+    CHECK(AbsoluteCoordinate(INT32_MIN, 0, 1920) == 0);
+    CHECK(AbsoluteCoordinate(10, 0, 0) == 0);
+}
+
+TEST_CASE("the precise clock wraps like the tick count and waits until due, at most its limit") {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    auto elapsedMs = [&](const CPlayClock& c, int64_t since) {
+        return static_cast<double>(c.Counter() - since) * 1000.0 / static_cast<double>(f.QuadPart);
+    };
+    CPlayClock clock(0xFFFFFFFFu - 9);  // wraps 10 ms from now
+    int64_t start = clock.Counter();
+    clock.WaitUntil(11, 1000);           // 21 ms ahead, across the wrap
+    double waited = elapsedMs(clock, start);
+    CHECK(clock.Now() - (0xFFFFFFFFu - 9) >= 21u);
+    CHECK(clock.Now() < 0x80000000u);
+    CHECK(waited >= 21.0);
+    CHECK(waited < 21.0 + 15.0);  // the shared machine may delay a wake-up
+
+    start = clock.Counter();
+    clock.WaitUntil(clock.Now() + 100000, 50);  // far away: only the limit
+    waited = elapsedMs(clock, start);
+    CHECK(waited >= 50.0);
+    CHECK(waited < 50.0 + 15.0);
+
+    start = clock.Counter();
+    clock.WaitUntil(clock.Now() - 5, 50);  // already passed
+    CHECK(elapsedMs(clock, start) < 5.0);
+
+    CPreciseTimer timer;
+    timer.BeginRun();
+    uint32_t t0 = timer.Now();
+    timer.Pause(t0, 300);  // a long interval pauses one 50 ms step
+    uint32_t step = timer.Now() - t0;
+    CHECK(step >= kMaxPauseMs);
+    CHECK(step < kMaxPauseMs + 15);
+    timer.Pause(t0, 70);  // then the rest, to the millisecond
+    CHECK(timer.Now() - t0 >= 70u);
+    CHECK(timer.Now() - t0 < 70u + 15);
+    timer.EndRun();
+}
