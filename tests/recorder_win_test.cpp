@@ -1,0 +1,502 @@
+// The recorder under Wine with real X input: xdotool moves, clicks and types
+// on the Xvfb display, the input arrives as raw input at a test window, and
+// the recorder turns it into list records. Expected positions are the ones
+// given to xdotool; expected intervals are the gaps xdotool made.
+#include <string>
+#include <vector>
+
+#include "doctest.h"
+#include "support/recorder_rig_win.h"
+#include "test_util.h"
+
+namespace {
+
+// How far a recorded interval may be from the gap xdotool made between the
+// two inputs. Measured: within 2 ms for nine in ten intervals on a quiet
+// machine, mostly within 20 ms but now and then over 30 ms with three busy
+// processes per core, since xdotool, the X server and this message loop may
+// each wait for the processor. (The intervals themselves are checked
+// exactly against the moments the events were handled: CheckMoments.)
+const uint32_t kGapToleranceMs = 40;
+
+struct Expected {
+    ActionKind kind;
+    int x, y;   // mouse actions: the position given to xdotool
+    int key;    // key actions: the virtual-key code
+    int gapMs;  // the gap xdotool made before the action; -1: not checked
+};
+
+bool IsMouse(ActionKind kind) { return kind <= ActionKind::MouseRightDoubleClick; }
+
+const char* KindName(ActionKind kind) {
+    static const char* names[] = {"?",           "LeftPush",  "LeftRelease",  "LeftClick",
+                                  "LeftDouble",  "RightPush", "RightRelease", "RightClick",
+                                  "RightDouble", "PushKey",   "ReleaseKey",   "Screenshot"};
+    int k = static_cast<int>(kind);
+    return k >= 0 && k <= 11 ? names[k] : "?";
+}
+
+std::string Describe(const ActionList& list) {
+    std::string s;
+    for (int i = 0; i < list.count(); ++i) {
+        const ActionRecord* r = list.at(i);
+        s += std::to_string(i) + ": " + KindName(r->kind) + " (" + std::to_string(r->x) + "," +
+             std::to_string(r->y) + ") key " + std::to_string(r->keyCode) + " after " +
+             std::to_string(r->interval) + " ms\n";
+    }
+    return s;
+}
+
+void CheckRecords(const CRecorderRig& rig, const std::vector<Expected>& expected) {
+    INFO("recorded:\n" << Describe(rig.list));
+    REQUIRE(rig.list.count() == static_cast<int>(expected.size()));
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const ActionRecord* r = rig.list.at(static_cast<int>(i));
+        const Expected& e = expected[i];
+        INFO("record " << i);
+        CHECK(r->kind == e.kind);
+        if (IsMouse(e.kind)) {
+            CHECK(r->device == ActionDevice::Mouse);
+            CHECK(r->x == e.x);
+            CHECK(r->y == e.y);
+            CHECK(r->keyCode == 0);
+        } else {
+            CHECK(r->device == ActionDevice::Keyboard);
+            CHECK(r->x == 0);
+            CHECK(r->y == 0);
+            CHECK(r->keyCode == e.key);
+        }
+        if (e.gapMs >= 0) {
+            CHECK(r->interval + kGapToleranceMs >= static_cast<uint32_t>(e.gapMs));
+            CHECK(r->interval <= e.gapMs + kGapToleranceMs);
+        }
+    }
+    std::vector<int> rows;
+    for (int i = 0; i < rig.list.count(); ++i) rows.push_back(i);
+    CHECK(rig.rows == rows);
+}
+
+// The raw event that a record comes from: the first event, from `from` on,
+// of the record's key and direction, or for a push the first event with its
+// button's down bit, for a release the first mouse event without it.
+bool CameFrom(const ActionRecord& r, const xdo::RawEvent& e) {
+    switch (r.kind) {
+    case ActionKind::PushKey: return e.IsKey(static_cast<USHORT>(r.keyCode), false);
+    case ActionKind::ReleaseKey: return e.IsKey(static_cast<USHORT>(r.keyCode), true);
+    default: break;
+    }
+    if (e.type != RIM_TYPEMOUSE || e.cursor.x != r.x || e.cursor.y != r.y) return false;
+    switch (r.kind) {
+    case ActionKind::MouseLeftPush: return (e.buttonFlags & RI_MOUSE_LEFT_BUTTON_DOWN) != 0;
+    case ActionKind::MouseLeftRelease: return (e.buttonFlags & RI_MOUSE_LEFT_BUTTON_DOWN) == 0;
+    case ActionKind::MouseRightPush: return (e.buttonFlags & RI_MOUSE_RIGHT_BUTTON_DOWN) != 0;
+    case ActionKind::MouseRightRelease: return (e.buttonFlags & RI_MOUSE_RIGHT_BUTTON_DOWN) == 0;
+    default: return false;
+    }
+}
+
+// Each record's moment (recording start plus the intervals so far) must lie
+// within the handling of its raw event, read on the same clock: the
+// intervals are true 1 ms times, not tick-count steps, and they add up from
+// the start of the recording.
+void CheckMoments(const CRecorderRig& rig, uint32_t startTick) {
+    const std::vector<xdo::RawEvent> events = rig.log.Since(0);
+    uint32_t moment = startTick;
+    // A key event gives one record; a mouse event one per button at most.
+    size_t next = 0;
+    size_t usedLeft = events.size(), usedRight = events.size();
+    for (int i = 0; i < rig.list.count(); ++i) {
+        const ActionRecord& r = *rig.list.at(i);
+        moment += r.interval;
+        const bool left =
+            r.kind == ActionKind::MouseLeftPush || r.kind == ActionKind::MouseLeftRelease;
+        size_t& used = left ? usedLeft : usedRight;
+        while (next < events.size() &&
+               (!CameFrom(r, events[next]) || (r.device == ActionDevice::Mouse && used == next))) {
+            ++next;
+        }
+        INFO("record " << i << " " << std::string(KindName(r.kind)) << " at " << moment - startTick
+                       << " ms after the start");
+        REQUIRE(next < events.size());
+        const xdo::RawEvent& e = events[next];
+        INFO("its event was handled from " << e.ms - startTick << " to " << e.doneMs - startTick
+                                           << " ms");
+        CHECK(static_cast<int32_t>(moment - e.ms) >= 0);
+        CHECK(static_cast<int32_t>(e.doneMs - moment) >= 0);
+        if (r.device == ActionDevice::Mouse) {
+            used = next;
+        } else {
+            ++next;
+        }
+    }
+}
+
+std::wstring WindowLine(HWND window, const wchar_t* className, const wchar_t* text) {
+    wchar_t line[600];
+    _snwprintf(line, 599, L"HWND = %08X CLASS = %s ",
+               static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)), className);
+    line[599] = 0;
+    std::wstring s = line;
+    if (text) s += std::wstring(L"TEXT = ") + text + L" ";
+    return s + L"\n";
+}
+
+std::wstring Repeat(const std::wstring& s, int n) {
+    std::wstring out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+// Pieces of xdotool command chains. Key commands wait 12 ms after each key
+// unless told otherwise, which would lengthen every gap.
+std::string Wait(int ms) {
+    char text[32];
+    snprintf(text, sizeof text, "sleep %d.%03d ", ms / 1000, ms % 1000);
+    return text;
+}
+std::string KeyDown(const std::string& key) { return "keydown --delay 0 " + key + " "; }
+std::string KeyUp(const std::string& key) { return "keyup --delay 0 " + key + " "; }
+
+#define DRIVE(rig, commands)                             \
+    do {                                                 \
+        std::string error_;                              \
+        bool driven_ = (rig).Drive((commands), &error_); \
+        INFO(error_);                                    \
+        REQUIRE(driven_);                                \
+    } while (0)
+
+}  // namespace
+
+TEST_CASE("xdotool positions are the screen pixels the recorder reads") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    const POINT points[] = {{0, 0}, {123, 456}, {1919, 1079}, {960, 540}};
+    for (const POINT& p : points) {
+        DRIVE(rig, "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y));
+        POINT cursor;
+        GetCursorPos(&cursor);
+        std::string seen;
+        for (const xdo::RawEvent& e : rig.Driven()) {
+            seen += " " + std::to_string(e.type) + ":" + std::to_string(e.cursor.x) + "," +
+                    std::to_string(e.cursor.y) + "@" + std::to_string(e.ms);
+        }
+        INFO("xdotool " << p.x << "," << p.y << ", cursor " << cursor.x << "," << cursor.y
+                        << ", events" << seen << ", now " << rig.recorder.Now());
+        CHECK(cursor.x == p.x);
+        CHECK(cursor.y == p.y);
+    }
+}
+
+TEST_CASE("a click, a drag and right clicks become pushes and releases at their positions") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    DRIVE(rig, "mousemove 1500 950");
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    const uint32_t start = rig.recorder.LastEventTick();
+    CHECK(IsIconic(rig.host));
+    rig.debug.clear();
+
+    DRIVE(rig,
+          // a click without movement: the release's interval is the press time
+          "sleep 0.2 mousemove 300 300 sleep 0.1 mousedown 1 sleep 0.15 mouseup 1 "
+          // a drag: the release is taken at the first movement, the real
+          // button-up and the later movement are not recorded
+          "sleep 0.1 mousemove 400 350 mousedown 1 sleep 0.1 mousemove 500 420 "
+          "sleep 0.1 mousemove 520 430 sleep 0.1 mouseup 1 "
+          // a right click, then one over a window without a caption
+          "sleep 0.1 mousemove 600 300 mousedown 3 sleep 0.12 mouseup 3 "
+          "sleep 0.05 mousemove 1500 900 click 3");
+    CheckRecords(rig, {
+                          {ActionKind::MouseLeftPush, 300, 300, 0, -1},
+                          {ActionKind::MouseLeftRelease, 300, 300, 0, 150},
+                          {ActionKind::MouseLeftPush, 400, 350, 0, 100},
+                          {ActionKind::MouseLeftRelease, 500, 420, 0, 100},
+                          {ActionKind::MouseRightPush, 600, 300, 0, 300},
+                          {ActionKind::MouseRightRelease, 600, 300, 0, 120},
+                          {ActionKind::MouseRightPush, 1500, 900, 0, 50},
+                          {ActionKind::MouseRightRelease, 1500, 900, 0, 0},
+                      });
+    CheckMoments(rig, start);
+    // The first interval runs from Start Record, so it also holds the time
+    // the request took to start; it is never shorter than the gap.
+    CHECK(rig.list.at(0)->interval >= 300);
+
+    CHECK(testutil::Utf8(rig.debug.c_str()) ==
+          testutil::Utf8(
+              (Repeat(WindowLine(rig.target, L"RecorderRigTarget", L"Recorder target"), 6) +
+               Repeat(WindowLine(rig.blank, L"RecorderRigTarget", nullptr), 2))
+                  .c_str()));
+    CHECK(rig.recorder.StopRecord() == 1);
+    CHECK(IsIconic(rig.host));
+}
+
+TEST_CASE("keys become pushes and releases, one push per auto-repeat, prefixes ignored") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    const uint32_t start = rig.recorder.LastEventTick();
+    rig.debug.clear();
+
+    DRIVE(rig, Wait(100) + KeyDown("Left") + Wait(50) + KeyUp("Left") + Wait(50) +
+                   KeyDown("Down") + Wait(50) + KeyUp("Down") + Wait(50) + KeyDown("Home") +
+                   Wait(40) + KeyUp("Home") + Wait(40) + KeyDown("Return") + Wait(30) +
+                   KeyUp("Return") + Wait(50) + KeyDown("a") + Wait(60) + KeyUp("a") + Wait(50) +
+                   KeyDown("b") + Wait(1200) + KeyUp("b"));
+    std::vector<Expected> expected = {
+        {ActionKind::PushKey, 0, 0, VK_LEFT, -1},   {ActionKind::ReleaseKey, 0, 0, VK_LEFT, 50},
+        {ActionKind::PushKey, 0, 0, VK_DOWN, 50},   {ActionKind::ReleaseKey, 0, 0, VK_DOWN, 50},
+        {ActionKind::PushKey, 0, 0, VK_HOME, 50},   {ActionKind::ReleaseKey, 0, 0, VK_HOME, 40},
+        {ActionKind::PushKey, 0, 0, VK_RETURN, 40}, {ActionKind::ReleaseKey, 0, 0, VK_RETURN, 30},
+        {ActionKind::PushKey, 0, 0, 'A', 50},       {ActionKind::ReleaseKey, 0, 0, 'A', 60},
+        {ActionKind::PushKey, 0, 0, 'B', 50},
+    };
+    // The held key: one push for every key-down event the system delivered
+    // while it was held, then one release 1.2 s after the first push.
+    int repeats = 0;
+    for (const xdo::RawEvent& e : rig.Driven()) repeats += e.IsKey('B', false) ? 1 : 0;
+    INFO("key-down events of the held key: " << repeats);
+    REQUIRE(repeats >= 3);
+    for (int i = 1; i < repeats; ++i) expected.push_back({ActionKind::PushKey, 0, 0, 'B', -1});
+    expected.push_back({ActionKind::ReleaseKey, 0, 0, 'B', -1});
+    CheckRecords(rig, expected);
+    CheckMoments(rig, start);
+    uint32_t held = 0;
+    for (int i = 11; i < rig.list.count(); ++i) held += rig.list.at(i)->interval;
+    CHECK(held + kGapToleranceMs >= 1200);
+    CHECK(held <= 1200 + kGapToleranceMs);
+    CHECK(rig.debug.empty());
+}
+
+TEST_CASE("the break key's release ends the recording and restores the window") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    REQUIRE(IsIconic(rig.host));
+    rig.debug.clear();
+
+    // The break key records nothing, neither its push nor its release, and
+    // what follows the release is not recorded either.
+    DRIVE(rig, "key a " + Wait(50) + KeyDown("F1") + Wait(50) + KeyUp("F1") + Wait(50) +
+                   "key b mousemove 300 300 click 1");
+    CheckRecords(rig,
+                 {{ActionKind::PushKey, 0, 0, 'A', -1}, {ActionKind::ReleaseKey, 0, 0, 'A', -1}});
+    CHECK(rig.player.GetRunState() == RunState::Idle);
+    CHECK_FALSE(IsIconic(rig.host));
+    CHECK(testutil::Utf8(rig.debug.c_str()) == "push stop key\n");
+    // While Idle the break key does nothing.
+    ShowWindow(rig.host, SW_MINIMIZE);
+    DRIVE(rig, "key F1");
+    CHECK(IsIconic(rig.host));
+    CHECK(testutil::Utf8(rig.debug.c_str()) == "push stop key\n");
+}
+
+TEST_CASE("the break key is asked for afresh on every key event") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    rig.breakKey = VK_ESCAPE;
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    DRIVE(rig, "key F1");
+    CHECK(rig.player.GetRunState() == RunState::Recording);
+    rig.breakKey = VK_F1;
+    DRIVE(rig, "key Escape sleep 0.05 key F1");
+    CheckRecords(rig, {{ActionKind::PushKey, 0, 0, VK_F1, -1},
+                       {ActionKind::ReleaseKey, 0, 0, VK_F1, -1},
+                       {ActionKind::PushKey, 0, 0, VK_ESCAPE, -1},
+                       {ActionKind::ReleaseKey, 0, 0, VK_ESCAPE, -1}});
+    CHECK(rig.player.GetRunState() == RunState::Idle);
+}
+
+TEST_CASE("nothing is recorded while Idle, but a push made then is released into the recording") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    DRIVE(rig,
+          "mousemove 300 300 click 1 sleep 0.02 key a mousemove 320 330 click 3 "
+          "mousemove 350 350 mousedown 1");
+    CHECK(rig.Driven().size() >= 9);
+    CHECK(rig.list.count() == 0);
+    CHECK(rig.rows.empty());
+    CHECK(rig.debug.empty());
+    CHECK(rig.recorder.LeftHeld());
+    CHECK_FALSE(rig.recorder.RightHeld());
+
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    DRIVE(rig, "sleep 0.1 mouseup 1 sleep 0.05 click 1");
+    CheckRecords(rig, {{ActionKind::MouseLeftRelease, 350, 350, 0, -1},
+                       {ActionKind::MouseLeftPush, 350, 350, 0, 50},
+                       {ActionKind::MouseLeftRelease, 350, 350, 0, 0}});
+    CHECK(rig.list.at(0)->interval >= 100);
+    CHECK_FALSE(rig.recorder.LeftHeld());
+}
+
+TEST_CASE("a left push while the right button is held records the left push first") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    DRIVE(rig,
+          "mousemove 400 400 mousedown 3 sleep 0.05 mousedown 1 sleep 0.05 mouseup 1 "
+          "sleep 0.05 mouseup 3");
+    // The left-down event carries no right-down bit, so it also releases the
+    // right button; the real right-up then finds nothing held.
+    CheckRecords(rig, {{ActionKind::MouseRightPush, 400, 400, 0, -1},
+                       {ActionKind::MouseLeftPush, 400, 400, 0, 50},
+                       {ActionKind::MouseRightRelease, 400, 400, 0, 0},
+                       {ActionKind::MouseLeftRelease, 400, 400, 0, 50}});
+}
+
+TEST_CASE("Start Record and Stop Record act only in their states") {
+    CRecorderRig rig;
+    rig.list.append(ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, 'Q', 5);
+    rig.list.filePath.Assign(L"C:\\old.mou");
+    rig.list.modified = 1;
+    rig.list.ident = MachineIdent{{1, 2, 3, 4}};
+    rig.list.screenshotFormat = ScreenshotFormat::PNG;
+
+    CHECK(rig.recorder.StopRecord() == 0);
+    for (RunState busy : {RunState::Playing, RunState::Recording}) {
+        rig.player.SetRunState(busy);
+        CHECK(rig.recorder.StartRecord() == 0);
+        CHECK(rig.player.GetRunState() == busy);
+        CHECK(rig.list.count() == 1);
+        CHECK(rig.list.modified == 1);
+        CHECK_FALSE(IsIconic(rig.host));
+    }
+    CHECK(rig.recorder.StopRecord() == 1);
+    CHECK(rig.player.GetRunState() == RunState::Idle);
+
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    CHECK(rig.player.GetRunState() == RunState::Recording);
+    CHECK(rig.list.count() == 0);
+    CHECK(rig.list.filePath.GetLength() == 0);
+    CHECK(rig.list.modified == 0);
+    MachineIdent here = CurrentMachineIdent();
+    for (int i = 0; i < 4; ++i) CHECK(rig.list.ident.w[i] == here.w[i]);
+    CHECK(rig.list.screenshotFormat == ScreenshotFormat::PNG);
+    CHECK(IsIconic(rig.host));
+    CHECK(rig.recorder.StopRecord() == 1);
+    CHECK(rig.player.GetRunState() == RunState::Idle);
+    CHECK(IsIconic(rig.host));
+}
+
+TEST_CASE("raw input that cannot be read is dropped") {
+    CRecorderRig rig;
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    rig.recorder.OnRawInput(nullptr);
+    rig.recorder.OnRawInput(reinterpret_cast<HRAWINPUT>(static_cast<uintptr_t>(0x7654321)));
+    CHECK(rig.list.count() == 0);
+}
+
+namespace {
+
+// dwExtraInfo of the input these tests inject, to tell it from X input.
+const ULONG_PTR kInjected = 0x7A91;
+
+INPUT KeyInput(WORD key, bool release) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+    input.ki.dwExtraInfo = kInjected;
+    return input;
+}
+
+INPUT ButtonInput(DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.dwExtraInfo = kInjected;
+    return input;
+}
+
+bool SeenInjectedKey(const CRecorderRig& rig, WORD key, bool release) {
+    for (const xdo::RawEvent& e : rig.log.events) {
+        if (e.extra == kInjected && e.IsKey(key, release)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_CASE(
+    "while Playing, injected input is not recorded and the break key's injected release ends the "
+    "run") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    // Placed with xdotool, which waits for its movement to arrive: a moved
+    // pointer's raw event arriving late would count as a release.
+    DRIVE(rig, "mousemove 500 500");
+    rig.player.SetRunState(RunState::Playing);
+    ShowWindow(rig.host, SW_MINIMIZE);
+
+    INPUT first[] = {KeyInput('A', false), KeyInput('A', true), ButtonInput(MOUSEEVENTF_LEFTDOWN),
+                     KeyInput(VK_F1, false)};
+    REQUIRE(SendInput(4, first, sizeof(INPUT)) == 4);
+    REQUIRE(xdo::PumpUntil([&] { return SeenInjectedKey(rig, VK_F1, false); }, 5000));
+    CHECK(rig.player.GetRunState() == RunState::Playing);
+    CHECK(rig.list.count() == 0);
+    CHECK(rig.debug.empty());
+    CHECK(rig.recorder.LeftHeld());
+
+    INPUT second[] = {ButtonInput(MOUSEEVENTF_LEFTUP), KeyInput(VK_F1, true)};
+    REQUIRE(SendInput(2, second, sizeof(INPUT)) == 2);
+    REQUIRE(xdo::PumpUntil([&] { return SeenInjectedKey(rig, VK_F1, true); }, 5000));
+    CHECK(rig.player.GetRunState() == RunState::Idle);
+    CHECK_FALSE(IsIconic(rig.host));
+    CHECK(testutil::Utf8(rig.debug.c_str()) == "push stop key\n");
+    CHECK_FALSE(rig.recorder.LeftHeld());
+    CHECK(rig.list.count() == 0);
+}
+
+TEST_CASE("a played release of the break key stops the player's run") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    REQUIRE(rig.player.StartThread());
+    DRIVE(rig, "mousemove 1500 900");
+    ActionList played;
+    played.append(ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, VK_F1, 20);
+    played.append(ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, VK_F1, 20);
+    // Never due if the release stops the run: it would click the target.
+    played.append(ActionDevice::Mouse, ActionKind::MouseLeftClick, 300, 300, 0, 3000);
+    ShowWindow(rig.host, SW_MINIMIZE);
+
+    const DWORD start = GetTickCount();
+    REQUIRE(rig.player.RequestPlay(played, 0));
+    REQUIRE(xdo::PumpUntil([&] { return rig.playEnds > 0; }, 10000));
+    const DWORD took = GetTickCount() - start;
+    INFO("the run took " << took << " ms");
+    CHECK(took < 1500);
+    CHECK(rig.targetLeftDowns == 0);
+    CHECK(rig.player.GetRunState() == RunState::Idle);
+    CHECK(testutil::Utf8(rig.debug.c_str()) == "push stop key\n");
+    CHECK_FALSE(IsIconic(rig.host));
+    CHECK(rig.list.count() == 0);
+}
+
+TEST_CASE("the recorder's clock moves in 1 ms steps, also without messages") {
+    // The tick count moves in 15.6 ms steps on Windows (16 ms under Wine
+    // while a thread handles no messages), too coarse for recorded intervals.
+    CPlayer player;
+    ActionList list;
+    CRecorder recorder(player, list);
+    // Steps of more than 1 ms come from the thread losing the processor.
+    uint32_t last = recorder.Now();
+    int steps = 0, single = 0;
+    const DWORD start = GetTickCount();
+    while (steps < 50 && GetTickCount() - start < 2000) {
+        uint32_t now = recorder.Now();
+        if (now == last) continue;
+        single += now - last == 1 ? 1 : 0;
+        last = now;
+        ++steps;
+    }
+    CHECK(steps == 50);
+    CHECK(single >= 25);
+}
