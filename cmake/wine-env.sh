@@ -4,23 +4,28 @@
 
 TAPLORE_PACKAGES="cmake g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xdotool
  doctest-dev fonts-ipafont-gothic imagemagick clang libclang-rt-14-dev libpugixml-dev
- libbenchmark-dev x11-utils"
+ libbenchmark-dev x11-utils locales"
 WINE_BIN_DIR=/usr/lib/wine
 
 # Installs whatever of the project's Debian packages is missing.
 taplore_install_packages() {
-    local missing=""
+    local missing="" sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
     for p in $TAPLORE_PACKAGES; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
     done
-    [ -z "$missing" ] && return 0
-    echo "Installing:$missing"
-    local sudo=""
-    [ "$(id -u)" = 0 ] || sudo=sudo
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq || return 1
-    # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq $missing >/dev/null || return 1
+    if [ -n "$missing" ]; then
+        echo "Installing:$missing"
+        export DEBIAN_FRONTEND=noninteractive
+        $sudo apt-get update -qq || return 1
+        # shellcheck disable=SC2086
+        $sudo apt-get install -y -qq $missing >/dev/null || return 1
+    fi
+    # The Japanese user-language tests need the locale (Wine derives the user
+    # language from it).
+    if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+        $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || return 1
+    fi
 }
 
 # taplore_wine_up DISPLAY_NUMBER PREFIX_DIR: starts Xvfb on :N (unless one is
@@ -52,6 +57,13 @@ taplore_wine_up() {
         done
         wineserver -w
         touch "$prefix/.taplore-ready"
+    fi
+    # The Japanese dialog templates name their font in Japanese; the name is
+    # passed in UTF-8, so reg must run under a UTF-8 locale.
+    if [ ! -f "$prefix/.taplore-fonts-ja" ]; then
+        LC_ALL=C.UTF-8 wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "ＭＳ Ｐゴシック" /d IPAGothic /f >/dev/null 2>&1
+        wineserver -w
+        touch "$prefix/.taplore-fonts-ja"
     fi
     wineserver -p
     # One harmless program start brings up Wine's background processes before

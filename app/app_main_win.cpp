@@ -1,0 +1,232 @@
+#include "app/app_main.h"
+
+#include <commctrl.h>
+
+#include "config/comm_config.h"
+#include "core/debug.h"
+#include "frame/dialog.h"
+#include "frame/win_handles.h"
+#include "resources/resource.h"
+
+const int kListColumnWidths[kRowColumns] = {100, 100, 100, 100, 300};
+
+namespace {
+
+int UiLanguage() { return g_config ? g_config->ui_language : 0; }
+
+// Pixels at 96 dpi scaled to the window's dpi: the program is per-monitor DPI
+// aware, so fixed pixel sizes would shrink on scaled displays. Looked up at
+// run time because older systems lack GetDpiForWindow.
+int ScaleForWindow(HWND window, int pixels) {
+    typedef UINT(WINAPI * GetDpiForWindowFn)(HWND);
+    static GetDpiForWindowFn getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = getDpi ? getDpi(window) : 0;
+    if (dpi == 0) {
+        CWindowDc dc(window);
+        dpi = dc.Get() ? static_cast<UINT>(GetDeviceCaps(dc.Get(), LOGPIXELSX)) : 96;
+    }
+    return MulDiv(pixels, static_cast<int>(dpi), 96);
+}
+
+struct PromptTexts {
+    const wchar_t* caption;
+    const wchar_t* text;
+};
+
+PromptTexts SavePrompt(SaveReason reason, bool japanese) {
+    if (reason == SaveReason::Record) {
+        return japanese ? PromptTexts{L"操作の記録", L"操作リストはクリアされています。\n操作リストを保存しますか？"}
+                        : PromptTexts{L"Operation record",
+                                      L"The operation list has been cleared.\nSave operation list?"};
+    }
+    return japanese ? PromptTexts{L"操作の更新", L"操作リストが変更されています。\n保存しますか？"}
+                    : PromptTexts{L"Operation update", L"The operation list has changed.\nDo you want to save ?"};
+}
+
+}  // namespace
+
+CAppMain::CAppMain() {
+    mode = kAppModeDialog;
+    multiple_instances = 1;
+    list.ident = CurrentMachineIdent();
+}
+
+CAppMain::~CAppMain() {}
+
+int CAppMain::Run(HINSTANCE hInstance, HINSTANCE previous, LPWSTR commandLine, int show) {
+    int result = CAppBase::Run(hInstance, previous, commandLine, show);
+    player.StopThread();
+    return result;
+}
+
+INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return 1;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 1;
+    case WM_NOTIFY:
+        OnNotify(static_cast<int>(wParam), reinterpret_cast<NMHDR*>(lParam));
+        return 1;
+    case WM_INPUT:
+        recorder.OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+        // Left unhandled so that the platform's default processing releases
+        // the raw-input data of foreground events.
+        return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 1;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam), nullptr, 0);
+        return 1;
+    case WM_PLAY_END:
+        if (player.OnPlayEnd()) ShowWindow(dialog, SW_RESTORE);
+        return 1;
+    case WM_CLOSE:
+        // Unhandled: the dialog manager turns it into the cancel command,
+        // which ends the dialog through OnExit.
+        OnClose();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void CAppMain::OnNotify(int, NMHDR*) {}
+
+void CAppMain::OnCommand(int id, int code) { CAppBase::OnCommand(id, code); }
+
+void CAppMain::OnExit() {
+    newList();
+    CAppBase::OnExit();
+}
+
+void CAppMain::OnInitDialog(HWND dialog) {
+    main_window = dialog;
+    player.SetMainWindow(dialog);
+    recorder.SetWindow(dialog);
+    // Rows and records correspond one to one, so a new last record is a new
+    // last row.
+    recorder.SetRowAppended([](void* app, int) { static_cast<CAppMain*>(app)->showRow(-1); }, this);
+    SetDialogSmallIcon(dialog);
+    SetUpListView();
+    SetWindowTextW(FolderBox(), L"");
+    SetUpFormatBox();
+    // Raw mouse and keyboard input, also while the window is in the background.
+    CRecorder::RegisterInput(dialog);
+}
+
+int CAppMain::InitInstance(HINSTANCE hInstance) {
+    if (!CAppBase::InitInstance(hInstance)) return 0;
+    player.StartThread();
+    return 1;
+}
+
+int CAppMain::OnClose() {
+    DebugPrint(L"App Close\n");
+    newList();
+    return 1;
+}
+
+LPCWSTR CAppMain::GetDialogId() {
+    return MAKEINTRESOURCEW(DialogTemplateId(IDD_MAIN_JA, UiLanguage()));
+}
+
+void CAppMain::saveIfModified(SaveReason reason) {
+    if (!list.modified) return;
+    PromptTexts prompt = SavePrompt(reason, UiLanguage() == 1);
+    int answer = MessageBoxW(main_window, prompt.text, prompt.caption,
+                             MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer != IDYES) return;
+    if (!list.save(nullptr)) SaveAs();
+}
+
+void CAppMain::newList() {
+    saveIfModified(SaveReason::Update);
+    list.clear();
+    list.filePath.Clear();
+    list.modified = 0;
+    list.ident = CurrentMachineIdent();
+    list.screenshotFolder.Clear();
+    list.screenshotFormat = ScreenshotFormat::JPEG;
+    if (!main_window) return;
+    ListView_DeleteAllItems(ListView());
+    SetWindowTextW(FolderBox(), L"");
+    SelectComboItemByData(FormatBox(), static_cast<LPARAM>(ScreenshotFormat::JPEG));
+}
+
+void CAppMain::showRow(int row) {
+    const bool append = row < 0;
+    const int position = append ? ListView_GetItemCount(ListView()) : row;
+    PutRow(position, append, list.timeCode(position));
+}
+
+void CAppMain::refreshRows() {
+    HWND view = ListView();
+    SendMessageW(view, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(view);
+    uint32_t timeCode = 0;  // running sum: one pass instead of one sum per row
+    for (int i = 0; i < list.count(); ++i) {
+        PutRow(i, true, timeCode);
+        timeCode += list.at(i)->interval;
+    }
+    SendMessageW(view, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(view, nullptr, TRUE);
+}
+
+void CAppMain::PutRow(int position, bool insert, uint32_t timeCode) {
+    HWND view = ListView();
+    RowTexts texts;
+    if (!list.rowTexts(position, timeCode, UiLanguage(), &texts)) return;
+    if (insert) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = position;
+        item.pszText = texts.text[0];
+        position = static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        if (position < 0) return;
+    } else {
+        ListView_SetItemText(view, position, 0, texts.text[0]);
+    }
+    for (int column = 1; column < kRowColumns; ++column) {
+        ListView_SetItemText(view, position, column, texts.text[column]);
+    }
+}
+
+int CAppMain::SaveAs() { return 0; }
+
+HWND CAppMain::ListView() const { return GetDlgItem(main_window, IDC_ACTION_LIST); }
+
+HWND CAppMain::FolderBox() const { return GetDlgItem(main_window, IDC_SCREENSHOT_FOLDER); }
+
+HWND CAppMain::FormatBox() const { return GetDlgItem(main_window, IDC_SCREENSHOT_FORMAT); }
+
+void CAppMain::SetUpListView() {
+    HWND view = ListView();
+    const int language = UiLanguage();
+    for (int column = 0; column < kRowColumns; ++column) {
+        LVCOLUMNW col = {};
+        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        col.fmt = LVCFMT_LEFT;
+        col.cx = ScaleForWindow(view, kListColumnWidths[column]);
+        col.pszText = const_cast<wchar_t*>(RowColumnHeading(column, language));
+        col.iSubItem = column;
+        SendMessageW(view, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+    }
+    const DWORD added = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT;
+    SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, added, added);
+}
+
+void CAppMain::SetUpFormatBox() {
+    HWND box = FormatBox();
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    for (int format = 0; format <= 3; ++format) {
+        const wchar_t* text = ScreenshotFormatText(static_cast<ScreenshotFormat>(format));
+        LRESULT index = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        if (index >= 0) SendMessageW(box, CB_SETITEMDATA, index, format);
+    }
+    SelectComboItemByData(box, static_cast<LPARAM>(ScreenshotFormat::JPEG));
+}

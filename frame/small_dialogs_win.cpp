@@ -1,0 +1,30 @@
+#include "frame/small_dialogs.h"
+
+#include <cwchar>
+
+#include "config/comm_config.h"
+#include "resources/resource.h"
+
+void CAboutDialog::OnInitDialog(HWND dialog) {
+    const wchar_t* version = g_config ? g_config->GetVersionText() : nullptr;
+    wchar_t text[64];
+    _snwprintf(text, sizeof text / sizeof text[0], L"Version %ls", version ? version : L"");
+    text[sizeof text / sizeof text[0] - 1] = L'\0';
+    SetDlgItemTextW(dialog, IDC_VERSION_TEXT, text);
+    SetDlgItemTextW(dialog, IDC_EDITION_TEXT, L"64bit edition");
+}
+
+void CChooseLanguageDialog::OnInitDialog(HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_LANGUAGE_LIST);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    // Item 0 always means English and item 1 Japanese, whatever the display language.
+    const bool japanese = display_language == 1;
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(japanese ? L"英語" : L"English"));
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(japanese ? L"日本語" : L"Japanese"));
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected_language), 0);
+}
+
+int CChooseLanguageDialog::OnOK(HWND dialog) {
+    selected_language = static_cast<int>(SendDlgItemMessageW(dialog, IDC_LANGUAGE_LIST, CB_GETCURSEL, 0, 0));
+    return 1;
+}
