@@ -1,0 +1,72 @@
+#pragma once
+// CActionEditDialog: the modal dialog that edits one operation (templates
+// 2001 Japanese, 2101 English). The caller fills the public fields (or uses
+// SetRecord for Modify; a new object holds the values for Add), runs Show or
+// DoModal, and after a result of 1 takes Record().
+#include <windows.h>
+
+#include <cstdint>
+
+#include "frame/dialog.h"
+#include "model/action.h"
+
+// The number rule of the dialogs' edits: leading blanks and tabs, one optional
+// "-", then decimal digits to the end of the text; a text with nothing after
+// the blanks (or after the "-") is 0. Values from -2147483648 to 4294967295
+// are accepted and stored as their 32-bit pattern, so 4294967295 and -1 both
+// give the interval 4294967295. Returns 1 and sets *value, or 0 and leaves
+// *value alone for any other text, a null one or a number out of that range.
+int ParseEditNumber(const wchar_t* text, int32_t* value);
+
+class CActionEditDialog : public CDialogOf<CActionEditDialog> {
+public:
+    // Slots of kind_per_device.
+    enum : int { kMouseSlot = 0, kKeyboardSlot = 1, kDisplaySlot = 2, kSlotCount = 3 };
+
+    // The values of Add: device Mouse, kinds MouseLeftPush, PushKey and
+    // Screenshot, everything else 0.
+    CActionEditDialog();
+    ~CActionEditDialog() override;
+
+    // The values of Modify: the record's fields, its kind as the remembered
+    // kind of its device, the Add kinds for the other devices.
+    void SetRecord(const ActionRecord& record);
+    // The record the dialog holds: device, the kind of that device, position,
+    // key code and interval, all six whatever the device.
+    ActionRecord Record() const;
+
+    // The slot that remembers the kind of `device`: Keyboard and Display have
+    // their own, every other value (Mouse included) uses the mouse slot.
+    static int SlotOf(int32_t device);
+    int32_t& KindOf(int32_t device) { return kind_per_device[SlotOf(device)]; }
+    int32_t KindOf(int32_t device) const { return kind_per_device[SlotOf(device)]; }
+
+    // Runs the template of the configuration's ui_language (2001 when it is
+    // 1, else 2101) owned by `owner`: 1 after OK, 0 after Cancel, -1 when the
+    // dialog could not be made.
+    INT_PTR Show(HWND owner);
+
+    void OnInitDialog(HWND dialog) override;
+    // Device and key-name selection changes; OK and Cancel as the base does.
+    void OnCommand(HWND dialog, int id, int code) override;
+    // Takes device, kind, position, key code and interval from the controls;
+    // always returns 1.
+    int OnOK(HWND dialog) override;
+
+    // Milliseconds; -1 stands for the interval 4294967295.
+    int32_t interval = 0;
+    // ActionDevice value: 0 Mouse, 1 Keyboard, 2 Display.
+    int32_t device = 0;
+    // ActionKind chosen for Mouse, Keyboard and Display, kept apart so that
+    // switching the device back and forth keeps each choice.
+    int32_t kind_per_device[kSlotCount];
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t key_code = 0;
+
+private:
+    void FillDeviceList(HWND dialog);
+    // Refills the operation list with the kinds of `device` and selects the
+    // one remembered for it.
+    void FillKindList(HWND dialog, int32_t forDevice);
+};

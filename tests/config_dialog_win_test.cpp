@@ -1,0 +1,187 @@
+// The settings dialog from its real templates (2002 Japanese, 2102 English),
+// and the Setting command that stores the break key and writes the settings
+// file at once.
+#include <windows.h>
+
+#include <string>
+
+#include "dialog_harness_win.h"
+#include "dialogs/config_dialog_win.h"
+#include "doctest.h"
+#include "model/keynames.h"
+#include "resources/resource.h"
+#include "test_util.h"
+
+using dialogtest::Click;
+using dialogtest::ComboState;
+using dialogtest::ReadCombo;
+using dialogtest::RunDriven;
+using dialogtest::SelectedText;
+
+namespace {
+
+// A fresh current directory holding the settings file, which a configuration
+// made inside it reads and writes. The folder of the test program is never
+// touched, so tests that run beside this one keep theirs.
+class SettingsFolder {
+public:
+    explicit SettingsFolder(const std::string& settings) : dir_(testutil::MakeTempDir()) {
+        GetCurrentDirectoryA(MAX_PATH, previous_);
+        ok_ = testutil::WriteBytes(Ini(), settings) && SetCurrentDirectoryA(dir_.c_str());
+    }
+    ~SettingsFolder() {
+        SetCurrentDirectoryA(previous_);
+        DeleteFileA(Ini().c_str());
+        RemoveDirectoryA(dir_.c_str());
+    }
+    SettingsFolder(const SettingsFolder&) = delete;
+    SettingsFolder& operator=(const SettingsFolder&) = delete;
+    bool Ok() const { return ok_; }
+    std::string Ini() const { return testutil::Join(dir_, "Taplore.ini"); }
+
+private:
+    std::string dir_;
+    char previous_[MAX_PATH] = {};
+    bool ok_ = false;
+};
+
+struct Seen {
+    std::string caption;
+    ComboState keys;
+    bool smallIcon = false;
+};
+
+Seen Look(HWND dialog) {
+    return {gui::WindowText(dialog), ReadCombo(GetDlgItem(dialog, IDC_BREAK_KEY)), dialogtest::HasSmallIcon(dialog)};
+}
+
+std::string SettingsWithBreakKey(const std::string& key) {
+    return "<?xml version=\"1.0\" ?>\r\n<config><language>0</language>\r\n<break_key>" + key +
+           "</break_key>\r\n</config>\r\n";
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The break key a fresh configuration reads from the sandbox's settings file.
+int32_t StoredBreakKey() {
+    CAppParameter fresh;
+    fresh.Initialize();
+    return fresh.break_key;
+}
+
+}  // namespace
+
+TEST_CASE("the settings dialog lists the key names and opens on the break key") {
+    struct Case {
+        int ui_language;
+        const char* caption;
+    };
+    for (const Case& c : {Case{0, "Setting"}, Case{1, "設定"}}) {
+        CAPTURE(c.caption);
+        CAppParameter config;
+        config.ui_language = c.ui_language;
+        dialogtest::PublishedConfig published(&config);
+        CConfigDialog dialog;
+        dialog.break_key = 112;
+        Seen seen;
+        auto run = RunDriven([&] { return dialog.Show(nullptr); },
+                             [&](HWND d) {
+                                 seen = Look(d);
+                                 Click(d, IDOK);
+                             });
+        REQUIRE(run.driven);
+        CHECK(run.result == 1);
+        CHECK(seen.caption == c.caption);
+        CHECK(seen.smallIcon);
+        REQUIRE(seen.keys.items.size() == static_cast<size_t>(kKeyNameCount));
+        for (int i = 0; i < kKeyNameCount; ++i) {
+            CHECK(seen.keys.items[i] == testutil::Utf8(KeyNameTable[i].name));
+            CHECK(seen.keys.data[i] == static_cast<LRESULT>(KeyNameTable[i].code));
+        }
+        CHECK(SelectedText(seen.keys) == "VK_F1");
+        CHECK(dialog.break_key == 112);
+    }
+}
+
+TEST_CASE("Setting: choosing VK_ESCAPE stores 27 and writes the settings file at once") {
+    SettingsFolder box(SettingsWithBreakKey("112"));
+    REQUIRE(box.Ok());
+    CAppParameter config;
+    config.Initialize();
+    REQUIRE(config.break_key == 112);
+    dialogtest::PublishedConfig published(&config);
+
+    std::string selectedAtStart;
+    bool chosen = false;
+    auto run = RunDriven([] { return ChooseBreakKey(nullptr); },
+                         [&](HWND d) {
+                             selectedAtStart = SelectedText(ReadCombo(GetDlgItem(d, IDC_BREAK_KEY)));
+                             chosen = dialogtest::ChooseText(d, IDC_BREAK_KEY, "VK_ESCAPE");
+                             Click(d, IDOK);
+                         });
+    REQUIRE(run.driven);
+    CHECK(chosen);
+    CHECK(run.result == 1);
+    CHECK(selectedAtStart == "VK_F1");
+    CHECK(config.break_key == 27);
+    // Written before the command returned, with nothing else done in between.
+    const std::string written = testutil::ReadBytes(box.Ini());
+    CHECK(Contains(written, "<break_key>27</break_key>"));
+    CHECK(Contains(written, "<language>0</language>"));
+    CHECK(StoredBreakKey() == 27);
+}
+
+TEST_CASE("Setting: Cancel keeps the break key and leaves the settings file untouched") {
+    // Written by hand, so any rewrite would change the bytes.
+    const std::string original = SettingsWithBreakKey(" 112 ");
+    SettingsFolder box(original);
+    REQUIRE(box.Ok());
+    CAppParameter config;
+    config.Initialize();
+    dialogtest::PublishedConfig published(&config);
+    const int32_t before = config.break_key;
+
+    for (bool byClose : {false, true}) {
+        CAPTURE(byClose);
+        auto run = RunDriven([] { return ChooseBreakKey(nullptr); },
+                             [&](HWND d) {
+                                 dialogtest::ChooseText(d, IDC_BREAK_KEY, "VK_ESCAPE");
+                                 if (byClose) {
+                                     SendMessageW(d, WM_CLOSE, 0, 0);
+                                 } else {
+                                     Click(d, IDCANCEL);
+                                 }
+                             });
+        REQUIRE(run.driven);
+        CHECK(run.result == 0);
+        CHECK(config.break_key == before);
+        CHECK(testutil::ReadBytes(box.Ini()) == original);
+    }
+}
+
+TEST_CASE("Setting: a break key without a name opens unselected and survives OK") {
+    SettingsFolder box(SettingsWithBreakKey("186"));
+    REQUIRE(box.Ok());
+    CAppParameter config;
+    config.Initialize();
+    REQUIRE(config.break_key == 186);
+    dialogtest::PublishedConfig published(&config);
+
+    ComboState keys;
+    auto run = RunDriven([] { return ChooseBreakKey(nullptr); },
+                         [&](HWND d) {
+                             keys = ReadCombo(GetDlgItem(d, IDC_BREAK_KEY));
+                             Click(d, IDOK);
+                         });
+    REQUIRE(run.driven);
+    CHECK(run.result == 1);
+    CHECK(keys.items.size() == static_cast<size_t>(kKeyNameCount));
+    CHECK(keys.selected == CB_ERR);
+    CHECK(config.break_key == 186);
+    CHECK(Contains(testutil::ReadBytes(box.Ini()), "<break_key>186</break_key>"));
+}
+
+TEST_CASE("Setting without a product configuration shows nothing") {
+    CHECK(TheAppParameter() == nullptr);
+    CHECK(ChooseBreakKey(nullptr) == -1);
+}
