@@ -46,46 +46,6 @@ const char kProbeName[] = "config_probe";
 const char kProgramName[] = "Taplore";
 #endif
 
-// Runs program with one argument in cwd; its exit code, or -1 when it could
-// not be started or did not end within a minute.
-int RunProgram(const std::string& program, const std::string& argument, const std::string& cwd) {
-#ifdef _WIN32
-    std::string command = "\"" + program + "\" " + argument;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
-                        &pi)) {
-        return -1;
-    }
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
-#else
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(120);
-        execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
-        _exit(121);
-    }
-    for (int waited = 0; waited < 60000; waited += 5) {
-        int status = 0;
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0) return -1;
-        timespec pause = {0, 5 * 1000 * 1000};
-        nanosleep(&pause, nullptr);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-#endif
-}
-
 // A private folder holding a copy of config_probe, so that the program's own
 // folder (where the configuration looks second) belongs to one test alone.
 class ProgramFolder {
@@ -111,7 +71,7 @@ public:
     ProbeReport Run(const std::string& cwd, const std::string& argument) const {
         const std::string reportPath = Join(cwd, "probe.txt");
         std::remove(reportPath.c_str());
-        REQUIRE(RunProgram(Program(), argument, cwd) == 0);
+        REQUIRE(testutil::RunProgram(Program(), argument, cwd) == 0);
         std::string text;
         REQUIRE(ReadBytes(reportPath, &text));
         std::remove(reportPath.c_str());

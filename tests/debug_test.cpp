@@ -77,46 +77,6 @@ void RemoveFlat(const std::string& dir) {
 #endif
 }
 
-// Runs the program in `cwd` and returns its exit code, or -1 when it could
-// not be started or did not end within a minute.
-int Run(const std::string& program, const std::string& cwd) {
-#ifdef _WIN32
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
-                        &pi)) {
-        return -1;
-    }
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
-#else
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(120);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(121);
-    }
-    for (int waited = 0; waited < 60000; waited += 5) {
-        int status = 0;
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0) return -1;
-        timespec pause = {0, 5 * 1000 * 1000};
-        nanosleep(&pause, nullptr);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-#endif
-}
-
 // Exit code bits of debuglib_probe.
 enum : int {
     kProbeRan = 16,
@@ -225,7 +185,7 @@ TEST_CASE("only a library beside the program is loaded") {
         std::remove(out.c_str());
         SetEnv("TAPLORE_DEBUGLIB_OUT", out);
         if (c.plantOnSearchPath) SetEnv(searchVariable, searchList);
-        int code = Run(probe, c.plantInCwd ? plant : dir);
+        int code = testutil::RunProgram(probe, "", c.plantInCwd ? plant : dir);
         SetEnv(searchVariable, savedSearch);
         SetEnv("TAPLORE_DEBUGLIB_OUT", "");
 

@@ -7,7 +7,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -70,6 +73,49 @@ inline bool FileExists(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (f) std::fclose(f);
     return f != nullptr;
+}
+
+// Runs `program` with one optional argument in folder `cwd` and returns its
+// exit code, or -1 when it could not be started or did not end within a minute
+// (it is killed then).
+inline int RunProgram(const std::string& program, const std::string& argument, const std::string& cwd) {
+#ifdef _WIN32
+    std::string command = "\"" + program + "\"";
+    if (!argument.empty()) command += " " + argument;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
+                        &pi)) {
+        return -1;
+    }
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    else TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+#else
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(120);
+        if (argument.empty()) execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        else execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
+        _exit(121);
+    }
+    for (int waited = 0; waited < 60000; waited += 5) {
+        int status = 0;
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0) return -1;
+        timespec pause = {0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+#endif
 }
 
 // UTF-16 to UTF-8, independent of the platform's wchar_t functions.
