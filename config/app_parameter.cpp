@@ -5,7 +5,7 @@
 
 namespace {
 
-// The help pages are served from the project's own site (docs/help-host.md);
+// The help pages are served from the project's own site (README, "Help pages");
 // only the host is ours to choose, the paths are fixed.
 const wchar_t kHelpUrlJapanese[] = L"https://taplore.org/soft/Taplore/help/";
 const wchar_t kHelpUrlEnglish[] = L"https://taplore.org/en/Taplore/help/";
