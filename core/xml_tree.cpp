@@ -28,19 +28,6 @@ void ReleaseString(CString* string, CString* store) {
     }
 }
 
-bool CheckAsciiIdentity(int codePage) {
-    char bytes[127];
-    wchar_t wide[127];
-    char back[127];
-    for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
-    if (PlatformMultiToWide(codePage, bytes, 127, wide, 127) != 127) return false;
-    for (int i = 0; i < 127; ++i) {
-        if (wide[i] != static_cast<wchar_t>(i + 1)) return false;
-    }
-    if (PlatformWideToMulti(codePage, wide, 127, back, 127) != 127) return false;
-    return std::memcmp(bytes, back, 127) == 0;
-}
-
 uint32_t HashBytes(const char* bytes, int32_t length) {
     uint32_t hash = 2166136261u;
     for (int32_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
@@ -52,7 +39,16 @@ constexpr size_t kArenaBlockSize = offsetof(ElementBlock, nameStore);
 }  // namespace
 
 bool ComputeAsciiIdentity(int codePage) {
-    return CheckAsciiIdentity(codePage);
+    char bytes[127];
+    wchar_t wide[127];
+    char back[127];
+    for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
+    if (PlatformMultiToWide(codePage, bytes, 127, wide, 127) != 127) return false;
+    for (int i = 0; i < 127; ++i) {
+        if (wide[i] != static_cast<wchar_t>(i + 1)) return false;
+    }
+    if (PlatformWideToMulti(codePage, wide, 127, back, 127) != 127) return false;
+    return std::memcmp(bytes, back, 127) == 0;
 }
 
 struct XmlArena::Chunk {
