@@ -4,9 +4,11 @@
 // (English) with the operation list, and it owns the ActionList and the
 // player. Several copies of the program may run at once.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 
+#include "app/row_time_codes.h"
 #include "frame/app_base.h"
 #include "model/action.h"
 #include "playback/player_win.h"
@@ -47,19 +49,52 @@ public:
     // New: the prompt, then an empty list with the default screenshot
     // settings, and the window's list, folder and format boxes to match.
     void newList();
-    // Row `row` of the list view shows record `row` (-1: a new last row).
+    // Shows record `row` in its row (-1: the list has grown by one record at
+    // its end, which gets a new last row).
     void showRow(int row);
-    // Rebuilds every row of the list view from the list.
-    void refreshRows();
+    // Shows the list again from record `fromRow` on: the records there have
+    // changed, moved or gone. The selection is cleared, as after a rebuild;
+    // the rows in view stay in view.
+    void refreshRows(int fromRow = 0);
 
-    // Save As (file dialog, then save); 1 when the list was saved. The file
-    // commands provide it; until then nothing is saved and 0 is returned.
+    // Commands (app/commands_win.cpp). Play runs read the list; while one is
+    // going the list and its screenshot settings must not change, so every
+    // editing command refuses to act.
+    bool EditsLocked() const;
+    void StartRecord();
+    void StartPlay();
+    void AddRecord();
+    // Modify, Delete, Up (step -1) and Down (step 1) act on the first
+    // selected row.
+    void ModifyRecord();
+    void DeleteRecord();
+    void DeleteAllRecords();
+    void MoveRecord(int step);
+    void ToggleRepeat();
+    // The folder box lost the focus; the format box changed its selection.
+    void TakeFolderBox();
+    void TakeFormatBox();
+    void BrowseFolder();
+
+    // File commands (app/file_commands_win.cpp).
+    void OpenFile();
+    // Save: to filePath, else (or when that fails) Save As.
+    void SaveFile();
+    // Save As (file dialog, then save); 1 when the list was saved.
     virtual int SaveAs();
+    // The play-start check: true when the list comes from this computer or
+    // the user agrees to play it all the same.
+    bool ConfirmPlayStart();
 
     // The list view, folder box and format box of the main window.
     HWND ListView() const;
     HWND FolderBox() const;
     HWND FormatBox() const;
+    // First selected row of the list view, -1 when none.
+    int FirstSelectedRow() const;
+    // Selects `row`, scrolls it into view and focuses the list view. Other
+    // rows keep their selection: callers clear it first (refreshRows).
+    void SelectRow(int row);
 
     // Run state, repeat count and the player thread.
     CPlayer player;
@@ -69,12 +104,34 @@ public:
     CRecorder recorder{player, list};
 
 private:
-    // Writes the texts of record `position` into its row, inserting the row
-    // when `insert` is set.
-    void PutRow(int position, bool insert, uint32_t timeCode);
+    // Saves to filePath; a write that fails is reported. 1 when saved.
+    int SaveToFilePath();
+    // Tells the user that `path` could not be written.
+    void ReportSaveFailure(const wchar_t* path);
+    // Stores a folder taken from the window and sets modified when it
+    // differs from the list's.
+    void SetScreenshotFolder(const wchar_t* folder);
+    // The folder box takes its text when it loses the focus; a command from
+    // the menu leaves it the focus, so commands that save or play take the
+    // text first.
+    void TakeFocusedFolderBox();
+    // Deselects every row of the list view and drops its focus mark.
+    void ClearSelection();
+    // The list view asks for the text of one cell.
+    void FillCell(NMLVDISPINFOW* info);
     void SetUpListView();
     void SetUpFormatBox();
+
+    CRowTimeCodes timeCodes_;
 };
 
 // The five list-view column widths at 96 dpi.
 extern const int kListColumnWidths[kRowColumns];
+
+// The configuration's ui_language (1 Japanese, else English); 0 without one.
+int UiLanguage();
+// `english` or `japanese` by the user-interface language.
+const wchar_t* UiText(const wchar_t* english, const wchar_t* japanese);
+
+// Paths typed or chosen in the window hold at most this many characters.
+constexpr int kPathCharacters = 519;

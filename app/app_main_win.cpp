@@ -10,9 +10,13 @@
 
 const int kListColumnWidths[kRowColumns] = {100, 100, 100, 100, 300};
 
-namespace {
-
 int UiLanguage() { return g_config ? g_config->ui_language : 0; }
+
+const wchar_t* UiText(const wchar_t* english, const wchar_t* japanese) {
+    return UiLanguage() == 1 ? japanese : english;
+}
+
+namespace {
 
 // Pixels at 96 dpi scaled to the window's dpi: the program is per-monitor DPI
 // aware, so fixed pixel sizes would shrink on scaled displays. Looked up at
@@ -95,10 +99,6 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-void CAppMain::OnNotify(int, NMHDR*) {}
-
-void CAppMain::OnCommand(int id, int code) { CAppBase::OnCommand(id, code); }
-
 void CAppMain::OnExit() {
     newList();
     CAppBase::OnExit();
@@ -136,12 +136,13 @@ LPCWSTR CAppMain::GetDialogId() {
 }
 
 void CAppMain::saveIfModified(SaveReason reason) {
+    TakeFocusedFolderBox();
     if (!list.modified) return;
     PromptTexts prompt = SavePrompt(reason, UiLanguage() == 1);
     int answer = MessageBoxW(main_window, prompt.text, prompt.caption,
                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     if (answer != IDYES) return;
-    if (!list.save(nullptr)) SaveAs();
+    if (!SaveToFilePath()) SaveAs();
 }
 
 void CAppMain::newList() {
@@ -152,51 +153,11 @@ void CAppMain::newList() {
     list.ident = CurrentMachineIdent();
     list.screenshotFolder.Clear();
     list.screenshotFormat = ScreenshotFormat::JPEG;
+    refreshRows();
     if (!main_window) return;
-    ListView_DeleteAllItems(ListView());
     SetWindowTextW(FolderBox(), L"");
     SelectComboItemByData(FormatBox(), static_cast<LPARAM>(ScreenshotFormat::JPEG));
 }
-
-void CAppMain::showRow(int row) {
-    const bool append = row < 0;
-    const int position = append ? ListView_GetItemCount(ListView()) : row;
-    PutRow(position, append, list.timeCode(position));
-}
-
-void CAppMain::refreshRows() {
-    HWND view = ListView();
-    SendMessageW(view, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(view);
-    uint32_t timeCode = 0;  // running sum: one pass instead of one sum per row
-    for (int i = 0; i < list.count(); ++i) {
-        PutRow(i, true, timeCode);
-        timeCode += list.at(i)->interval;
-    }
-    SendMessageW(view, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(view, nullptr, TRUE);
-}
-
-void CAppMain::PutRow(int position, bool insert, uint32_t timeCode) {
-    HWND view = ListView();
-    RowTexts texts;
-    if (!list.rowTexts(position, timeCode, UiLanguage(), &texts)) return;
-    if (insert) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = position;
-        item.pszText = texts.text[0];
-        position = static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        if (position < 0) return;
-    } else {
-        ListView_SetItemText(view, position, 0, texts.text[0]);
-    }
-    for (int column = 1; column < kRowColumns; ++column) {
-        ListView_SetItemText(view, position, column, texts.text[column]);
-    }
-}
-
-int CAppMain::SaveAs() { return 0; }
 
 HWND CAppMain::ListView() const { return GetDlgItem(main_window, IDC_ACTION_LIST); }
 

@@ -1,0 +1,230 @@
+// The commands of the main window: record and play, the editing commands
+// with the operation edit dialog, the screenshot settings and the settings
+// dialog. The file commands are in file_commands_win.cpp, the frame's own
+// commands (About, Help, Language, Exit) in the frame.
+#include "app/app_main.h"
+
+#include <shlobj.h>
+
+#include "dialogs/action_edit_dialog_win.h"
+#include "dialogs/config_dialog_win.h"
+#include "frame/dialog.h"
+#include "resources/resource.h"
+
+namespace {
+
+// Whether `text` (null or empty counting as empty) is the text of `stored`.
+bool SameText(const CString& stored, const wchar_t* text) {
+    if (!text || !text[0]) return stored.GetLength() == 0;
+    return stored.IsEqual(text) != 0;
+}
+
+}  // namespace
+
+void CAppMain::OnCommand(int id, int code) {
+    switch (id) {
+    case IDC_RECORD_START:
+        StartRecord();
+        break;
+    case IDC_RECORD_STOP:
+        recorder.StopRecord();
+        break;
+    case IDC_PLAY_START:
+        StartPlay();
+        break;
+    case IDC_PLAY_STOP:
+        player.StopPlay();
+        break;
+    case IDC_ADD:
+        AddRecord();
+        break;
+    case IDC_MODIFY:
+        ModifyRecord();
+        break;
+    case IDC_DELETE:
+        DeleteRecord();
+        break;
+    case IDC_DELETE_ALL:
+        DeleteAllRecords();
+        break;
+    case IDC_MOVE_UP:
+        MoveRecord(-1);
+        break;
+    case IDC_MOVE_DOWN:
+        MoveRecord(1);
+        break;
+    case IDC_REPEAT:
+        if (code == BN_CLICKED) ToggleRepeat();
+        break;
+    case IDC_SCREENSHOT_FOLDER:
+        if (code == EN_KILLFOCUS) TakeFolderBox();
+        break;
+    case IDC_BROWSE_FOLDER:
+        BrowseFolder();
+        break;
+    case IDC_SCREENSHOT_FORMAT:
+        if (code == CBN_SELCHANGE) TakeFormatBox();
+        break;
+    case ID_FILE_NEW:
+        if (!EditsLocked()) newList();
+        break;
+    case ID_FILE_OPEN:
+        OpenFile();
+        break;
+    case ID_FILE_SAVE:
+        SaveFile();
+        break;
+    case ID_FILE_SAVE_AS:
+        SaveAs();
+        break;
+    case ID_FILE_SETTING:
+        ChooseBreakKey(main_window);
+        break;
+    default:
+        // Cancel (Escape, closing), Exit, About, Help, Language and the
+        // frame's other commands.
+        CAppBase::OnCommand(id, code);
+        break;
+    }
+}
+
+bool CAppMain::EditsLocked() const { return player.GetRunState() == RunState::Playing; }
+
+void CAppMain::StartRecord() {
+    // Neither the prompt nor anything else while recording or playing, nor
+    // while a stopped run is still finishing its last step.
+    if (!recorder.CanStartRecord()) return;
+    saveIfModified(SaveReason::Record);
+    if (!recorder.StartRecord()) return;
+    refreshRows();
+}
+
+void CAppMain::StartPlay() {
+    if (!player.CanStart()) return;
+    TakeFocusedFolderBox();
+    const int32_t repeat = ReadRepeatCount(main_window);
+    if (!ConfirmPlayStart()) return;
+    // The player sets Playing itself when the run begins.
+    player.RequestPlay(list, repeat);
+    ShowWindow(main_window, SW_MINIMIZE);
+}
+
+void CAppMain::AddRecord() {
+    if (EditsLocked()) return;
+    CActionEditDialog dialog;
+    if (dialog.Show(main_window) != 1) return;
+    // The dialog is modal, but a run may have begun behind it.
+    if (EditsLocked()) return;
+    if (list.append(dialog.Record())) showRow(-1);
+}
+
+void CAppMain::ModifyRecord() {
+    if (EditsLocked()) return;
+    const int row = FirstSelectedRow();
+    const ActionRecord* record = list.at(row);
+    if (!record) return;
+    CActionEditDialog dialog;
+    dialog.SetRecord(*record);
+    if (dialog.Show(main_window) != 1) return;
+    if (EditsLocked() || row >= list.count()) return;
+    list.replace(row, dialog.Record());
+    list.modified = 1;
+    refreshRows(row);
+    SelectRow(row);
+}
+
+void CAppMain::DeleteRecord() {
+    if (EditsLocked()) return;
+    const int row = FirstSelectedRow();
+    if (row < 0) return;
+    const int answer = MessageBoxW(main_window,
+                                   UiText(L"Do you want to remove the oparation from the list ?",
+                                          L"操作リストから削除しますか？"),
+                                   UiText(L"Delete oparation", L"操作の削除"),
+                                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer != IDYES || EditsLocked()) return;
+    if (!list.remove(row)) return;
+    refreshRows(row);
+    if (list.count() > 0) SelectRow(row < list.count() ? row : list.count() - 1);
+}
+
+void CAppMain::DeleteAllRecords() {
+    if (EditsLocked()) return;
+    list.clear();
+    list.modified = 1;
+    refreshRows();
+}
+
+void CAppMain::MoveRecord(int step) {
+    if (EditsLocked()) return;
+    const int row = FirstSelectedRow();
+    if (row < 0) return;
+    const int moved = step < 0 ? list.moveUp(row) : list.moveDown(row);
+    if (!moved) return;
+    const int target = row + (step < 0 ? -1 : 1);
+    refreshRows(step < 0 ? target : row);
+    SelectRow(target);
+}
+
+void CAppMain::ToggleRepeat() {
+    const bool checked = IsDlgButtonChecked(main_window, IDC_REPEAT) == BST_CHECKED;
+    CheckDlgButton(main_window, IDC_REPEAT, checked ? BST_UNCHECKED : BST_CHECKED);
+}
+
+void CAppMain::SetScreenshotFolder(const wchar_t* folder) {
+    if (SameText(list.screenshotFolder, folder)) return;
+    if (EditsLocked()) {
+        // The box shows what a run uses.
+        const wchar_t* stored = list.screenshotFolder.GetWide();
+        SetWindowTextW(FolderBox(), stored ? stored : L"");
+        return;
+    }
+    list.screenshotFolder.Assign(folder);
+    list.modified = 1;
+}
+
+void CAppMain::TakeFocusedFolderBox() {
+    if (main_window && GetFocus() == FolderBox()) TakeFolderBox();
+}
+
+void CAppMain::TakeFolderBox() {
+    wchar_t folder[kPathCharacters + 1] = {};
+    GetWindowTextW(FolderBox(), folder, kPathCharacters + 1);
+    SetScreenshotFolder(folder);
+}
+
+void CAppMain::TakeFormatBox() {
+    HWND box = FormatBox();
+    const LRESULT selected = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    const int32_t value = selected >= 0 ? static_cast<int32_t>(SendMessageW(box, CB_GETITEMDATA, selected, 0)) : 0;
+    const int32_t stored = static_cast<int32_t>(list.screenshotFormat);
+    if (value == stored) return;
+    if (EditsLocked()) {
+        SelectComboItemByData(box, stored);
+        return;
+    }
+    list.screenshotFormat = static_cast<ScreenshotFormat>(value);
+    list.modified = 1;
+}
+
+void CAppMain::BrowseFolder() {
+    if (EditsLocked()) return;
+    // The folder browser is built on the shell's COM objects.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    wchar_t display[MAX_PATH] = {};
+    BROWSEINFOW info = {};
+    info.hwndOwner = main_window;
+    info.pszDisplayName = display;
+    info.lpszTitle = L"";
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (chosen) {
+        wchar_t folder[kPathCharacters + 1] = {};
+        if (SHGetPathFromIDListEx(chosen, folder, kPathCharacters + 1, GPFIDL_DEFAULT) && !EditsLocked()) {
+            SetWindowTextW(FolderBox(), folder);
+            SetScreenshotFolder(folder);
+        }
+        CoTaskMemFree(chosen);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+}

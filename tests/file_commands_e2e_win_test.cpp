@@ -1,0 +1,388 @@
+// End-to-end tests of the file commands on the real program, through the
+// platform's own file dialogs: Open with the provenance warning, Save and
+// Save As with the extension rule, saves that fail, the unsaved-changes
+// prompt around them, and a list of 100,000 operations.
+#include <windows.h>
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "doctest.h"
+#include "main_window_driver_win.h"
+
+using drive::CMainWindow;
+using drive::Row;
+
+namespace {
+
+const char* const kFileCaption[2] = {"Mouse operation file", "マウス操作ファイル"};
+
+// The example list of the operation file's description, saved here.
+std::string ExampleFile(const std::string& folder, int format) {
+    const MachineIdent here = CurrentMachineIdent();
+    std::vector<ActionRecord> records = {
+        drive::MouseRecord(1200, 640, 360, ActionKind::MouseLeftPush),
+        ActionRecord{350, ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, 65},
+        ActionRecord{120, ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, 65},
+        drive::MouseRecord(80, 640, 360, ActionKind::MouseLeftRelease),
+        ActionRecord{500, ActionDevice::Display, ActionKind::Screenshot, 0, 0, 0},
+    };
+    return drive::OperationFile(records, &here, folder, format);
+}
+
+const Row kExampleRows[2][5] = {
+    {
+        {"00:00:00.000", "00:00:01.200", "(x=640, y=360)", "", "Mouse left push"},
+        {"00:00:01.200", "00:00:00.080", "(x=640, y=360)", "", "Mouse left release"},
+        {"00:00:01.280", "00:00:00.350", "", "A", "Push key"},
+        {"00:00:01.630", "00:00:00.120", "", "A", "Release key"},
+        {"00:00:01.750", "00:00:00.500", "", "", "Screenshot"},
+    },
+    {
+        {"00:00:00.000", "00:00:01.200", "(x=640, y=360)", "", "マウスの左ボタンを押す"},
+        {"00:00:01.200", "00:00:00.080", "(x=640, y=360)", "", "マウスの左ボタンを離す"},
+        {"00:00:01.280", "00:00:00.350", "", "A", "キーを押す"},
+        {"00:00:01.630", "00:00:00.120", "", "A", "キーを離す"},
+        {"00:00:01.750", "00:00:00.500", "", "", "画面のスクリーンショット"},
+    },
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST_CASE("Open shows the file's records and screenshot settings; its dialog is the platform's") {
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        CMainWindow window;
+        REQUIRE(window.Start(language));
+        const std::string example = window.PathIn("example.mou");
+        REQUIRE(gui::WriteFileAt(example, ExampleFile("C:\\Shots", 3)));
+
+        window.Post(ID_FILE_OPEN);
+        HWND dialog = window.WaitFor(window.OpenTitle());
+        REQUIRE(dialog != nullptr);
+        CHECK(GetWindow(dialog, GW_OWNER) == window.Main());
+        gui::ComboState types = gui::ReadCombo(GetDlgItem(dialog, cmb1));
+        CHECK(types.items == (language == 1
+                                  ? std::vector<std::string>{"マウス操作ファイル(*.mou)", "全てのファイル(*.*)"}
+                                  : std::vector<std::string>{"Mouse operation files(*.mou)", "All files(*.*)"}));
+        CHECK(types.selected == 0);
+        CHECK_FALSE(IsWindowVisible(GetDlgItem(dialog, chx1)));  // no read-only box
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        REQUIRE(gui::WaitFor([&] { return !IsWindow(dialog); }));
+
+        REQUIRE(window.Open(example));
+        REQUIRE(window.WaitCount(5));
+        CHECK_FALSE(window.Has(kFileCaption[language]));  // saved here: no warning
+        for (int row = 0; row < 5; ++row) {
+            CAPTURE(row);
+            CHECK(window.RowAt(row) == kExampleRows[language][row]);
+        }
+        CHECK(window.Text(IDC_SCREENSHOT_FOLDER) == "C:\\Shots");
+        CHECK(window.FormatSelected() == 3);
+        CHECK(window.Selected().empty());
+
+        // A format no item has leaves the box as New left it.
+        const std::string seven = window.PathIn("seven.mou");
+        std::string text = ExampleFile("", 7);
+        REQUIRE(gui::WriteFileAt(seven, text));
+        REQUIRE(window.Open(seven));
+        REQUIRE(window.WaitCount(5));
+        CHECK(window.FormatSelected() == 1);
+        CHECK(window.Text(IDC_SCREENSHOT_FOLDER).empty());
+
+        bool asked = true;
+        CHECK(window.Exit(&asked) == 1);
+        CHECK_FALSE(asked);
+    }
+}
+
+TEST_CASE("Open runs New first; a cancelled or failed open leaves an empty list") {
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    REQUIRE(window.AddPoints({1}));
+    window.TypeFolder("C:\\shots");
+
+    // The unsaved-changes question comes before the file dialog.
+    window.Post(ID_FILE_OPEN);
+    REQUIRE(window.Answer("Operation update", IDNO).window != nullptr);
+    REQUIRE(window.CompleteFileDialog(window.OpenTitle(), ""));
+    window.Sync();
+    CHECK(window.Count() == 0);
+    CHECK(window.Text(IDC_SCREENSHOT_FOLDER).empty());
+
+    // A file that is not an operation file: silent, and the list stays empty,
+    // but the list now names that file, so Save writes there at once.
+    const std::string broken = window.PathIn("broken.mou");
+    REQUIRE(gui::WriteFileAt(broken, "this is no XML"));
+    REQUIRE(window.Open(broken));
+    CHECK(window.Count() == 0);
+    CHECK(gui::TopWindowCaptions(window.Pid()) == std::vector<std::string>{drive::kMainEnglish});
+    window.Post(ID_FILE_SAVE);
+    CHECK(Contains(window.ReadAfterCommands(broken), "<action/>"));
+    CHECK_FALSE(window.Has(window.SaveTitle()));
+}
+
+TEST_CASE("Save As adds the extension mou and replaces files without asking; Save writes to the list's file") {
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    REQUIRE(window.AddPoints({1}));
+
+    // Without a file, Save is Save As.
+    window.Post(ID_FILE_SAVE);
+    HWND dialog = window.WaitFor(window.SaveTitle());
+    REQUIRE(dialog != nullptr);
+    gui::ComboState types = gui::ReadCombo(GetDlgItem(dialog, cmb1));
+    CHECK(types.items == std::vector<std::string>{"Mouse operation files(*.mou)", "All files(*.*)"});
+    CHECK(types.selected == 0);
+    CHECK_FALSE(IsWindowVisible(GetDlgItem(dialog, chx1)));
+    REQUIRE(window.CompleteFileDialog(window.SaveTitle(), window.PathIn("list.txt")));
+    CHECK(Contains(window.ReadAfterCommands(window.PathIn("list.txt.mou")), "<x>1</x>"));
+    CHECK_FALSE(gui::FileExistsAt(window.PathIn("list.txt")));
+    // A name outside the system's code page keeps its characters.
+    window.Post(ID_FILE_SAVE_AS);
+    REQUIRE(window.CompleteFileDialog(window.SaveTitle(), window.PathIn("一覧.txt")));
+    CHECK(Contains(window.ReadAfterCommands(window.PathIn("一覧.txt.mou")), "<x>1</x>"));
+
+    window.Post(ID_FILE_SAVE_AS);
+    REQUIRE(window.CompleteFileDialog(window.SaveTitle(), window.PathIn("list.MOU")));
+    CHECK(Contains(window.ReadAfterCommands(window.PathIn("list.MOU")), "<x>1</x>"));
+    CHECK_FALSE(gui::FileExistsAt(window.PathIn("list.MOU.mou")));
+
+    // An existing file is replaced without a question.
+    REQUIRE(window.AddPoints({2}));
+    window.Post(ID_FILE_SAVE_AS);
+    REQUIRE(window.CompleteFileDialog(window.SaveTitle(), window.PathIn("list.MOU")));
+    CHECK(Contains(window.ReadAfterCommands(window.PathIn("list.MOU")), "<x>2</x>"));
+    window.Sync();
+    CHECK(gui::TopWindowCaptions(window.Pid()) == std::vector<std::string>{drive::kMainEnglish});
+
+    // Save goes to the file the list was last saved to, without a dialog.
+    REQUIRE(window.AddPoints({3}));
+    window.Post(ID_FILE_SAVE);
+    CHECK(Contains(window.ReadAfterCommands(window.PathIn("list.MOU")), "<x>3</x>"));
+    CHECK_FALSE(window.Has(window.SaveTitle()));
+
+    // Delete all keeps the file: Save writes the empty list there.
+    window.Send(IDC_DELETE_ALL);
+    window.Post(ID_FILE_SAVE);
+    CHECK(Contains(window.ReadAfterCommands(window.PathIn("list.MOU")), "<action/>"));
+
+    bool asked = true;
+    CHECK(window.Exit(&asked) == 1);
+    CHECK_FALSE(asked);
+}
+
+TEST_CASE("closing with unsaved changes asks once; Yes without a file opens Save As, and cancelling it still closes") {
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        CMainWindow window;
+        REQUIRE(window.Start(language));
+        REQUIRE(window.AddPoints({1}));
+        PostMessageW(window.Main(), WM_CLOSE, 0, 0);
+        REQUIRE(window.Answer(language == 1 ? "操作の更新" : "Operation update", IDYES).window != nullptr);
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), ""));
+        CHECK(window.Run().WaitForExit() == 1);
+    }
+}
+
+TEST_CASE("a save that cannot be written is reported and the list stays modified") {
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    REQUIRE(window.AddPoints({1}));
+
+    SUBCASE("Save As onto a file that another program holds open") {
+        // Read-only attributes do not stop a writer running as root under
+        // Wine; a file opened without sharing stops every writer.
+        const std::string target = window.PathIn("locked.mou");
+        REQUIRE(gui::WriteFileAt(target, "old"));
+        HANDLE lock = CreateFileW(gui::Wide(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        REQUIRE(lock != INVALID_HANDLE_VALUE);
+        window.Post(ID_FILE_SAVE_AS);
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), target));
+        drive::MessageBoxView warning = window.Answer(kFileCaption[0], IDOK);
+        REQUIRE(warning.window != nullptr);
+        CHECK(warning.text == "The operation list could not be saved to\n" + target);
+        CHECK(warning.buttons == std::vector<int>{IDOK});
+
+        // The exit question still guards the list; Yes tries the same file
+        // again, reports it, and offers Save As.
+        window.Post(ID_APP_EXIT);
+        REQUIRE(window.Answer("Operation update", IDYES).window != nullptr);
+        REQUIRE(window.Answer(kFileCaption[0], IDOK).window != nullptr);
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), window.PathIn("rescued.mou")));
+        CHECK(window.Run().WaitForExit() == 1);
+        CHECK(Contains(gui::ReadFileAt(window.PathIn("rescued.mou")), "<x>1</x>"));
+        CloseHandle(lock);
+        CHECK(gui::ReadFileAt(target) == "old");
+    }
+    SUBCASE("Save into a folder that has gone") {
+        const std::string folder = window.PathIn("gone");
+        REQUIRE(CreateDirectoryW(gui::Wide(folder).c_str(), nullptr));
+        const std::string target = testutil::Join(folder, "list.mou");
+        window.Post(ID_FILE_SAVE_AS);
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), target));
+        window.Sync();
+        REQUIRE(gui::FileExistsAt(target));
+        REQUIRE(DeleteFileW(gui::Wide(target).c_str()));
+        REQUIRE(RemoveDirectoryW(gui::Wide(folder).c_str()));
+
+        REQUIRE(window.AddPoints({2}));
+        window.Post(ID_FILE_SAVE);
+        drive::MessageBoxView warning = window.Answer(kFileCaption[0], IDOK);
+        REQUIRE(warning.window != nullptr);
+        CHECK(warning.text == "The operation list could not be saved to\n" + target);
+        // Then Save As, as for a list without a file; cancelled here.
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), ""));
+        bool asked = false;
+        CHECK(window.Exit(&asked) == 1);
+        CHECK(asked);
+    }
+}
+
+TEST_CASE("a list of 100,000 operations opens, scrolls and edits at once") {
+    const int n = 100000;
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    const MachineIdent here = CurrentMachineIdent();
+    std::vector<ActionRecord> records;
+    std::vector<uint32_t> timeCodes(n + 1, 0);
+    for (int i = 0; i < n; ++i) {
+        records.push_back(drive::MouseRecord(static_cast<uint32_t>(i % 997) * 13, i, i % 1080));
+        timeCodes[i + 1] = timeCodes[i] + records[i].interval;
+    }
+    auto duration = [](uint32_t ms) {
+        wchar_t text[kDurationCapacity];
+        FormatDuration(ms, text);
+        return testutil::Utf8(text);
+    };
+    const std::string path = window.PathIn("large.mou");
+    REQUIRE(gui::WriteFileAt(path, drive::OperationFile(records, &here)));
+
+    window.Post(ID_FILE_OPEN);
+    HWND dialog = window.WaitFor(window.OpenTitle());
+    REQUIRE(dialog != nullptr);
+    drive::SetText(GetDlgItem(dialog, cmb13), path);
+    const ULONGLONG opened = GetTickCount64();
+    drive::Press(dialog, IDOK);
+    REQUIRE(gui::WaitFor([&] { return window.Count() == n; }, 60000));
+    CHECK(window.Cell(n - 1, 0) == duration(timeCodes[n - 1]));
+    const ULONGLONG openMs = GetTickCount64() - opened;
+    MESSAGE("open of 100,000 operations: " << openMs << " ms");
+
+    // Jumps all over the list: every row shows its own texts at once.
+    HWND view = window.View();
+    const ULONGLONG scrolled = GetTickCount64();
+    int checked = 0;
+    for (int step = 0; step < 200; ++step) {
+        const int row = static_cast<int>((static_cast<int64_t>(step) * 7919 * 13) % n);
+        drive::SendBounded(view, LVM_ENSUREVISIBLE, row, FALSE);
+        if (step % 2) {
+            drive::SendBounded(view, WM_VSCROLL, SB_PAGEDOWN, 0);
+        } else {
+            drive::SendBounded(view, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-3 * WHEEL_DELTA)), 0);
+        }
+        const int top = static_cast<int>(drive::SendBounded(view, LVM_GETTOPINDEX, 0, 0));
+        if (top >= 0 && top < n && window.Cell(top, 0) == duration(timeCodes[top]) &&
+            window.Cell(top, 2) == "(x=" + std::to_string(top) + ", y=" + std::to_string(top % 1080) + ")") {
+            ++checked;
+        }
+    }
+    CHECK(checked == 200);
+    MESSAGE("200 jumps with scrolling and reads: " << GetTickCount64() - scrolled << " ms");
+
+    drive::SendBounded(view, LVM_ENSUREVISIBLE, n / 2 + 30, FALSE);
+    drive::SendBounded(view, LVM_ENSUREVISIBLE, n / 2, FALSE);
+    const LRESULT top = drive::SendBounded(view, LVM_GETTOPINDEX, 0, 0);
+    window.Select({n / 2});
+    window.Post(IDC_DELETE);
+    HWND question = window.WaitFor("Delete oparation");
+    REQUIRE(question != nullptr);
+    const ULONGLONG deleted = GetTickCount64();
+    drive::Press(question, IDYES);
+    REQUIRE(window.WaitCount(n - 1));
+    window.Sync();
+    MESSAGE("Delete in the middle: " << GetTickCount64() - deleted << " ms (with the test's checks)");
+    CHECK(window.Selected() == std::vector<int>{n / 2});
+    CHECK(drive::SendBounded(view, LVM_GETTOPINDEX, 0, 0) == top);  // the view did not jump
+    CHECK(window.Cell(n / 2, 2) == "(x=" + std::to_string(n / 2 + 1) + ", y=" + std::to_string((n / 2 + 1) % 1080) + ")");
+    CHECK(window.Cell(n / 2, 0) == duration(timeCodes[n / 2]));
+    CHECK(window.Cell(n / 2 + 1, 0) == duration(timeCodes[n / 2] + records[n / 2 + 1].interval));
+
+    window.Select({n - 2});
+    const ULONGLONG moved = GetTickCount64();
+    window.Send(IDC_MOVE_UP);
+    MESSAGE("Up on the last row: " << GetTickCount64() - moved << " ms");
+    CHECK(window.Selected() == std::vector<int>{n - 3});
+    CHECK(window.Cell(n - 3, 2) == "(x=" + std::to_string(n - 1) + ", y=" + std::to_string((n - 1) % 1080) + ")");
+    // Above the new last row: every record but the deleted one and itself.
+    CHECK(window.Cell(n - 2, 0) == duration(timeCodes[n] - records[n / 2].interval - records[n - 2].interval));
+}
+
+// Run by ./bench.sh window, which prints the last three lines as its result.
+TEST_CASE("bench: open, Delete and Up on a list of 1,000,000 operations" * doctest::skip()) {
+    const int n = 1000000;
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    const MachineIdent here = CurrentMachineIdent();
+    std::vector<ActionRecord> records;
+    records.reserve(n);
+    for (int i = 0; i < n; ++i) records.push_back(drive::MouseRecord(static_cast<uint32_t>(i % 997) * 13, i, i % 1080));
+    const std::string path = window.PathIn("million.mou");
+    REQUIRE(gui::WriteFileAt(path, drive::OperationFile(records, &here)));
+    HWND view = window.View();
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    auto now = [&] {
+        LARGE_INTEGER count;
+        QueryPerformanceCounter(&count);
+        return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    };
+    auto poll = [](auto condition) {
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (!condition() && GetTickCount64() < end) Sleep(1);
+        return condition();
+    };
+
+    // Open: from the dialog's OK until the view has every row and the
+    // first screen of texts can be read.
+    window.Post(ID_FILE_OPEN);
+    HWND dialog = window.WaitFor(window.OpenTitle());
+    REQUIRE(dialog != nullptr);
+    drive::SetText(GetDlgItem(dialog, cmb13), path);
+    double start = now();
+    drive::Press(dialog, IDOK);
+    REQUIRE(poll([&] { return window.Count() == n; }));
+    const int perPage = static_cast<int>(drive::SendBounded(view, LVM_GETCOUNTPERPAGE, 0, 0));
+    for (int row = 0; row < perPage; ++row) CHECK(window.Cell(row, 2) == "(x=" + std::to_string(row) + ", y=" + std::to_string(row) + ")");
+    UpdateWindow(view);
+    const double openMs = now() - start;
+
+    drive::SendBounded(view, LVM_ENSUREVISIBLE, n / 2, FALSE);
+    window.Select({n / 2});
+    window.Post(IDC_DELETE);
+    HWND question = window.WaitFor("Delete oparation");
+    REQUIRE(question != nullptr);
+    start = now();
+    drive::Press(question, IDYES);
+    REQUIRE(poll([&] { return window.Count() == n - 1; }));
+    // Handled once the window thread is back in its loop: the rest of the
+    // command and the painting of the rows come first.
+    UpdateWindow(view);
+    const double deleteMs = now() - start;
+    CHECK(window.Selected() == std::vector<int>{n / 2});
+
+    window.Select({n - 2});
+    start = now();
+    window.Send(IDC_MOVE_UP);
+    UpdateWindow(view);
+    const double upMs = now() - start;
+    CHECK(window.Selected() == std::vector<int>{n - 3});
+
+    std::printf("open_1M_ms: %.0f\ndelete_1M_ms: %.1f\nup_1M_ms: %.1f\n", openMs, deleteMs, upMs);
+    std::fflush(stdout);
+}
