@@ -94,19 +94,23 @@ inline std::string ClassOf(HWND window) {
     return testutil::Utf8(name);
 }
 
-// The visible top-level window of process `pid` whose caption is `caption`.
-inline HWND FindTopWindow(DWORD pid, const std::string& caption) {
+// The top-level window of process `pid` whose caption is `caption`; only a
+// visible one unless `visibleOnly` is false (a modal dialog exists before its
+// loop first shows it).
+inline HWND FindTopWindow(DWORD pid, const std::string& caption, bool visibleOnly = true) {
     struct Search {
         DWORD pid;
         std::string caption;
+        bool visibleOnly;
         HWND found;
-    } search{pid, caption, nullptr};
+    } search{pid, caption, visibleOnly, nullptr};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid && IsWindowVisible(window) && WindowText(window) == s->caption) {
+            if (owner == s->pid && (!s->visibleOnly || IsWindowVisible(window)) &&
+                WindowText(window) == s->caption) {
                 s->found = window;
                 return FALSE;
             }

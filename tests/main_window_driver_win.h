@@ -66,27 +66,9 @@ inline LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return static_cast<LRESULT>(result);
 }
 
-// A top-level window of `pid` with the caption, shown or not yet shown: a
-// modal dialog exists before its loop first shows it.
+// A top-level window of `pid` with the caption, shown or not yet shown.
 inline HWND FindOwnWindow(DWORD pid, const std::string& caption) {
-    struct Search {
-        DWORD pid;
-        std::string caption;
-        HWND found;
-    } search{pid, caption, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid && gui::WindowText(window) == s->caption) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return gui::FindTopWindow(pid, caption, false);
 }
 
 // What a message box shows.

@@ -12,5 +12,5 @@ if(TARGET app_e2e_win_test)
   add_test(NAME app_e2e_japanese_user_win_test
            COMMAND app_e2e_win_test --no-skip "--test-case=a Japanese user*")
   set_tests_properties(app_e2e_japanese_user_win_test PROPERTIES
-                       ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
+                       ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8" RUN_SERIAL TRUE)
 endif()
