@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ReadActionTree(&list, first)) abort();
     FreeElements(first);
 
-    // A loaded list is already grouped by device, so it comes back in order.
+    // Records keep their order through a save and a load.
     ActionList back;
     back.screenshotFolder.Assign(L"unset");
     Reload(list, &back);

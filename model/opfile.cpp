@@ -83,30 +83,6 @@ struct RecordFields {
     }
 };
 
-// Elements put aside while walking a long list of children; Add is false when
-// memory ran out.
-struct ElementList {
-    const XmlElement** items = nullptr;
-    int count = 0;
-    int capacity = 0;
-
-    ~ElementList() { delete[] items; }
-    bool Add(const XmlElement* element) {
-        if (count == capacity) {
-            if (capacity > (1 << 28)) return false;
-            int grown = capacity ? capacity * 2 : 256;
-            const XmlElement** more = new (std::nothrow) const XmlElement*[grown];
-            if (!more) return false;
-            if (count) std::memcpy(more, items, sizeof(*items) * count);
-            delete[] items;
-            items = more;
-            capacity = grown;
-        }
-        items[count++] = element;
-        return true;
-    }
-};
-
 // Builds trees and remembers whether every element could be made, so that a
 // save never writes a file with elements silently missing.
 class TreeBuilder {
@@ -160,31 +136,30 @@ XmlElement* BuildActionTree(const ActionList& list, const MachineIdent& ident) {
         tree.AddInt(mark, kWordNames[k], static_cast<int32_t>(ident.w[k] ^ kIdentMasks[k]));
     }
 
-    // Grouped by device, each group in list order; other devices are not kept.
+    // One element per record, in list order, so that a recording that mixes
+    // mouse and keys comes back as it was made. Files of the older grouped
+    // layout are in document order already and read back the same. Records of
+    // other devices are not kept.
     XmlElement* actions = tree.Add(holder, L"action", nullptr);
-    const ActionDevice groups[3] = {ActionDevice::Mouse, ActionDevice::Keyboard, ActionDevice::Display};
-    for (ActionDevice device : groups) {
-        for (int i = 0; i < list.count() && tree.ok(); ++i) {
-            const ActionRecord* r = list.at(i);
-            if (r->device != device) continue;
-            const int32_t interval = static_cast<int32_t>(r->interval);
-            const int32_t kind = static_cast<int32_t>(r->kind);
-            if (device == ActionDevice::Mouse) {
-                XmlElement* e = tree.Add(actions, L"mouse", nullptr);
-                tree.AddInt(e, L"time", interval);
-                tree.AddInt(e, L"x", r->x);
-                tree.AddInt(e, L"y", r->y);
-                tree.AddInt(e, L"type", kind);
-            } else if (device == ActionDevice::Keyboard) {
-                XmlElement* e = tree.Add(actions, L"key", nullptr);
-                tree.AddInt(e, L"time", interval);
-                tree.AddInt(e, L"type", kind);
-                tree.AddInt(e, L"code", r->keyCode);
-            } else {
-                XmlElement* e = tree.Add(actions, L"display", nullptr);
-                tree.AddInt(e, L"time", interval);
-                tree.AddInt(e, L"type", kind);
-            }
+    for (int i = 0; i < list.count() && tree.ok(); ++i) {
+        const ActionRecord* r = list.at(i);
+        const int32_t interval = static_cast<int32_t>(r->interval);
+        const int32_t kind = static_cast<int32_t>(r->kind);
+        if (r->device == ActionDevice::Mouse) {
+            XmlElement* e = tree.Add(actions, L"mouse", nullptr);
+            tree.AddInt(e, L"time", interval);
+            tree.AddInt(e, L"x", r->x);
+            tree.AddInt(e, L"y", r->y);
+            tree.AddInt(e, L"type", kind);
+        } else if (r->device == ActionDevice::Keyboard) {
+            XmlElement* e = tree.Add(actions, L"key", nullptr);
+            tree.AddInt(e, L"time", interval);
+            tree.AddInt(e, L"type", kind);
+            tree.AddInt(e, L"code", r->keyCode);
+        } else if (r->device == ActionDevice::Display) {
+            XmlElement* e = tree.Add(actions, L"display", nullptr);
+            tree.AddInt(e, L"time", interval);
+            tree.AddInt(e, L"type", kind);
         }
     }
 
@@ -227,27 +202,9 @@ bool ReadActionTree(ActionList* list, const XmlElement* first) {
             }
             complete &= added != nullptr;
         };
-        // One walk over the children appends the mouse records and keeps the
-        // others aside for their turn; without memory for that, one walk per
-        // group does the same.
-        ElementList later[3];
-        bool kept = true;
         for (const XmlElement* e = actions->firstChild; e; e = e->next) {
             int group = groups.Lookup(e);
-            if (group == 0) {
-                append(0, e);
-            } else if (group > 0 && kept) {
-                kept = later[group].Add(e);
-            }
-        }
-        for (int group = 1; group < 3; ++group) {
-            if (kept) {
-                for (int i = 0; i < later[group].count; ++i) append(group, later[group].items[i]);
-                continue;
-            }
-            for (const XmlElement* e = actions->firstChild; e; e = e->next) {
-                if (groups.Lookup(e) == group) append(group, e);
-            }
+            if (group >= 0) append(group, e);
         }
     }
 

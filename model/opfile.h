@@ -1,7 +1,8 @@
 #pragma once
 // The operation file: one ActionList on disk as UTF-8 XML with the top-level
 // elements ident (the mark of the computer that saved it), action (the
-// records, grouped mouse, key, display) and image (the screenshot settings).
+// records in list order, as mouse, key and display elements) and image (the
+// screenshot settings).
 // ActionList::save and ActionList::load are built from the pieces below.
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // Operation files: the computer mark, the exact file layout, loading with its
-// defaults and grouping, and saves that fail without losing anything.
+// defaults and record order, and saves that fail without losing anything.
 #include <cstdlib>
 #include <string>
 
@@ -33,11 +33,12 @@ const char kExampleBody[] =
     "</action>\r\n"
     "<image><path>C:\\Shots</path>\r\n<type>3</type>\r\n</image>\r\n";
 
+// The five records of the example file, in the file's order.
 void FillExample(ActionList* list) {
     list->append(ActionDevice::Mouse, ActionKind::MouseLeftPush, 640, 360, 0, 1200);
+    list->append(ActionDevice::Mouse, ActionKind::MouseLeftRelease, 640, 360, 0, 80);
     list->append(ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, 65, 350);
     list->append(ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, 65, 120);
-    list->append(ActionDevice::Mouse, ActionKind::MouseLeftRelease, 640, 360, 0, 80);
     list->append(ActionDevice::Display, ActionKind::Screenshot, 0, 0, 0, 500);
     list->screenshotFolder.Assign(L"C:\\Shots");
     list->screenshotFormat = ScreenshotFormat::PNG;
@@ -130,7 +131,30 @@ TEST_CASE("the example list is written as the 31-line file") {
           std::string(xmltest::kDeclaration) + IdentLines(CurrentMachineIdent()) + kExampleBody);
 }
 
-TEST_CASE("loading the example groups the records and takes settings and mark") {
+TEST_CASE("a list that mixes devices keeps its order through save and load") {
+    // A recording: push, key typed while the button is held, release, screenshot.
+    ActionList list;
+    list.append(ActionDevice::Mouse, ActionKind::MouseLeftPush, 640, 360, 0, 1200);
+    list.append(ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, 65, 350);
+    list.append(ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, 65, 120);
+    list.append(ActionDevice::Mouse, ActionKind::MouseLeftRelease, 640, 360, 0, 80);
+    list.append(ActionDevice::Display, ActionKind::Screenshot, 0, 0, 0, 500);
+    std::string bytes = BuildFile(list, kDesktopIdent);
+    size_t push = bytes.find("<type>1</type>"), key = bytes.find("<type>9</type>"),
+           release = bytes.find("<type>2</type>");
+    CHECK(push < key);
+    CHECK(key < release);
+
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "mixed.mou");
+    WidePath p(path);
+    REQUIRE(list.save(p.get()) == 1);
+    ActionList back;
+    Load(&back, path);
+    CHECK(Records(back) == "0/1/640,360/0/1200 1/9/0,0/65/350 1/10/0,0/65/120 0/2/640,360/0/80 2/11/0,0/0/500 ");
+}
+
+TEST_CASE("loading the example takes records in file order, settings and mark") {
     std::string dir = testutil::MakeTempDir();
     std::string path = testutil::Join(dir, "example.mou");
     REQUIRE(testutil::WriteBytes(path, std::string(xmltest::kDeclaration) + IdentLines(kDesktopIdent) + kExampleBody));
@@ -166,7 +190,7 @@ TEST_CASE("an empty list, other devices and huge intervals") {
     CHECK(list.save(p.get()) == 1);
     ActionList back;
     Load(&back, path);
-    CHECK(Records(back) == "0/7/-5,1080/0/3000000000 1/9/0,0/13/5 1/10/0,0/13/6 ");
+    CHECK(Records(back) == "1/9/0,0/13/5 0/7/-5,1080/0/3000000000 1/10/0,0/13/6 ");
     CHECK(back.screenshotFolder.GetLength() == 0);
     CHECK(back.screenshotFormat == ScreenshotFormat::JPEG);
     for (int k = 0; k < 4; ++k) CHECK(back.ident.w[k] == CurrentMachineIdent().w[k]);
@@ -192,7 +216,7 @@ TEST_CASE("missing and unreadable values take their defaults") {
         {"<action><key><time>1</time><type>9</type><code>1</code></key><mouse><time>2</time><type>1</type></mouse>"
          "<display><time>3</time><type>11</type></display><key><time>4</time><type>10</type><code>1</code></key>"
          "<mouse><time>5</time><time>6</time><type>2</type><x>7</x></mouse></action>",
-         "0/1/0,0/0/2 0/2/7,0/0/5 1/9/0,0/1/1 1/10/0,0/1/4 2/11/0,0/0/3 ", -1, nullptr, kIdentMasks[0]},
+         "1/9/0,0/1/1 0/1/0,0/0/2 2/11/0,0/0/3 1/10/0,0/1/4 0/2/7,0/0/5 ", -1, nullptr, kIdentMasks[0]},
     };
     std::string dir = testutil::MakeTempDir();
     for (const Body& b : bodies) {
