@@ -3,6 +3,7 @@
 // performance-counter times. The player runs with the system's SendInput and
 // its precise timer, exactly as in the program.
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "doctest.h"
@@ -167,33 +168,33 @@ TEST_CASE("actions arrive on time, measured by the target's clock") {
     s.Play(0);
     std::vector<Seen> seen = s.Events(records.size() * 2);
     REQUIRE(seen.size() == records.size() * 2);
-    // The player never fires early, so the earliest arrival relative to the
-    // schedule is the run's start plus the plain delivery time; lateness is
-    // measured from there. (The first click also activates the target, which
-    // delays its message by a few milliseconds.)
-    std::vector<double> offsets;
+    // Each interval counts from the previous action, so what is measured is
+    // every gap between two arrivals against its interval. The first click
+    // also activates the target, which delays its message by 10 - 20 ms under
+    // Wine, so timing starts at the second. A stall of the machine shows as
+    // one bad gap rather than shifting all that follow; the drift over the
+    // whole run is checked separately.
+    std::vector<double> errors;
     uint32_t scheduled = 0;
-    for (size_t i = 0; i < records.size(); ++i) {
+    for (size_t i = 2; i < records.size(); ++i) {
         scheduled += intervals[i];
-        offsets.push_back(Milliseconds(seen[2 * i].counter - seen[0].counter) - scheduled);
+        double gap = Milliseconds(seen[2 * i].counter - seen[2 * (i - 1)].counter);
+        errors.push_back(std::fabs(gap - intervals[i]));
     }
-    double base = *std::min_element(offsets.begin() + 1, offsets.end());
-    std::vector<double> late;
-    for (size_t i = 1; i < offsets.size(); ++i) late.push_back(offsets[i] - base);
-    double drift = late.back();
-    std::sort(late.begin(), late.end());
-    double median = late[late.size() / 2];
-    double p90 = late[late.size() * 9 / 10];
-    double worst = late.back();
-    MESSAGE("lateness median " << median << " ms, p90 " << p90 << " ms, max " << worst << " ms, drift "
-                               << drift << " ms; first click " << offsets[0] - base << " ms");
+    double drift = Milliseconds(seen[2 * (records.size() - 1)].counter - seen[2].counter) - scheduled;
+    std::sort(errors.begin(), errors.end());
+    double median = errors[errors.size() / 2];
+    double p90 = errors[errors.size() * 9 / 10];
+    double worst = errors.back();
+    MESSAGE("gap error median " << median << " ms, p90 " << p90 << " ms, max " << worst << " ms, drift "
+                                << drift << " ms");
     // Ceilings that hold on a machine busy with builds (measured there:
-    // median 0.6 - 1.5 ms, max 5 - 10 ms). Timing on the 16 ms tick count, or
-    // sleeps of half the interval, would miss them by far.
-    CHECK(median < 5.0);
-    CHECK(p90 < 15.0);
+    // median 0.2 - 1.5 ms, max 5 - 12 ms). Timing on the 16 ms tick count, or
+    // sleeps of half the interval, miss the p90 by far.
+    CHECK(median < 3.0);
+    CHECK(p90 < 10.0);
     CHECK(worst < 50.0);
-    CHECK(drift < 15.0);
+    CHECK(std::fabs(drift) < 25.0);
 }
 
 TEST_CASE("a stop ends a long wait within about 50 ms, and passes count 1, 2, 3") {
