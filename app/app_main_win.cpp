@@ -66,26 +66,11 @@ int CAppMain::Run(HINSTANCE hInstance, HINSTANCE previous, LPWSTR commandLine, i
 
 INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog);
-        return 1;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return 1;
-    case WM_NOTIFY:
-        OnNotify(static_cast<int>(wParam), reinterpret_cast<NMHDR*>(lParam));
-        return 1;
     case WM_INPUT:
         recorder.OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
         // Left unhandled so that the platform's default processing releases
         // the raw-input data of foreground events.
         return 0;
-    case WM_TIMER:
-        OnTimer(wParam);
-        return 1;
-    case WM_DROPFILES:
-        OnDropFiles(reinterpret_cast<HDROP>(wParam), nullptr, 0);
-        return 1;
     case WM_PLAY_END:
         if (player.OnPlayEnd()) ShowWindow(dialog, SW_RESTORE);
         return 1;
@@ -95,7 +80,7 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         OnClose();
         return 0;
     default:
-        return 0;
+        return CAppBase::OnMessage(dialog, message, wParam, lParam);
     }
 }
 
