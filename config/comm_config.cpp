@@ -23,15 +23,6 @@ const ColorEntry kBaseEntries[] = {
     {L"Line Color", L"罫線の色", 1, 1},
 };
 
-// Decimal digits of a 32-bit value as "%d" writes them; out holds 12 units.
-void FormatDecimal(int32_t value, wchar_t* out) {
-    char narrow[16];
-    int n = FormatNarrow(narrow, sizeof narrow, "%d", static_cast<int>(value));
-    if (n < 0) n = 0;
-    for (int i = 0; i < n; ++i) out[i] = static_cast<wchar_t>(narrow[i]);
-    out[n] = 0;
-}
-
 const wchar_t* WideOrEmpty(CString& text) {
     const wchar_t* wide = text.GetWide();
     return wide ? wide : L"";

@@ -181,6 +181,22 @@ int FormatNarrow(char* buffer, size_t size, const char* format, ...) {
     return n;
 }
 
+int FormatDecimal(int32_t value, wchar_t* out) {
+    // The magnitude is unsigned so that INT32_MIN has one.
+    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    wchar_t digits[10];
+    int d = 0;
+    do {
+        digits[d++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    int n = 0;
+    if (value < 0) out[n++] = L'-';
+    while (d) out[n++] = digits[--d];
+    out[n] = 0;
+    return n;
+}
+
 int ParseDottedQuads(const wchar_t* text, uint8_t* output, int capacity) {
     if (!text || !text[0] || !output) return 0;
     CString narrow(text);

@@ -61,6 +61,11 @@ int FormatNarrow(char* buffer, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 int FormatNarrowV(char* buffer, size_t size, const char* format, va_list args);
 
+// "%d" of a 32-bit value as wide text, INT32_MIN included, into `out`, which
+// has room for 12 units (sign, ten digits, terminator); returns the length.
+// Portable code cannot use the C library's wide printf (see platform.h).
+int FormatDecimal(int32_t value, wchar_t* out);
+
 // Dotted IPv4 addresses, possibly several separated by blanks; returns the
 // number of bytes in complete addresses (a multiple of 4).
 int ParseDottedQuads(const wchar_t* text, uint8_t* output, int capacity);

@@ -77,11 +77,7 @@ int PutUnsigned(wchar_t* out, int pos, uint32_t value, int minDigits) {
 }
 
 int PutSigned(wchar_t* out, int pos, int32_t value) {
-    if (value < 0) {
-        out[pos++] = L'-';
-        return PutUnsigned(out, pos, 0u - static_cast<uint32_t>(value), 1);
-    }
-    return PutUnsigned(out, pos, static_cast<uint32_t>(value), 1);
+    return pos + FormatDecimal(value, out + pos);
 }
 
 int PutText(wchar_t* out, int pos, const wchar_t* text) {

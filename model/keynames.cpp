@@ -1,5 +1,7 @@
 #include "model/keynames.h"
 
+#include "core/cstring.h"
+
 const KeyNameEntry KeyNameTable[kKeyNameCount] = {
     {8, L"VK_BACK"},        {9, L"VK_TAB"},
     {12, L"VK_CLEAR"},      {13, L"VK_RETURN"},
@@ -66,16 +68,5 @@ int keyName(int32_t code, wchar_t* out) {
         out[n] = 0;
         return n;
     }
-    // Unsigned magnitude, so that INT32_MIN prints as well.
-    uint32_t magnitude = code < 0 ? 0u - static_cast<uint32_t>(code) : static_cast<uint32_t>(code);
-    wchar_t digits[10];
-    int d = 0;
-    do {
-        digits[d++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    if (code < 0) out[n++] = L'-';
-    while (d) out[n++] = digits[--d];
-    out[n] = 0;
-    return n;
+    return FormatDecimal(code, out);
 }

@@ -10,22 +10,6 @@ namespace {
 
 const wchar_t* const kWordNames[4] = {L"0", L"1", L"2", L"3"};
 
-// "%d" of a 32-bit value into at least 12 units.
-const wchar_t* FormatInt(int32_t value, wchar_t* buffer) {
-    wchar_t digits[12];
-    int n = 0;
-    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    do {
-        digits[n++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    int length = 0;
-    if (value < 0) buffer[length++] = L'-';
-    while (n) buffer[length++] = digits[--n];
-    buffer[length] = 0;
-    return buffer;
-}
-
 // Sorts elements by name into a few known ASCII names, with FindElement's
 // equality. The elements of a read document share one string per name, so
 // after the first look most answers come from remembering which string
@@ -94,7 +78,8 @@ public:
     }
     XmlElement* AddInt(XmlElement* parent, const wchar_t* name, int32_t value) {
         wchar_t buffer[12];
-        return Add(parent, name, FormatInt(value, buffer));
+        FormatDecimal(value, buffer);
+        return Add(parent, name, buffer);
     }
     bool ok() const { return ok_; }
 

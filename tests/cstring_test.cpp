@@ -238,3 +238,16 @@ TEST_CASE("ParseDottedQuads") {
     CHECK(ParseDottedQuads(L"1.2.3.4 5.6.7.8", small, 4) == 4);  // stops at capacity
     CHECK(ParseDottedQuads(nullptr, small, 4) == 0);
 }
+
+TEST_CASE("FormatDecimal writes what %d writes") {
+    struct Case { int32_t value; const char* text; } cases[] = {
+        {0, "0"}, {7, "7"}, {-1, "-1"}, {1200, "1200"}, {-1294967296, "-1294967296"},
+        {2147483647, "2147483647"}, {INT32_MIN, "-2147483648"},
+    };
+    for (const auto& c : cases) {
+        wchar_t out[12];
+        int n = FormatDecimal(c.value, out);
+        CHECK(Utf8(out) == c.text);
+        CHECK(n == static_cast<int>(std::strlen(c.text)));
+    }
+}
