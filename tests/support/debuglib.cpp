@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_util.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #define DEBUGLIB_EXPORT __declspec(dllexport)
@@ -95,30 +97,9 @@ Units Format(const wchar_t* format, va_list args) {
 }
 
 std::string ToUtf8(const Units& units) {
-    std::string s;
-    for (size_t i = 0; i < units.size(); ++i) {
-        unsigned c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            s += static_cast<char>(0xE0 | (c >> 12));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            s += static_cast<char>(0xF0 | (c >> 18));
-            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return s;
+    std::vector<wchar_t> wide(units.begin(), units.end());
+    wide.push_back(0);
+    return testutil::Utf8(wide.data());
 }
 
 // Read at every call through the operating system, so the tests may change it
