@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "app/row_time_codes.h"
+#include "config/comm_config.h"
 #include "frame/app_base.h"
 #include "model/action.h"
 #include "playback/player_win.h"
@@ -127,11 +128,6 @@ private:
 
 // The five list-view column widths at 96 dpi.
 extern const int kListColumnWidths[kRowColumns];
-
-// The configuration's ui_language (1 Japanese, else English); 0 without one.
-int UiLanguage();
-// `english` or `japanese` by the user-interface language.
-const wchar_t* UiText(const wchar_t* english, const wchar_t* japanese);
 
 // Paths typed or chosen in the window hold at most this many characters.
 constexpr int kPathCharacters = 519;

@@ -10,12 +10,6 @@
 
 const int kListColumnWidths[kRowColumns] = {100, 100, 100, 100, 300};
 
-int UiLanguage() { return g_config ? g_config->ui_language : 0; }
-
-const wchar_t* UiText(const wchar_t* english, const wchar_t* japanese) {
-    return UiLanguage() == 1 ? japanese : english;
-}
-
 namespace {
 
 // Pixels at 96 dpi scaled to the window's dpi: the program is per-monitor DPI

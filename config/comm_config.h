@@ -94,6 +94,12 @@ private:
 // The process-wide configuration, set by start-up and cleared at exit.
 extern CCommConfig* g_config;
 
+// The user-interface language of this run, as resolved at start: 1 Japanese,
+// any other value English; 0 while no configuration is published.
+int UiLanguage();
+// `english` or `japanese` by the user-interface language.
+const wchar_t* UiText(const wchar_t* english, const wchar_t* japanese);
+
 // An integer resource identifier in the form the platform's resource calls
 // take (MAKEINTRESOURCEW).
 inline const wchar_t* ResourceIdName(int number) {

@@ -12,8 +12,6 @@ namespace {
 // Edits hold at most this many characters of a number, terminator included.
 constexpr int kNumberTextCapacity = 64;
 
-int ConfiguredLanguage() { return g_config ? g_config->ui_language : 0; }
-
 const wchar_t* ScreenshotItemText(int language) {
     return language == 1 ? L"デスクトップのスクリーンショット" : L"Desktop screenshot";
 }
@@ -112,12 +110,12 @@ ActionRecord CActionEditDialog::Record() const {
 }
 
 INT_PTR CActionEditDialog::Show(HWND owner) {
-    return DoModal(DialogTemplateId(IDD_ACTION_EDIT_JA, ConfiguredLanguage()), owner);
+    return DoModal(DialogTemplateId(IDD_ACTION_EDIT_JA, UiLanguage()), owner);
 }
 
 void CActionEditDialog::FillDeviceList(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_EDIT_DEVICE);
-    const int language = ConfiguredLanguage();
+    const int language = UiLanguage();
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     for (ActionDevice each : {ActionDevice::Mouse, ActionDevice::Keyboard, ActionDevice::Display}) {
         AddItem(list, ActionDeviceText(each, language), static_cast<LPARAM>(each));
@@ -127,7 +125,7 @@ void CActionEditDialog::FillDeviceList(HWND dialog) {
 
 void CActionEditDialog::FillKindList(HWND dialog, int32_t forDevice) {
     HWND list = GetDlgItem(dialog, IDC_EDIT_KIND);
-    const int language = ConfiguredLanguage();
+    const int language = UiLanguage();
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     switch (SlotOf(forDevice)) {
     case kKeyboardSlot:

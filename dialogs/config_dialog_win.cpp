@@ -8,8 +8,7 @@
 CConfigDialog::~CConfigDialog() {}
 
 INT_PTR CConfigDialog::Show(HWND owner) {
-    const int language = g_config ? g_config->ui_language : 0;
-    return DoModal(DialogTemplateId(IDD_SETTINGS_JA, language), owner);
+    return DoModal(DialogTemplateId(IDD_SETTINGS_JA, UiLanguage()), owner);
 }
 
 void CConfigDialog::OnInitDialog(HWND dialog) {

@@ -14,8 +14,6 @@ namespace {
 // The user's default language identifier for Japanese.
 constexpr LANGID kLangIdJapanese = 1041;
 
-int UiLanguage() { return g_config ? g_config->ui_language : 0; }
-
 }  // namespace
 
 CAppBase::~CAppBase() {}

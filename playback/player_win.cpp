@@ -42,9 +42,9 @@ int32_t ParseRepeatCount(const wchar_t* text) {
 }
 
 int32_t ReadRepeatCount(HWND window) {
-    if (IsDlgButtonChecked(window, kRepeatCheckId) != BST_CHECKED) return 0;
+    if (IsDlgButtonChecked(window, IDC_REPEAT) != BST_CHECKED) return 0;
     wchar_t text[32] = {};
-    GetDlgItemTextW(window, kRepeatEditId, text, 32);
+    GetDlgItemTextW(window, IDC_REPEAT_COUNT, text, 32);
     return ParseRepeatCount(text);
 }
 
@@ -180,7 +180,7 @@ DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
 
 void CPlayer::ShowPass(const wchar_t* text) {
     HWND window = window_.load();
-    HWND field = window ? GetDlgItem(window, kPassCountId) : nullptr;
+    HWND field = window ? GetDlgItem(window, IDC_PASS_COUNT) : nullptr;
     if (!field) return;
     // Bounded, so that a window thread that waits for the player cannot
     // hold it up for ever.

@@ -20,6 +20,7 @@
 #include "model/action.h"
 #include "playback/clock_win.h"
 #include "playback/input_win.h"
+#include "resources/resource.h"
 
 enum class RunState : int32_t {
     Idle = 0,
@@ -31,13 +32,6 @@ enum class RunState : int32_t {
 enum : UINT {
     WM_PLAY_START = WM_USER + 5,  // window thread to player thread: perform one run
     WM_PLAY_END = WM_USER + 6,    // player thread to main window: the run is over
-};
-
-// Controls of the main window that the player reads or writes.
-enum : int {
-    kRepeatCheckId = 20022,  // "Repeat" check box
-    kRepeatEditId = 20023,   // repeat count
-    kPassCountId = 20024,    // read-only pass number
 };
 
 // The number rule for the repeat text: leading blanks and tabs, one optional
@@ -69,7 +63,7 @@ public:
     // waits for it to end.
     void StopThread();
 
-    // The window that shows the pass number (kPassCountId) and receives
+    // The window that shows the pass number (IDC_PASS_COUNT) and receives
     // WM_PLAY_END. Set before the first run.
     void SetMainWindow(HWND window) { window_.store(window); }
     HWND MainWindow() const { return window_.load(); }

@@ -174,7 +174,7 @@ TEST_CASE("a negative repeat count plays until stopped, always as pass 1") {
 TEST_CASE("an empty list ends the run at once with an empty pass-count field") {
     Bench b;
     b.window.SetRepeat(true, L"5");
-    SetDlgItemTextW(b.window.hwnd(), kPassCountId, L"7");
+    SetDlgItemTextW(b.window.hwnd(), IDC_PASS_COUNT, L"7");
     b.window.passTexts.clear();
     b.Play(5);
     CHECK(b.window.passTexts == std::vector<std::string>{""});

@@ -22,11 +22,11 @@ public:
         window_ = CreateWindowExW(0, wc.lpszClassName, L"play window", WS_OVERLAPPEDWINDOW, 0, 0, 400,
                                   200, nullptr, nullptr, wc.hInstance, this);
         CreateWindowExW(0, L"BUTTON", L"Repeat", WS_CHILD | BS_CHECKBOX, 10, 10, 80, 20, window_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kRepeatCheckId)), nullptr, nullptr);
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_REPEAT)), nullptr, nullptr);
         CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 100, 10, 80, 20, window_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kRepeatEditId)), nullptr, nullptr);
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_REPEAT_COUNT)), nullptr, nullptr);
         HWND pass = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_READONLY, 200, 10, 80, 20, window_,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPassCountId)),
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PASS_COUNT)),
                                     nullptr, nullptr);
         SetWindowLongPtrW(pass, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         editProc_ = reinterpret_cast<WNDPROC>(
@@ -38,13 +38,13 @@ public:
     void SetPlayer(CPlayer* player) { player_ = player; }
 
     void SetRepeat(bool checked, const wchar_t* text) {
-        CheckDlgButton(window_, kRepeatCheckId, checked ? BST_CHECKED : BST_UNCHECKED);
-        SetDlgItemTextW(window_, kRepeatEditId, text);
+        CheckDlgButton(window_, IDC_REPEAT, checked ? BST_CHECKED : BST_UNCHECKED);
+        SetDlgItemTextW(window_, IDC_REPEAT_COUNT, text);
     }
 
     std::string PassText() const {
         wchar_t text[64] = {};
-        GetDlgItemTextW(window_, kPassCountId, text, 64);
+        GetDlgItemTextW(window_, IDC_PASS_COUNT, text, 64);
         return testutil::Utf8(text);
     }
 
