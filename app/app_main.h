@@ -76,6 +76,11 @@ public:
     void TakeFolderBox();
     void TakeFormatBox();
     void BrowseFolder();
+    // The speed box: the item just chosen (`chosen`), else the text in it,
+    // becomes the configuration's play_speed, saved at once when it changed.
+    // Returns the speed in hundredths, 0 when the text is not a speed (the
+    // box then keeps it, and Start Play reports it).
+    int32_t TakeSpeedBox(bool chosen);
 
     // File commands (app/file_commands_win.cpp).
     void OpenFile();
@@ -122,6 +127,8 @@ private:
     void FillCell(NMLVDISPINFOW* info);
     void SetUpListView();
     void SetUpFormatBox();
+    void SetUpSpeedBox();
+    HWND SpeedBox() const;
 
     CRowTimeCodes timeCodes_;
 };

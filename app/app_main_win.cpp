@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "config/app_parameter.h"
 #include "config/comm_config.h"
 #include "core/debug.h"
 #include "frame/dialog.h"
@@ -94,6 +95,7 @@ void CAppMain::OnInitDialog(HWND dialog) {
     SetUpListView();
     SetWindowTextW(FolderBox(), L"");
     SetUpFormatBox();
+    SetUpSpeedBox();
     // Raw mouse and keyboard input, also while the window is in the background.
     CRecorder::RegisterInput(dialog);
 }
@@ -144,6 +146,8 @@ HWND CAppMain::FolderBox() const { return GetDlgItem(main_window, IDC_SCREENSHOT
 
 HWND CAppMain::FormatBox() const { return GetDlgItem(main_window, IDC_SCREENSHOT_FORMAT); }
 
+HWND CAppMain::SpeedBox() const { return GetDlgItem(main_window, IDC_PLAY_SPEED); }
+
 void CAppMain::SetUpListView() {
     HWND view = ListView();
     const int language = UiLanguage();
@@ -169,4 +173,20 @@ void CAppMain::SetUpFormatBox() {
         if (index >= 0) SendMessageW(box, CB_SETITEMDATA, index, format);
     }
     SelectComboItemByData(box, static_cast<LPARAM>(ScreenshotFormat::JPEG));
+}
+
+void CAppMain::SetUpSpeedBox() {
+    HWND box = SpeedBox();
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    for (int32_t speed : kSpeedChoices) {
+        wchar_t text[kSpeedTextCapacity];
+        FormatPlaySpeed(speed, text);
+        LRESULT index = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        if (index >= 0) SendMessageW(box, CB_SETITEMDATA, index, speed);
+    }
+    SendMessageW(box, CB_LIMITTEXT, kSpeedTextCapacity - 1, 0);
+    const CAppParameter* parameters = TheAppParameter();
+    wchar_t text[kSpeedTextCapacity];
+    FormatPlaySpeed(parameters ? parameters->play_speed : kSpeedNormal, text);
+    SetWindowTextW(box, text);
 }

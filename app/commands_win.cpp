@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include "config/app_parameter.h"
 #include "dialogs/action_edit_dialog_win.h"
 #include "dialogs/config_dialog_win.h"
 #include "frame/dialog.h"
@@ -65,6 +66,9 @@ void CAppMain::OnCommand(int id, int code) {
     case IDC_SCREENSHOT_FORMAT:
         if (code == CBN_SELCHANGE) TakeFormatBox();
         break;
+    case IDC_PLAY_SPEED:
+        if (code == CBN_SELCHANGE || code == CBN_KILLFOCUS) TakeSpeedBox(code == CBN_SELCHANGE);
+        break;
     case ID_FILE_NEW:
         if (!EditsLocked()) newList();
         break;
@@ -103,9 +107,18 @@ void CAppMain::StartPlay() {
     if (!player.CanStart()) return;
     TakeFocusedFolderBox();
     const int32_t repeat = ReadRepeatCount(main_window);
+    const int32_t speed = TakeSpeedBox(false);
+    if (speed == 0) {
+        MessageBoxW(main_window,
+                    UiText(L"The speed must be a number from 0.1 to 100 (at most two decimals), such as 2 or 0.5.",
+                           L"速度は 0.1 から 100 までの数（小数は2桁まで）で指定してください。例: 2、0.5"),
+                    UiText(L"Play start", L"再生開始"), MB_OK | MB_ICONWARNING);
+        SetFocus(SpeedBox());
+        return;
+    }
     if (!ConfirmPlayStart()) return;
     // The player sets Playing itself when the run begins.
-    player.RequestPlay(list, repeat);
+    player.RequestPlay(list, repeat, speed);
     ShowWindow(main_window, SW_MINIMIZE);
 }
 
@@ -205,6 +218,27 @@ void CAppMain::TakeFormatBox() {
     }
     list.screenshotFormat = static_cast<ScreenshotFormat>(value);
     list.modified = 1;
+}
+
+int32_t CAppMain::TakeSpeedBox(bool chosen) {
+    HWND box = SpeedBox();
+    int32_t speed = 0;
+    if (chosen) {
+        // While CBN_SELCHANGE is handled the edit still shows the old text.
+        const LRESULT selected = SendMessageW(box, CB_GETCURSEL, 0, 0);
+        if (selected >= 0) speed = static_cast<int32_t>(SendMessageW(box, CB_GETITEMDATA, selected, 0));
+    } else {
+        wchar_t text[kSpeedTextCapacity + 1] = {};
+        GetWindowTextW(box, text, kSpeedTextCapacity + 1);
+        speed = ParsePlaySpeed(text);
+    }
+    if (speed < kSpeedMin || speed > kSpeedMax) return 0;
+    CAppParameter* parameters = TheAppParameter();
+    if (parameters && parameters->play_speed != speed) {
+        parameters->play_speed = speed;
+        parameters->SaveSettings();
+    }
+    return speed;
 }
 
 void CAppMain::BrowseFolder() {

@@ -89,6 +89,8 @@ void CAppParameter::ReadSettings(XmlElement* first) {
         ReadAddress(fields, L"you_adress", L"you_port", you_adress, you_port);
     }
     break_key = IntOf(FindElement(items, L"break_key"), kDefaultBreakKey);
+    play_speed = IntOf(FindElement(items, L"play_speed"), kSpeedNormal);
+    if (play_speed < kSpeedMin || play_speed > kSpeedMax) play_speed = kSpeedNormal;
 }
 
 void CAppParameter::WriteSettings(XmlElement* holder) {
@@ -112,6 +114,7 @@ void CAppParameter::WriteSettings(XmlElement* holder) {
         settings::AppendInt(udp, L"you_port", you_port);
     }
     settings::AppendInt(config, L"break_key", break_key);
+    settings::AppendInt(config, L"play_speed", play_speed);
 }
 
 CAppParameter* TheAppParameter() { return dynamic_cast<CAppParameter*>(g_config); }

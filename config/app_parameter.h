@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "config/comm_config.h"
+#include "model/play_speed.h"
 
 // Resource numbers the program asks GetResourceName for.
 enum : int {
@@ -44,6 +45,9 @@ public:
     // Virtual-key code whose release stops recording and playback; any value
     // read from the settings file is kept.
     int32_t break_key = kDefaultBreakKey;
+    // Playback speed in hundredths (model/play_speed.h); a stored value
+    // outside x0.1 .. x100 reads as the normal speed.
+    int32_t play_speed = kSpeedNormal;
 };
 
 // The process-wide configuration as the product's own class, or null while

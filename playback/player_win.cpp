@@ -15,6 +15,7 @@ struct CPlayer::Snapshot {
     int count = 0;
     wchar_t* folder = nullptr;  // zero-terminated; null when none is chosen
     int32_t format = 1;
+    int32_t speed = kSpeedNormal;
 
     ~Snapshot() {
         delete[] records;
@@ -108,7 +109,7 @@ void CPlayer::StopThread() {
     }
 }
 
-bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount) {
+bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed) {
     if (!CanStart() || closing_.load()) return false;
     DWORD id = threadId_.load();
     if (!id) return false;
@@ -135,6 +136,7 @@ bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount) {
         CopyMemory(snapshot->folder, folder, (length + 1) * sizeof(wchar_t));
     }
     snapshot->format = static_cast<int32_t>(list.screenshotFormat);
+    snapshot->speed = speed;
     repeat_.store(repeatCount);
     delete pending_.exchange(snapshot);
     requested_.fetch_add(1);
@@ -214,6 +216,10 @@ void CPlayer::Run(Snapshot* snapshot) {
     int index = 0;
     bool complete = false;
     CHeldInput held;
+    CIntervalScaler scaler(snapshot->speed);
+    // The wait of the action at `index`, scaled once when it becomes due.
+    uint32_t interval = 0;
+    bool scaled = false;
     do {
         if (index >= snapshot->count) {
             int32_t repeat = repeat_.load();
@@ -241,19 +247,24 @@ void CPlayer::Run(Snapshot* snapshot) {
         }
         uint32_t now = timer_->Now();
         const ActionRecord& record = snapshot->records[index];
-        if (now - last >= record.interval) {
+        if (!scaled) {
+            interval = scaler.Next(record.interval);
+            scaled = true;
+        }
+        if (now - last >= interval) {
             // The time is read before the action, so its own duration counts
             // toward the next interval. A wake-up a few milliseconds late is
             // not carried into the following actions: they keep to the
             // recorded timeline. After a real stall (a screenshot save, a
             // machine busy for longer) the run goes on from now instead of
             // rushing the following actions to catch up.
-            uint32_t late = now - last - record.interval;
-            last = late <= kCatchUpMs ? last + record.interval : now;
+            uint32_t late = now - last - interval;
+            last = late <= kCatchUpMs ? last + interval : now;
             Perform(record, desktop, *snapshot, &held);
             ++index;
+            scaled = false;
         } else {
-            timer_->Pause(last, record.interval);
+            timer_->Pause(last, interval);
         }
     } while (state_.load() == RunState::Playing);
     // An interrupted run lets go of what it pressed, so no key or button

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "model/action.h"
+#include "model/play_speed.h"
 #include "playback/clock_win.h"
 #include "playback/input_win.h"
 #include "resources/resource.h"
@@ -73,9 +74,10 @@ public:
     // step, or the end of a screenshot save, to finish).
     bool CanStart() const;
     // Copies the list's records and screenshot settings, sets the repeat
-    // count and posts WM_PLAY_START. Returns false, and requests nothing,
+    // count and the speed (hundredths, see model/play_speed.h) and posts
+    // WM_PLAY_START. Returns false, and requests nothing,
     // when CanStart is false, the thread has no ID, or memory ran out.
-    bool RequestPlay(ActionList& list, int32_t repeatCount);
+    bool RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed = kSpeedNormal);
     // Stop Play: Playing becomes Idle; the run ends at its next check.
     void StopPlay();
     // The window's handling of WM_PLAY_END. Returns true when the window

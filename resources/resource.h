@@ -60,6 +60,7 @@
 #define IDC_SCREENSHOT_FOLDER 20025
 #define IDC_BROWSE_FOLDER 20026
 #define IDC_SCREENSHOT_FORMAT 20027
+#define IDC_PLAY_SPEED 20028
 
 // Language and version dialogs.
 #define IDC_VERSION_TEXT 10101

@@ -123,7 +123,8 @@ TEST_CASE("the udp block takes exactly one complete address and then its port") 
     REQUIRE(fresh.SaveSettings() == 1);
     CHECK(ReadBytes(box.LocalIni()).find("<udp>" + Element("my_adress", "0.0.0.0") + Element("my_port", "0") +
                                          Element("you_adress", "0.0.0.0") + Element("you_port", "0") +
-                                         "</udp>\r\n" + Element("break_key", "112") + "</config>\r\n") !=
+                                         "</udp>\r\n" + Element("break_key", "112") + Element("play_speed", "100") +
+                                         "</config>\r\n") !=
           std::string::npos);
 }
 
@@ -147,11 +148,30 @@ TEST_CASE("break_key takes any integer and falls back to F1") {
     }
 }
 
+TEST_CASE("play_speed takes x0.1 .. x100 in hundredths and falls back to x1") {
+    SettingsSandbox box;
+    const std::pair<const char*, int32_t> cases[] = {
+        {"25", 25},  {"1000", 1000}, {"10", 10},   {"10000", 10000}, {"9", 100},
+        {"0", 100},  {"-200", 100},  {"10001", 100}, {"x2", 100},     {"", 100},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(std::string(c.first));
+        LoadedParameters loaded(box, ConfigFile(Element("play_speed", c.first)));
+        CHECK(loaded.config.play_speed == c.second);
+    }
+    REQUIRE(WriteBytes(box.LocalIni(), ConfigFile(Element("language", "1"))));
+    CAppParameter config;
+    config.play_speed = 400;
+    config.Initialize();
+    CHECK(config.play_speed == 100);
+}
+
 TEST_CASE("the settings file is written byte for byte in the fixed element order") {
     SettingsSandbox box;
     // Read from a file with its elements shuffled and an unknown one.
     REQUIRE(WriteBytes(box.LocalIni(),
                        ConfigFile(Element("break_key", "27") + Element("extra", "x") + Element("language", "1") +
+                                  Element("play_speed", "50") +
                                   "<udp>" + Element("you_port", "9") + Element("my_adress", "192.168.0.10") +
                                   Element("my_port", "5000") + "</udp>\r\n" + Element("log_path", "L") +
                                   Element("font_size", "12"))));
@@ -177,7 +197,7 @@ TEST_CASE("the settings file is written byte for byte in the fixed element order
         Element("log_path", "L") + Element("view_toolbar", "1") + Element("view_statusbar", "1") + colors +
         "<udp>" + Element("my_adress", "192.168.0.10") + Element("my_port", "5000") +
         Element("you_adress", "0.0.0.0") + Element("you_port", "0") + "</udp>\r\n" + Element("break_key", "27") +
-        "</config>\r\n";
+        Element("play_speed", "50") + "</config>\r\n";
     CHECK(ReadBytes(box.LocalIni()) == expected);
 
     // What was written reads back to the same fields.

@@ -451,3 +451,56 @@ TEST_CASE("Start Play plays the passes the Repeat box asks for and restores the 
     window.Post(IDC_PLAY_START);
     REQUIRE(gui::WaitFor([&] { return window.Text(IDC_PASS_COUNT) == "1" && !window.Iconic(); }));
 }
+
+TEST_CASE("the speed box: stored in the settings, typed or chosen, and a bad speed starts no run") {
+    const char* warning[2] = {"The speed must be a number from 0.1 to 100 (at most two decimals), such as 2 or 0.5.",
+                              "速度は 0.1 から 100 までの数（小数は2桁まで）で指定してください。例: 2、0.5"};
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        CMainWindow window;
+        REQUIRE(window.Start(language, "<play_speed>50</play_speed>"));
+        CHECK(window.Text(IDC_PLAY_SPEED) == "x0.5");
+        CHECK(gui::ReadCombo(GetDlgItem(window.Main(), IDC_PLAY_SPEED)).data ==
+              std::vector<LRESULT>{25, 50, 100, 200, 400, 1000});
+        const MachineIdent here = CurrentMachineIdent();
+        const std::string path = window.PathIn("slow.mou");
+        // Three seconds of waiting at the recorded pace; kind 12 sends nothing.
+        REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(12)),
+                                                             drive::MouseRecord(3000, 2, 2, static_cast<ActionKind>(12))},
+                                                            &here)));
+        REQUIRE(window.Open(path));
+        REQUIRE(window.WaitCount(2));
+
+        // Chosen from the list: saved at once.
+        REQUIRE(drive::ChooseComboData(window.Main(), IDC_PLAY_SPEED, 200));
+        CHECK(window.ReadAfterCommands(window.Run().CurrentIni()).find("<play_speed>200</play_speed>") !=
+              std::string::npos);
+
+        // A typed value that is no speed: a warning, and no run.
+        window.SetControlText(IDC_PASS_COUNT, "idle");
+        window.SetControlText(IDC_PLAY_SPEED, "x200");
+        window.Post(IDC_PLAY_START);
+        drive::MessageBoxView box = window.Answer(language == 1 ? "再生開始" : "Play start", IDOK);
+        REQUIRE(box.window != nullptr);
+        CHECK(box.text == warning[language]);
+        window.Sync();
+        CHECK_FALSE(window.Iconic());
+        CHECK(window.Text(IDC_PASS_COUNT) == "idle");
+
+        // A typed x10 plays the three seconds in a tenth of the time and is
+        // kept for the next start.
+        window.SetControlText(IDC_PLAY_SPEED, " 10 ");
+        const DWORD start = GetTickCount();
+        window.Post(IDC_PLAY_START);
+        REQUIRE(gui::WaitFor([&] { return window.Text(IDC_PASS_COUNT) == "1"; }));
+        REQUIRE(gui::WaitFor([&] { return !window.Iconic(); }));
+        const DWORD took = GetTickCount() - start;
+        MESSAGE("3 s at x10 took " << took << " ms");
+        CHECK(took >= 280);
+        CHECK(took < 2500);
+        CHECK(window.ReadAfterCommands(window.Run().CurrentIni()).find("<play_speed>1000</play_speed>") !=
+              std::string::npos);
+        // The list keeps its recorded interval.
+        CHECK(window.RowAt(1)[1] == "00:00:03.000");
+    }
+}

@@ -50,9 +50,9 @@ struct Stage {
         list.clear();
         for (const ActionRecord& r : records) list.append(r);
     }
-    void Play(int32_t repeat, DWORD timeoutMs = 20000) {
+    void Play(int32_t repeat, int32_t speed = kSpeedNormal, DWORD timeoutMs = 20000) {
         int ends = window.playEnds;
-        REQUIRE(player.RequestPlay(list, repeat));
+        REQUIRE(player.RequestPlay(list, repeat, speed));
         REQUIRE(window.WaitForPlayEnd(ends + 1, timeoutMs));
     }
     // Waits until the target has logged `count` button and key messages.
@@ -195,6 +195,46 @@ TEST_CASE("actions arrive on time, measured by the target's clock") {
     CHECK(p90 < 10.0);
     CHECK(worst < 50.0);
     CHECK(std::fabs(drift) < 25.0);
+}
+
+TEST_CASE("at x2 and x0.5 the clicks arrive at half and twice the recorded gaps") {
+    // Gaps of 30 .. 120 ms, so that the delivery jitter of one message is
+    // small against every one of them.
+    const uint32_t intervals[] = {0, 40, 90, 30, 60, 120, 45, 75, 33, 100, 50, 88, 64, 41, 110, 70};
+    const size_t n = sizeof intervals / sizeof intervals[0];
+    std::vector<ActionRecord> records;
+    for (size_t i = 0; i < n; ++i) {
+        records.push_back(Rec(ActionKind::MouseLeftClick, intervals[i], 60 + static_cast<int>(i) * 10, 60));
+    }
+    for (int32_t speed : {int32_t{200}, int32_t{50}}) {
+        CAPTURE(speed);
+        Stage s;
+        s.Set(records);
+        s.Play(0, speed);
+        std::vector<Seen> seen = s.Events(n * 2);
+        REQUIRE(seen.size() == n * 2);
+        // The first click also activates the target, so timing starts at the
+        // second. Each gap's ratio to its recorded interval: a stall of the
+        // machine spoils one ratio, not the median, and the whole span keeps
+        // to the scaled schedule because late actions are not carried on.
+        const double want = 100.0 / speed;
+        std::vector<double> ratios;
+        double recorded = 0;
+        for (size_t i = 2; i < n; ++i) {
+            recorded += intervals[i];
+            ratios.push_back(Milliseconds(seen[2 * i].counter - seen[2 * (i - 1)].counter) / intervals[i]);
+        }
+        const double span = Milliseconds(seen[2 * (n - 1)].counter - seen[2].counter) / recorded;
+        std::sort(ratios.begin(), ratios.end());
+        const double median = ratios[ratios.size() / 2];
+        MESSAGE("x" << speed / 100.0 << ": median gap ratio " << median << ", span ratio " << span
+                    << " (want " << want << ")");
+        // Playing at the recorded pace gives 1 for both, far outside.
+        CHECK(median > want * 0.85);
+        CHECK(median < want * 1.15);
+        CHECK(span > want * 0.9);
+        CHECK(span < want * 1.1);
+    }
 }
 
 TEST_CASE("a stop ends a long wait within about 50 ms, and passes count 1, 2, 3") {

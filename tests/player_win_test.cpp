@@ -81,9 +81,9 @@ struct Bench {
         for (const ActionRecord& r : records) list.append(r);
     }
     // Plays the list and waits for the run's WM_PLAY_END.
-    void Play(int32_t repeat) {
+    void Play(int32_t repeat, int32_t speed = kSpeedNormal) {
         int ends = window.playEnds;
-        REQUIRE(player.RequestPlay(list, repeat));
+        REQUIRE(player.RequestPlay(list, repeat, speed));
         REQUIRE(window.WaitForPlayEnd(ends + 1, 10000));
     }
 };
@@ -119,6 +119,40 @@ TEST_CASE("late wake-ups of a few milliseconds do not add up, a long stall is no
     stall.Set({Click(0), Click(10), Click(50)});
     stall.Play(0);
     CHECK(stall.sink.Times() == std::vector<uint32_t>{1000, 1030, 1080});
+}
+
+TEST_CASE("a run at another speed scales every wait, and the list keeps its intervals") {
+    struct Case {
+        int32_t speed;
+        std::vector<uint32_t> times;
+    } cases[] = {
+        {200, {1000, 1050, 1050, 1200, 1200, 1220}},
+        {50, {1000, 1200, 1200, 1800, 1802, 1882}},
+        {25, {1000, 1400, 1400, 2600, 2604, 2764}},
+        // Waits of 10, 30, 0.1 and 4: the tenth is carried into the last.
+        {1000, {1000, 1010, 1010, 1040, 1040, 1044}},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.speed);
+        Bench b;
+        b.Set({Click(0), Click(100), Click(0), Click(300), Click(1), Click(40)});
+        b.Play(0, c.speed);
+        CHECK(b.sink.Times() == c.times);
+        CHECK(b.list.at(1)->interval == 100);
+        CHECK(b.list.at(3)->interval == 300);
+    }
+    // Over many passes of odd intervals at x10 the run ends exactly where the
+    // scaled timeline does: no rounding piles up.
+    Bench longRun;
+    longRun.Set({Click(33), Click(7), Click(1)});
+    longRun.Play(99, 1000);
+    REQUIRE(longRun.sink.calls.size() == 297);
+    CHECK(longRun.sink.Times().back() == 1000 + 99 * 41 / 10);
+    // Repeats at x2 wait half as long between passes too.
+    Bench passes;
+    passes.Set({Click(10), Click(20)});
+    passes.Play(3, 200);
+    CHECK(passes.sink.Times() == std::vector<uint32_t>{1005, 1015, 1020, 1030, 1035, 1045});
 }
 
 TEST_CASE("intervals are measured across the wrap of the 32-bit millisecond clock") {

@@ -5,6 +5,8 @@
 // and times full-desktop PNG screenshots. Lateness of an action is the time
 // between its arrival and the previous action's arrival, less its interval;
 // drift is how far the end of the list falls behind its schedule (see Drift).
+// The player's timer is measured again at x0.5, x2 and x10, against the
+// intervals divided by the speed.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -57,12 +59,12 @@ double Percentile(std::vector<double> v, double p) {
 // start: each action's offset from the schedule, the median of the last ten
 // less the median of the first ten, so that the delivery jitter of a single
 // message does not count as drift.
-double Drift(const std::vector<int64_t>& times, const std::vector<uint32_t>& intervals) {
+double Drift(const std::vector<int64_t>& times, const std::vector<double>& gaps) {
     std::vector<double> offsets;
-    uint64_t scheduled = 0;
-    for (size_t i = 1; i < times.size() && i < intervals.size(); ++i) {
-        scheduled += intervals[i];
-        offsets.push_back(Ms(times[i] - times[0]) - static_cast<double>(scheduled));
+    double scheduled = 0;
+    for (size_t i = 1; i < times.size() && i < gaps.size(); ++i) {
+        scheduled += gaps[i];
+        offsets.push_back(Ms(times[i] - times[0]) - scheduled);
     }
     if (offsets.size() < 20) return 0;
     std::vector<double> first(offsets.begin(), offsets.begin() + 10);
@@ -76,9 +78,13 @@ struct Result {
     bool ok = false;
 };
 
+// Plays the intervals at `speed` (hundredths); every gap is measured against
+// its interval divided by the speed.
 Result Measure(IPlayTimer* timer, target::Process& target, const std::vector<uint32_t>& intervals,
-               int width, int height) {
+               int width, int height, int32_t speed = kSpeedNormal) {
     Result result;
+    std::vector<double> gaps;
+    for (uint32_t interval : intervals) gaps.push_back(interval * 100.0 / speed);
     PlayWindow window;
     CTimedInput input;
     CPlayer player(&input, timer);
@@ -94,7 +100,7 @@ Result Measure(IPlayTimer* timer, target::Process& target, const std::vector<uin
         list.append(ActionDevice::Mouse, ActionKind::MouseLeftClick, x, y, 0, interval);
     }
     target.Clear();
-    if (!player.RequestPlay(list, 0) || !window.WaitForPlayEnd(1, 120000)) return result;
+    if (!player.RequestPlay(list, 0, speed) || !window.WaitForPlayEnd(1, 120000)) return result;
     std::vector<int64_t> arrivals;
     window.PumpUntil(
         [&] {
@@ -115,17 +121,17 @@ Result Measure(IPlayTimer* timer, target::Process& target, const std::vector<uin
     if (arrivals.size() < 2) return result;
     std::vector<double> late;
     for (size_t i = 1; i < arrivals.size(); ++i) {
-        late.push_back(Ms(arrivals[i] - arrivals[i - 1]) - intervals[i]);
+        late.push_back(Ms(arrivals[i] - arrivals[i - 1]) - gaps[i]);
     }
     result.p50 = Percentile(late, 0.50);
     result.p99 = Percentile(late, 0.99);
     result.max = Percentile(late, 1.0);
-    result.drift = Drift(arrivals, intervals);
-    result.sendDrift = Drift(input.sent, intervals);
+    result.drift = Drift(arrivals, gaps);
+    result.sendDrift = Drift(input.sent, gaps);
     // The same at the player's side, and the time from SendInput to the window.
     std::vector<double> sendLate, delivery;
     for (size_t i = 0; i < input.sent.size() && i < arrivals.size(); ++i) {
-        if (i > 0) sendLate.push_back(Ms(input.sent[i] - input.sent[i - 1]) - intervals[i]);
+        if (i > 0) sendLate.push_back(Ms(input.sent[i] - input.sent[i - 1]) - gaps[i]);
         delivery.push_back(Ms(arrivals[i] - input.sent[i]));
     }
     result.sendP50 = Percentile(sendLate, 0.5);
@@ -185,10 +191,13 @@ int wmain() {
     Measure(&precise, target, warmup, width, height);  // activates the target
     Result ours = Measure(&precise, target, intervals, width, height);
     Result base = Measure(&tick, target, intervals, width, height);
+    const int32_t speeds[] = {50, 200, 1000};
+    Result scaled[3];
+    for (int k = 0; k < 3; ++k) scaled[k] = Measure(&precise, target, intervals, width, height, speeds[k]);
     double shot = ScreenshotPngMs();
     target.Stop();
     GdiPlusStop(gdiplus);
-    if (!ours.ok || !base.ok) return 1;
+    if (!ours.ok || !base.ok || !scaled[0].ok || !scaled[1].ok || !scaled[2].ok) return 1;
     std::printf("actions: %d, intervals 0 .. 100 ms, total %.1f s per run\n", kActions,
                 [&] {
                     double t = 0;
@@ -205,6 +214,10 @@ int wmain() {
     std::printf("baseline_lateness_max_ms: %.3f\n", base.max);
     std::printf("baseline_drift_ms: %.3f\n", base.drift);
     std::printf("screenshot_png_ms: %.1f\n", shot);
+    for (int k = 0; k < 3; ++k) {
+        std::printf("speed x%g: lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms, drift %.3f ms\n",
+                    speeds[k] / 100.0, scaled[k].p50, scaled[k].p99, scaled[k].max, scaled[k].drift);
+    }
     std::printf("lateness_p50_ms: %.3f\n", ours.p50);
     std::printf("lateness_p99_ms: %.3f\n", ours.p99);
     std::printf("drift_ms: %.3f\n", ours.drift);
