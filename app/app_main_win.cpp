@@ -6,7 +6,7 @@
 #include "config/comm_config.h"
 #include "core/debug.h"
 #include "frame/dialog.h"
-#include "frame/win_handles.h"
+#include "win/handles_win.h"
 #include "resources/resource.h"
 
 const int kListColumnWidths[kRowColumns] = {100, 100, 100, 100, 300};
@@ -168,9 +168,7 @@ void CAppMain::SetUpFormatBox() {
     HWND box = FormatBox();
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
     for (int format = 0; format <= 3; ++format) {
-        const wchar_t* text = ScreenshotFormatText(static_cast<ScreenshotFormat>(format));
-        LRESULT index = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        if (index >= 0) SendMessageW(box, CB_SETITEMDATA, index, format);
+        AddComboItem(box, ScreenshotFormatText(static_cast<ScreenshotFormat>(format)), format);
     }
     SelectComboItemByData(box, static_cast<LPARAM>(ScreenshotFormat::JPEG));
 }

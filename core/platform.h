@@ -1,7 +1,7 @@
 #pragma once
 // The one seam between the portable core and the operating system. Everything
 // above it (strings, files, XML, model, configuration) is built and tested both
-// natively on Linux and as Win32 code; platform_win.cpp and platform_posix.cpp
+// natively on Linux and as Win32 code; win/platform_win.cpp and platform_posix.cpp
 // are the only places that know which.
 //
 // Wide text is UTF-16 in both builds: wchar_t is 16 bits under MinGW and the

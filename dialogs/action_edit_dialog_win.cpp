@@ -16,18 +16,8 @@ const wchar_t* ScreenshotItemText(int language) {
     return language == 1 ? L"デスクトップのスクリーンショット" : L"Desktop screenshot";
 }
 
-void AddItem(HWND combo, const wchar_t* text, LPARAM data) {
-    LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text ? text : L""));
-    if (index != CB_ERR && index != CB_ERRSPACE) SendMessageW(combo, CB_SETITEMDATA, index, data);
-}
-
 // The item data of the selected item, 0 when nothing is selected.
-int32_t SelectedData(HWND combo) {
-    LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return 0;
-    LRESULT data = SendMessageW(combo, CB_GETITEMDATA, index, 0);
-    return data == CB_ERR ? 0 : static_cast<int32_t>(data);
-}
+int32_t SelectedData(HWND combo) { return static_cast<int32_t>(SelectedComboData(combo)); }
 
 void SetNumber(HWND dialog, int id, int32_t value) {
     wchar_t text[16];
@@ -118,7 +108,7 @@ void CActionEditDialog::FillDeviceList(HWND dialog) {
     const int language = UiLanguage();
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     for (ActionDevice each : {ActionDevice::Mouse, ActionDevice::Keyboard, ActionDevice::Display}) {
-        AddItem(list, ActionDeviceText(each, language), static_cast<LPARAM>(each));
+        AddComboItem(list, ActionDeviceText(each, language), static_cast<LPARAM>(each));
     }
     SelectComboItemByData(list, device);
 }
@@ -130,16 +120,16 @@ void CActionEditDialog::FillKindList(HWND dialog, int32_t forDevice) {
     switch (SlotOf(forDevice)) {
     case kKeyboardSlot:
         for (ActionKind kind : {ActionKind::PushKey, ActionKind::ReleaseKey}) {
-            AddItem(list, ActionKindText(kind, language), static_cast<LPARAM>(kind));
+            AddComboItem(list, ActionKindText(kind, language), static_cast<LPARAM>(kind));
         }
         break;
     case kDisplaySlot:
-        AddItem(list, ScreenshotItemText(language), static_cast<LPARAM>(ActionKind::Screenshot));
+        AddComboItem(list, ScreenshotItemText(language), static_cast<LPARAM>(ActionKind::Screenshot));
         break;
     default:
         for (int kind = static_cast<int>(ActionKind::MouseLeftPush);
              kind <= static_cast<int>(ActionKind::MouseRightDoubleClick); ++kind) {
-            AddItem(list, ActionKindText(static_cast<ActionKind>(kind), language), kind);
+            AddComboItem(list, ActionKindText(static_cast<ActionKind>(kind), language), kind);
         }
         break;
     }

@@ -11,6 +11,7 @@
 #include <shellapi.h>
 
 #include "core/cstring.h"
+#include "win/combo_box_win.h"
 
 class CDialog : public CObject {
 public:
@@ -69,10 +70,6 @@ public:
         return DoModal(DialogModuleOf(owner), templateId, owner);
     }
 };
-
-// Selects the first item whose item data equals `value` and returns 1;
-// returns 0 and leaves the selection alone when no item matches.
-int SelectComboItemByData(HWND combo, LPARAM value);
 
 // Gives `dialog` the program icon (resource 10011 as the configuration names
 // it) as its 16 x 16 small icon. The icon is shared and never freed.

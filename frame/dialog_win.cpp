@@ -58,17 +58,6 @@ HINSTANCE DialogModuleOf(HWND owner) {
     return GetModuleHandleW(nullptr);
 }
 
-int SelectComboItemByData(HWND combo, LPARAM value) {
-    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        if (SendMessageW(combo, CB_GETITEMDATA, i, 0) == value) {
-            SendMessageW(combo, CB_SETCURSEL, i, 0);
-            return 1;
-        }
-    }
-    return 0;
-}
-
 void SetDialogSmallIcon(HWND dialog) {
     const wchar_t* name = g_config ? g_config->GetResourceName(10011) : nullptr;
     if (!name) return;

@@ -9,6 +9,7 @@
 
 #include "core/debug.h"
 #include "core/file.h"
+#include "win/handles_win.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -166,9 +167,9 @@ CaptureResult TakeScreenshot(const wchar_t* folder, int32_t format) {
     int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    HDC screen = GetDC(nullptr);
-    if (!screen) return CaptureResult::NoBitmap;
-    HDC memory = CreateCompatibleDC(screen);
+    CWindowDc screen(nullptr);
+    if (!screen.Get()) return CaptureResult::NoBitmap;
+    CScopedMemoryDc memory(CreateCompatibleDC(screen.Get()));
     BITMAPINFO info;
     ZeroMemory(&info, sizeof info);
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -179,23 +180,15 @@ CaptureResult TakeScreenshot(const wchar_t* folder, int32_t format) {
     info.bmiHeader.biCompression = BI_RGB;
     info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
     void* bits = nullptr;
-    HBITMAP bitmap = memory ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-    CaptureResult result;
-    if (!bitmap) {
-        result = CaptureResult::NoBitmap;
-    } else if (!bits) {
+    CScopedGdiObject bitmap(memory ? CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                                   : nullptr);
+    if (!bitmap) return CaptureResult::NoBitmap;
+    if (!bits) {
         DebugPrint(L"ERROR : screen capture\n");
-        DeleteObject(bitmap);
-        result = CaptureResult::NoPixels;
-    } else {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        StretchBlt(memory, 0, 0, width, height, screen, left, top, width, height, SRCCOPY);
-        GdiFlush();
-        result = SaveCapture(folder, format, width, height, static_cast<const uint8_t*>(bits));
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
+        return CaptureResult::NoPixels;
     }
-    if (memory) DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return result;
+    CSelectObject selected(memory.Get(), bitmap.Get());
+    StretchBlt(memory.Get(), 0, 0, width, height, screen.Get(), left, top, width, height, SRCCOPY);
+    GdiFlush();
+    return SaveCapture(folder, format, width, height, static_cast<const uint8_t*>(bits));
 }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "playback/capture_win.h"
+#include "win/handles_win.h"
 
 static_assert(sizeof(std::atomic<RunState>) == 4 && std::atomic<RunState>::is_always_lock_free,
               "the run state is one atomic 32-bit value");
@@ -102,11 +103,8 @@ void CPlayer::StopThread() {
     }
     DWORD id = threadId_.load();
     if (id) PostThreadMessageW(id, WM_QUIT, 0, 0);
-    thread = thread_.exchange(nullptr);
-    if (thread) {
-        WaitForThread(thread, INFINITE);
-        CloseHandle(thread);
-    }
+    CScopedKernelHandle ended(thread_.exchange(nullptr));
+    if (ended) WaitForThread(ended.Get(), INFINITE);
 }
 
 bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "doctest.h"
-#include "frame/win_handles.h"
+#include "win/handles_win.h"
 #include "gui_driver_win.h"
 #include "playback/capture_win.h"
 #include "resources/resource.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/win_handles.h"
+#include "win/handles_win.h"
 #include "test_util.h"
 
 namespace gui {

@@ -15,6 +15,7 @@
 #include "doctest.h"
 #include "frame/app_base.h"
 #include "frame/small_dialogs.h"
+#include "win/combo_box_win.h"
 #include "gui_driver_win.h"
 #include "resources/resource.h"
 #include "test_util.h"
@@ -135,21 +136,33 @@ TEST_CASE("the program's templates load as resources") {
     if (icon) DestroyIcon(static_cast<HICON>(icon));
 }
 
-TEST_CASE("SelectComboItemByData selects the first item carrying the value") {
+TEST_CASE("Combo items carry data: add, insert, select by data, read the selected data") {
     HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, owner, nullptr,
                                  nullptr, nullptr);
+    HWND sorted = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | CBS_DROPDOWNLIST | CBS_SORT, 0, 0, 100, 100, owner,
+                                  nullptr, nullptr, nullptr);
     const DWORD error = GetLastError();
     CAPTURE(error);
     REQUIRE(owner != nullptr);
     REQUIRE(combo != nullptr);
+    REQUIRE(sorted != nullptr);
     CHECK(SelectComboItemByData(combo, 0) == 0);  // no items at all
+    CHECK(SelectedComboData(combo) == 0);
 
     const LPARAM data[] = {0, 1, 2, 3, 2};
-    for (LPARAM value : data) {
-        LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item"));
-        SendMessageW(combo, CB_SETITEMDATA, index, value);
-    }
+    for (int i = 0; i < 5; ++i) CHECK(AddComboItem(combo, i == 4 ? nullptr : L"item", data[i]) == i);
+    CHECK(SelectedComboData(combo) == 0);  // nothing selected yet
+    SendMessageW(combo, CB_SETCURSEL, 3, 0);
+    CHECK(SelectedComboData(combo) == 3);
+
+    // A sorted box sorts what is added, but an insert keeps its place.
+    CHECK(AddComboItem(sorted, L"b", 20) == 0);
+    CHECK(AddComboItem(sorted, L"a", 10) == 0);
+    CHECK(InsertComboItem(sorted, 0, L"z", 90) == 0);
+    CHECK(InsertComboItem(sorted, -1, L"c", 30) == 3);
+    const LPARAM order[] = {90, 10, 20, 30};
+    for (int i = 0; i < 4; ++i) CHECK(SendMessageW(sorted, CB_GETITEMDATA, i, 0) == order[i]);
     struct Case {
         LPARAM value;
         int result;

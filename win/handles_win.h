@@ -1,6 +1,7 @@
 #pragma once
 // Owners for Win32 handles, so that every early return releases what was
-// taken: kernel handles, GDI objects and device contexts.
+// taken: kernel handles, GDI objects and device contexts. Production code
+// releases these handles through the owners here and nowhere else.
 #include <windows.h>
 
 template <class Handle, class Traits>
