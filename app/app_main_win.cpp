@@ -28,21 +28,6 @@ int ScaleForWindow(HWND window, int pixels) {
     return MulDiv(pixels, static_cast<int>(dpi), 96);
 }
 
-struct PromptTexts {
-    const wchar_t* caption;
-    const wchar_t* text;
-};
-
-PromptTexts SavePrompt(SaveReason reason, bool japanese) {
-    if (reason == SaveReason::Record) {
-        return japanese ? PromptTexts{L"操作の記録", L"操作リストはクリアされています。\n操作リストを保存しますか？"}
-                        : PromptTexts{L"Operation record",
-                                      L"The operation list has been cleared.\nSave operation list?"};
-    }
-    return japanese ? PromptTexts{L"操作の更新", L"操作リストが変更されています。\n保存しますか？"}
-                    : PromptTexts{L"Operation update", L"The operation list has changed.\nDo you want to save ?"};
-}
-
 }  // namespace
 
 CAppMain::CAppMain() {
@@ -119,8 +104,9 @@ LPCWSTR CAppMain::GetDialogId() {
 void CAppMain::saveIfModified(SaveReason reason) {
     TakeFocusedFolderBox();
     if (!list.modified) return;
-    PromptTexts prompt = SavePrompt(reason, UiLanguage() == 1);
-    int answer = MessageBoxW(main_window, prompt.text, prompt.caption,
+    const bool record = reason == SaveReason::Record;
+    int answer = MessageBoxW(main_window, UiText(record ? TextId::RecordPromptText : TextId::UpdatePromptText),
+                             UiText(record ? TextId::RecordPromptCaption : TextId::UpdatePromptCaption),
                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     if (answer != IDYES) return;
     if (!SaveToFilePath()) SaveAs();

@@ -150,10 +150,7 @@ void CAppMain::DeleteRecord() {
     if (EditsLocked()) return;
     const int row = FirstSelectedRow();
     if (row < 0) return;
-    const int answer = MessageBoxW(main_window,
-                                   UiText(L"Do you want to remove the oparation from the list ?",
-                                          L"操作リストから削除しますか？"),
-                                   UiText(L"Delete oparation", L"操作の削除"),
+    const int answer = MessageBoxW(main_window, UiText(TextId::DeletePromptText), UiText(TextId::DeletePromptCaption),
                                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     if (answer != IDYES || EditsLocked()) return;
     if (!list.remove(row)) return;

@@ -16,10 +16,6 @@
 
 namespace {
 
-// Filter pairs of both file dialogs, each text and the list ending in a zero.
-const wchar_t kFilterEnglish[] = L"Mouse operation files(*.mou)\0*.mou\0All files(*.*)\0*.*\0";
-const wchar_t kFilterJapanese[] = L"マウス操作ファイル(*.mou)\0*.mou\0全てのファイル(*.*)\0*.*\0";
-
 bool FromThisComputer(const MachineIdent& ident) {
     const MachineIdent here = CurrentMachineIdent();
     for (int k = 0; k < 4; ++k) {
@@ -32,7 +28,7 @@ void PrepareFileDialog(OPENFILENAMEW* dialog, HWND owner, wchar_t* path, const w
     *dialog = {};
     dialog->lStructSize = sizeof *dialog;
     dialog->hwndOwner = owner;
-    dialog->lpstrFilter = UiText(kFilterEnglish, kFilterJapanese);
+    dialog->lpstrFilter = UiText(TextId::FileFilter);
     dialog->nFilterIndex = 1;
     dialog->lpstrFile = path;
     dialog->nMaxFile = kPathCharacters + 1;
@@ -61,8 +57,7 @@ void CAppMain::OpenFile() {
 
     wchar_t path[kPathCharacters + 1] = {};
     OPENFILENAMEW dialog;
-    PrepareFileDialog(&dialog, main_window, path,
-                      UiText(L"Load Mouse operation File", L"マウス操作ファイルの読み込み"));
+    PrepareFileDialog(&dialog, main_window, path, UiText(TextId::OpenFileTitle));
     dialog.lpstrDefExt = L"mou";
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameW(&dialog) || !path[0]) return;
@@ -82,10 +77,8 @@ void CAppMain::OpenFile() {
         return;
     }
     if (!FromThisComputer(list.ident)) {
-        MessageBoxW(main_window,
-                    UiText(L"It is not a file saved on this computer.\nIt may contain illegal operations.",
-                           L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。"),
-                    UiText(L"Mouse operation file", L"マウス操作ファイル"), MB_OK | MB_ICONWARNING);
+        MessageBoxW(main_window, UiText(TextId::ForeignFileText), UiText(TextId::OperationFileCaption),
+                    MB_OK | MB_ICONWARNING);
     }
     refreshRows();
     const wchar_t* folder = list.screenshotFolder.GetWide();
@@ -109,8 +102,7 @@ int CAppMain::SaveAs() {
     TakeFocusedFolderBox();
     wchar_t path[kPathCharacters + 1] = {};
     OPENFILENAMEW dialog;
-    PrepareFileDialog(&dialog, main_window, path,
-                      UiText(L"Save Mouse operation File", L"マウス操作ファイルの保存"));
+    PrepareFileDialog(&dialog, main_window, path, UiText(TextId::SaveFileTitle));
     // No question before an existing file is replaced, and no default
     // extension: the extension is added below, also to names that have one.
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
@@ -126,24 +118,20 @@ int CAppMain::SaveAs() {
 }
 
 void CAppMain::ReportSaveFailure(const wchar_t* path) {
-    const wchar_t* format = UiText(L"The operation list could not be saved to\n%s",
-                                   L"操作リストを保存できませんでした。\n%s");
+    const wchar_t* format = UiText(TextId::SaveFailedFormat);
     if (!path) path = L"";
     const int size = lstrlenW(format) + lstrlenW(path) + 1;
     wchar_t* text = new (std::nothrow) wchar_t[size];
     if (text) wsprintfW(text, format, path);
     DebugPrint(L"save failed : %s\n", path);
-    MessageBoxW(main_window, text ? text : path, UiText(L"Mouse operation file", L"マウス操作ファイル"),
+    MessageBoxW(main_window, text ? text : path, UiText(TextId::OperationFileCaption),
                 MB_OK | MB_ICONWARNING);
     delete[] text;
 }
 
 bool CAppMain::ConfirmPlayStart() {
     if (FromThisComputer(list.ident)) return true;
-    const int answer = MessageBoxW(
-        main_window,
-        UiText(L"It is not a file saved on this computer.\nIt may contain illegal operations.\nDo you still want to run it?",
-               L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。\nそれでも実行しますか？"),
-        UiText(L"Play start", L"再生開始"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    const int answer = MessageBoxW(main_window, UiText(TextId::ForeignPlayText), UiText(TextId::PlayStartCaption),
+                                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     return answer == IDYES;
 }

@@ -11,9 +11,7 @@ CCommConfig* g_config = nullptr;
 
 int UiLanguage() { return g_config ? g_config->ui_language : 0; }
 
-const wchar_t* UiText(const wchar_t* english, const wchar_t* japanese) {
-    return UiLanguage() == 1 ? japanese : english;
-}
+const wchar_t* UiText(TextId id) { return TextFor(id, UiLanguage()); }
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/cstring.h"
+#include "core/texts.h"
 
 struct XmlElement;
 
@@ -97,8 +98,8 @@ extern CCommConfig* g_config;
 // The user-interface language of this run, as resolved at start: 1 Japanese,
 // any other value English; 0 while no configuration is published.
 int UiLanguage();
-// `english` or `japanese` by the user-interface language.
-const wchar_t* UiText(const wchar_t* english, const wchar_t* japanese);
+// A text of the table in the user-interface language.
+const wchar_t* UiText(TextId id);
 
 // An integer resource identifier in the form the platform's resource calls
 // take (MAKEINTRESOURCEW).

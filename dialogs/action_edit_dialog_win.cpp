@@ -12,10 +12,6 @@ namespace {
 // Edits hold at most this many characters of a number, terminator included.
 constexpr int kNumberTextCapacity = 64;
 
-const wchar_t* ScreenshotItemText(int language) {
-    return language == 1 ? L"デスクトップのスクリーンショット" : L"Desktop screenshot";
-}
-
 // The item data of the selected item, 0 when nothing is selected.
 int32_t SelectedData(HWND combo) { return static_cast<int32_t>(SelectedComboData(combo)); }
 
@@ -124,7 +120,7 @@ void CActionEditDialog::FillKindList(HWND dialog, int32_t forDevice) {
         }
         break;
     case kDisplaySlot:
-        AddComboItem(list, ScreenshotItemText(language), static_cast<LPARAM>(ActionKind::Screenshot));
+        AddComboItem(list, TextFor(TextId::DesktopScreenshot, language), static_cast<LPARAM>(ActionKind::Screenshot));
         break;
     default:
         for (int kind = static_cast<int>(ActionKind::MouseLeftPush);

@@ -1,6 +1,7 @@
 #include "frame/small_dialogs.h"
 
 #include <cwchar>
+#include <initializer_list>
 
 #include "config/comm_config.h"
 #include "resources/resource.h"
@@ -18,9 +19,9 @@ void CChooseLanguageDialog::OnInitDialog(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_LANGUAGE_LIST);
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     // Item 0 always means English and item 1 Japanese, whatever the display language.
-    const bool japanese = display_language == 1;
-    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(japanese ? L"英語" : L"English"));
-    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(japanese ? L"日本語" : L"Japanese"));
+    for (TextId name : {TextId::LanguageEnglish, TextId::LanguageJapanese}) {
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(TextFor(name, display_language)));
+    }
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected_language), 0);
 }
 

@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "core/texts.h"
 #include "model/keynames.h"
 
 namespace {
@@ -22,45 +23,7 @@ int32_t GrownCapacity(int32_t capacity) {
     return capacity > kMaxSlots - step ? kMaxSlots : capacity + step;
 }
 
-struct TextPair {
-    const wchar_t* english;
-    const wchar_t* japanese;
-};
-
-const TextPair kColumnHeadings[kRowColumns] = {
-    {L"Time Code", L"タイムコード"},
-    {L"Interval", L"間隔"},
-    {L"Mouse Point", L"マウスの位置"},
-    {L"Keycode", L"キーコード"},
-    {L"Oparation", L"操作"},
-};
-
-// Indexed by ActionKind value - 1.
-const TextPair kKindTexts[11] = {
-    {L"Mouse left push", L"マウスの左ボタンを押す"},
-    {L"Mouse left release", L"マウスの左ボタンを離す"},
-    {L"Mouse left click", L"マウスの左ボタンをクリック"},
-    {L"Mouse left double click", L"マウスの左ボタンをダブルクリック"},
-    {L"Mouse right push", L"マウスの右ボタンを押す"},
-    {L"Mouse right release", L"マウスの右ボタンを離す"},
-    {L"Mouse right click", L"マウスの右ボタンをクリック"},
-    {L"Mouse right double click", L"マウスの右ボタンをダブルクリック"},
-    {L"Push key", L"キーを押す"},
-    {L"Release key", L"キーを離す"},
-    {L"Screenshot", L"画面のスクリーンショット"},
-};
-
-const TextPair kDeviceTexts[3] = {
-    {L"Mouse", L"マウス"},
-    {L"Keyboard", L"キーボード"},
-    {L"Display", L"ディスプレイ"},
-};
-
 const wchar_t* const kFormatTexts[4] = {L"Bitmap", L"JPEG", L"GIF", L"PNG"};
-
-const wchar_t* Pick(const TextPair& pair, int language) {
-    return language == 1 ? pair.japanese : pair.english;
-}
 
 // Appends value in decimal with at least minDigits digits (zero padded);
 // returns the new position. The caller guarantees room for 10 digits.
@@ -95,19 +58,19 @@ int CopyText(wchar_t* out, const wchar_t* text) {
 
 const wchar_t* RowColumnHeading(int column, int language) {
     if (column < 0 || column >= kRowColumns) return nullptr;
-    return Pick(kColumnHeadings[column], language);
+    return TextFor(static_cast<TextId>(static_cast<int>(TextId::ColumnTimeCode) + column), language);
 }
 
 const wchar_t* ActionKindText(ActionKind kind, int language) {
     int32_t value = static_cast<int32_t>(kind);
     if (value < 1 || value > 11) return nullptr;
-    return Pick(kKindTexts[value - 1], language);
+    return TextFor(static_cast<TextId>(static_cast<int>(TextId::KindMouseLeftPush) + value - 1), language);
 }
 
 const wchar_t* ActionDeviceText(ActionDevice device, int language) {
     int32_t value = static_cast<int32_t>(device);
     if (value < 0 || value > 2) return nullptr;
-    return Pick(kDeviceTexts[value], language);
+    return TextFor(static_cast<TextId>(static_cast<int>(TextId::DeviceMouse) + value), language);
 }
 
 const wchar_t* ScreenshotFormatText(ScreenshotFormat format) {

@@ -2,6 +2,7 @@
 #include <new>
 #include <string>
 
+#include "core/texts.h"
 #include "doctest.h"
 #include "model/action.h"
 #include "test_util.h"
@@ -399,4 +400,23 @@ TEST_CASE("fixed texts for both languages") {
     CHECK(Utf8(ScreenshotFormatText(ScreenshotFormat::GIF)) == "GIF");
     CHECK(Utf8(ScreenshotFormatText(ScreenshotFormat::PNG)) == "PNG");
     CHECK(ScreenshotFormatText(static_cast<ScreenshotFormat>(7)) == nullptr);
+
+    // The one table of texts built in code has both languages of every entry;
+    // a pair left out would shift every later text onto the wrong id.
+    for (int id = 0; id < static_cast<int>(TextId::Count); ++id) {
+        CAPTURE(id);
+        const wchar_t* english = TextFor(static_cast<TextId>(id), 0);
+        const wchar_t* japanese = TextFor(static_cast<TextId>(id), 1);
+        REQUIRE(english != nullptr);
+        REQUIRE(japanese != nullptr);
+        CHECK(english[0] != 0);
+        CHECK(Utf8(english) != Utf8(japanese));
+        CHECK(TextFor(static_cast<TextId>(id), 2) == english);
+    }
+    CHECK(Utf8(TextFor(TextId::ColumnOperation, 0)) == "Oparation");
+    CHECK(Utf8(TextFor(TextId::KindScreenshot, 1)) == "画面のスクリーンショット");
+    CHECK(Utf8(TextFor(TextId::DeviceDisplay, 0)) == "Display");
+    CHECK(Utf8(TextFor(TextId::ForeignPlayText, 0)).find("Do you still want to run it?") != std::string::npos);
+    CHECK(TextFor(TextId::Count, 0) == nullptr);
+    CHECK(TextFor(static_cast<TextId>(-1), 1) == nullptr);
 }

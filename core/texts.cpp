@@ -1,0 +1,67 @@
+#include "core/texts.h"
+
+namespace {
+
+struct TextPair {
+    const wchar_t* english;
+    const wchar_t* japanese;
+};
+
+// In the order of TextId.
+const TextPair kTexts[] = {
+    {L"Time Code", L"タイムコード"},
+    {L"Interval", L"間隔"},
+    {L"Mouse Point", L"マウスの位置"},
+    {L"Keycode", L"キーコード"},
+    {L"Oparation", L"操作"},
+
+    {L"Mouse left push", L"マウスの左ボタンを押す"},
+    {L"Mouse left release", L"マウスの左ボタンを離す"},
+    {L"Mouse left click", L"マウスの左ボタンをクリック"},
+    {L"Mouse left double click", L"マウスの左ボタンをダブルクリック"},
+    {L"Mouse right push", L"マウスの右ボタンを押す"},
+    {L"Mouse right release", L"マウスの右ボタンを離す"},
+    {L"Mouse right click", L"マウスの右ボタンをクリック"},
+    {L"Mouse right double click", L"マウスの右ボタンをダブルクリック"},
+    {L"Push key", L"キーを押す"},
+    {L"Release key", L"キーを離す"},
+    {L"Screenshot", L"画面のスクリーンショット"},
+
+    {L"Mouse", L"マウス"},
+    {L"Keyboard", L"キーボード"},
+    {L"Display", L"ディスプレイ"},
+
+    {L"Desktop screenshot", L"デスクトップのスクリーンショット"},
+
+    {L"English", L"英語"},
+    {L"Japanese", L"日本語"},
+
+    {L"Operation record", L"操作の記録"},
+    {L"The operation list has been cleared.\nSave operation list?",
+     L"操作リストはクリアされています。\n操作リストを保存しますか？"},
+    {L"Operation update", L"操作の更新"},
+    {L"The operation list has changed.\nDo you want to save ?", L"操作リストが変更されています。\n保存しますか？"},
+    {L"Delete oparation", L"操作の削除"},
+    {L"Do you want to remove the oparation from the list ?", L"操作リストから削除しますか？"},
+
+    {L"Mouse operation files(*.mou)\0*.mou\0All files(*.*)\0*.*\0",
+     L"マウス操作ファイル(*.mou)\0*.mou\0全てのファイル(*.*)\0*.*\0"},
+    {L"Load Mouse operation File", L"マウス操作ファイルの読み込み"},
+    {L"Save Mouse operation File", L"マウス操作ファイルの保存"},
+    {L"Mouse operation file", L"マウス操作ファイル"},
+    {L"It is not a file saved on this computer.\nIt may contain illegal operations.",
+     L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。"},
+    {L"The operation list could not be saved to\n%s", L"操作リストを保存できませんでした。\n%s"},
+    {L"Play start", L"再生開始"},
+    {L"It is not a file saved on this computer.\nIt may contain illegal operations.\nDo you still want to run it?",
+     L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。\nそれでも実行しますか？"},
+};
+static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(TextId::Count), "one pair per TextId");
+
+}  // namespace
+
+const wchar_t* TextFor(TextId id, int language) {
+    const int index = static_cast<int>(id);
+    if (index < 0 || index >= static_cast<int>(TextId::Count)) return nullptr;
+    return language == 1 ? kTexts[index].japanese : kTexts[index].english;
+}

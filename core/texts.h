@@ -1,0 +1,54 @@
+#pragma once
+// The texts the program builds in code (list headings, operation names,
+// message boxes, file dialogs), English and Japanese side by side in one
+// table. Dialog and menu texts live in the resource templates instead.
+enum class TextId : int {
+    // List columns, in column order.
+    ColumnTimeCode,
+    ColumnInterval,
+    ColumnMousePoint,
+    ColumnKeycode,
+    ColumnOperation,
+    // Operations, in ActionKind order (1 to 11).
+    KindMouseLeftPush,
+    KindMouseLeftRelease,
+    KindMouseLeftClick,
+    KindMouseLeftDoubleClick,
+    KindMouseRightPush,
+    KindMouseRightRelease,
+    KindMouseRightClick,
+    KindMouseRightDoubleClick,
+    KindPushKey,
+    KindReleaseKey,
+    KindScreenshot,
+    // Devices, in ActionDevice order (0 to 2).
+    DeviceMouse,
+    DeviceKeyboard,
+    DeviceDisplay,
+    // The one kind of the Display device in the operation edit dialog.
+    DesktopScreenshot,
+    // The language dialog's list: item 0 English, item 1 Japanese.
+    LanguageEnglish,
+    LanguageJapanese,
+    // Unsaved-changes prompts.
+    RecordPromptCaption,
+    RecordPromptText,
+    UpdatePromptCaption,
+    UpdatePromptText,
+    DeletePromptCaption,
+    DeletePromptText,
+    // Operation files.
+    FileFilter,  // filter pairs, each text and the list ending in a zero
+    OpenFileTitle,
+    SaveFileTitle,
+    OperationFileCaption,
+    ForeignFileText,
+    SaveFailedFormat,  // one %s: the path
+    PlayStartCaption,
+    ForeignPlayText,
+    Count
+};
+
+// The text in `language`: 1 Japanese, any other value English. Null for an id
+// outside the table.
+const wchar_t* TextFor(TextId id, int language);
