@@ -165,8 +165,7 @@ void CAppMain::SetUpSpeedBox() {
     for (int32_t speed : kSpeedChoices) {
         wchar_t text[kSpeedTextCapacity];
         FormatPlaySpeed(speed, text);
-        LRESULT index = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        if (index >= 0) SendMessageW(box, CB_SETITEMDATA, index, speed);
+        AddComboItem(box, text, speed);
     }
     SendMessageW(box, CB_LIMITTEXT, kSpeedTextCapacity - 1, 0);
     const CAppParameter* parameters = TheAppParameter();

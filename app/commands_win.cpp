@@ -109,10 +109,8 @@ void CAppMain::StartPlay() {
     const int32_t repeat = ReadRepeatCount(main_window);
     const int32_t speed = TakeSpeedBox(false);
     if (speed == 0) {
-        MessageBoxW(main_window,
-                    UiText(L"The speed must be a number from 0.1 to 100 (at most two decimals), such as 2 or 0.5.",
-                           L"速度は 0.1 から 100 までの数（小数は2桁まで）で指定してください。例: 2、0.5"),
-                    UiText(L"Play start", L"再生開始"), MB_OK | MB_ICONWARNING);
+        MessageBoxW(main_window, UiText(TextId::SpeedInvalidText), UiText(TextId::PlayStartCaption),
+                    MB_OK | MB_ICONWARNING);
         SetFocus(SpeedBox());
         return;
     }
@@ -205,8 +203,7 @@ void CAppMain::TakeFolderBox() {
 
 void CAppMain::TakeFormatBox() {
     HWND box = FormatBox();
-    const LRESULT selected = SendMessageW(box, CB_GETCURSEL, 0, 0);
-    const int32_t value = selected >= 0 ? static_cast<int32_t>(SendMessageW(box, CB_GETITEMDATA, selected, 0)) : 0;
+    const int32_t value = static_cast<int32_t>(SelectedComboData(box));
     const int32_t stored = static_cast<int32_t>(list.screenshotFormat);
     if (value == stored) return;
     if (EditsLocked()) {
@@ -222,8 +219,7 @@ int32_t CAppMain::TakeSpeedBox(bool chosen) {
     int32_t speed = 0;
     if (chosen) {
         // While CBN_SELCHANGE is handled the edit still shows the old text.
-        const LRESULT selected = SendMessageW(box, CB_GETCURSEL, 0, 0);
-        if (selected >= 0) speed = static_cast<int32_t>(SendMessageW(box, CB_GETITEMDATA, selected, 0));
+        speed = static_cast<int32_t>(SelectedComboData(box));
     } else {
         wchar_t text[kSpeedTextCapacity + 1] = {};
         GetWindowTextW(box, text, kSpeedTextCapacity + 1);

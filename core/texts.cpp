@@ -55,6 +55,8 @@ const TextPair kTexts[] = {
     {L"Play start", L"再生開始"},
     {L"It is not a file saved on this computer.\nIt may contain illegal operations.\nDo you still want to run it?",
      L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。\nそれでも実行しますか？"},
+    {L"The speed must be a number from 0.1 to 100 (at most two decimals), such as 2 or 0.5.",
+     L"速度は 0.1 から 100 までの数（小数は2桁まで）で指定してください。例: 2、0.5"},
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(TextId::Count), "one pair per TextId");
 

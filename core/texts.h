@@ -46,6 +46,7 @@ enum class TextId : int {
     SaveFailedFormat,  // one %s: the path
     PlayStartCaption,
     ForeignPlayText,
+    SpeedInvalidText,
     Count
 };
 
