@@ -191,7 +191,7 @@ void CCommConfig::LocateSettingsFile() {
 int CCommConfig::LoadSettings() {
     const wchar_t* path = ini_file.GetWide();
     if (!path) return 0;
-    return LoadXmlFile(path, ReadSettingsConsumer, this) ? 1 : 0;
+    return LoadXmlFile(path, ReadSettingsConsumer, this).consumed ? 1 : 0;
 }
 
 int CCommConfig::SaveSettings() {

@@ -1,8 +1,9 @@
 #pragma once
 // XML element trees for the operation and settings files. The reader accepts
 // the system's small dialect (a declaration, then one or more top-level
-// elements; lenient about damage, keeping what it could read) and the writer
-// produces exactly that dialect in UTF-8 with CR LF after every closed element.
+// elements; lenient about damage, keeping what it could read) and tells how
+// a document ended next to the tree it read; the writer produces exactly that
+// dialect in UTF-8 with CR LF after every closed element.
 //
 // Names, texts and attribute values are held as CString, that is in the
 // process's ANSI code page. A tree read from a file lives only for the call of
@@ -12,10 +13,6 @@
 #include <type_traits>
 
 #include "core/cstring.h"
-
-namespace xmldetail {
-class XmlArena;
-}
 
 struct XmlAttribute {
     XmlAttribute* next;
@@ -38,82 +35,54 @@ struct XmlElement {
                         // top-level element of a document that was read
 };
 
-struct XmlCursor {
-    const char* bytes;  // not terminated; nothing at index size or beyond is read
-    int32_t size;
-    int32_t position;
-};
-
 // Positions are signed 32-bit: longer documents are refused before reading.
 constexpr int64_t kXmlMaxDocumentSize = 0x7FFFFFF0;
 // Content nested deeper than this ends the document where it stands (the
 // enclosing elements are kept), so a hostile file cannot exhaust the stack.
 constexpr int kXmlMaxDepth = 1000;
 
-class CXml {
-public:
-    CXml() {}
-    virtual ~CXml();
-    CXml(const CXml&) = delete;
-    CXml& operator=(const CXml&) = delete;
-
-    // Code page of the document bytes: 65001 (UTF-8) or 932 (Shift_JIS).
-    int32_t codePage = kCodePageUtf8;
-
-    // Reads "<?xml" and its attributes up to "?>"; the encoding value, if
-    // any, is moved into *encoding (an earlier one is deleted). 1 or 0.
-    int ParseDeclaration(XmlCursor* cursor, CString** encoding);
-    // A new element with its attributes and content, or null.
-    XmlElement* ParseElement(XmlCursor* cursor);
-    // A new attribute, linked at the end of element's list when one is given.
-    XmlAttribute* ParseAttribute(XmlCursor* cursor, XmlElement* element);
-    CString* ParseName(XmlCursor* cursor);
-    // quote: '"' or '\'' for an attribute value, 0 for element content.
-    CString* ParseText(XmlCursor* cursor, int quote);
-
-    // The whole document for the sibling chain from `first`, zero-terminated,
-    // as a new buffer the caller releases with std::free; null when memory
-    // ran out. *length (when given) receives the byte count without
-    // terminator.
-    char* BuildXmlText(const XmlElement* first, int32_t* length = nullptr);
-
-    // A whole document: the declaration, then every top-level element. The
-    // head of the chain (freed with FreeElements) or null, as for
-    // ParseXmlDocument.
-    XmlElement* ParseDocument(const char* bytes, size_t size);
-
-private:
-    XmlElement* ParseElementAt(XmlCursor* cursor, int depth);
-    // Shared by ParseName/ParseText and the element's own embedded strings.
-    int ReadName(XmlCursor* cursor, CString* out);
-    int ReadText(XmlCursor* cursor, int quote, CString* out);
-    char* Scratch(int32_t size);
-
-    xmldetail::XmlArena* arena_ = nullptr;  // elements of the document being read
-    bool asciiDirect_ = false;  // its ASCII texts need no conversion
-    char* scratch_ = nullptr;  // decoding room for texts with entities or blanks
-    int32_t scratchSize_ = 0;
+// How reading a document ended. Only Complete means that the tree holds
+// everything the bytes say; callers that would write a tree back over its
+// file must not treat anything else as the whole document.
+enum class XmlEnd : int32_t {
+    Complete,     // every byte read by the dialect's rules
+    Damaged,      // the reader recovered from damage, or stopped early, at the offset
+    OutOfMemory,  // memory ran out at the offset; nothing after it was read
+    Unreadable,   // the file could not be opened or read whole, or is too large
 };
 
-// Parses a document held in memory (declaration and top-level elements, as a
-// file is read). Returns the head of the top-level chain, which the caller
-// frees with FreeElements, or null when the document is refused.
-XmlElement* ParseXmlDocument(const char* bytes, size_t size);
+// A parsed document: the head of the top-level chain (freed with
+// FreeElements; null when nothing could be read) and how the parse ended.
+struct XmlDocument {
+    XmlElement* first = nullptr;
+    XmlEnd end = XmlEnd::Complete;
+    int64_t offset = -1;  // byte of the first damage or of the failed allocation
+};
+XmlDocument ParseXmlDocument(const char* bytes, size_t size);
 
-// Reads the whole file, parses it and hands the head of the top-level chain to
-// the consumer; the tree is freed when the consumer returns, so it must copy
-// what it needs. False for a missing, unreadable, empty or oversized file, a
-// declaration that cannot be read or a text without a top-level element.
+// Reads the whole file, parses it and, when a tree could be read, hands the
+// head of the top-level chain to the consumer; the tree is freed when the
+// consumer returns, so it must copy what it needs.
+struct XmlLoad {
+    XmlEnd end = XmlEnd::Unreadable;
+    int64_t offset = -1;
+    bool consumed = false;  // the consumer was given a tree
+};
 typedef void (*XmlConsumer)(XmlElement* first, void* context);
-bool LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context);
+XmlLoad LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context);
 
 template <class F>
-bool LoadXmlFile(const wchar_t* path, F&& consumer) {
+XmlLoad LoadXmlFile(const wchar_t* path, F&& consumer) {
     using Fn = typename std::remove_reference<F>::type;
     return LoadXmlFile(
         path, [](XmlElement* first, void* context) { (*static_cast<Fn*>(context))(first); },
         const_cast<void*>(static_cast<const void*>(&consumer)));
 }
+
+// For tests of loads that run out of memory: the reader behaves as if memory
+// ran out once it has made `count` more allocations (a negative count lifts
+// the limit). Process-wide; the reader counts on the calling thread only.
+void SetXmlReaderAllocationLimit(int64_t count);
 
 // The first element of the sibling chain from `first` (inclusive) whose name
 // equals `name` exactly (case matters), or null. Search children by passing
@@ -144,45 +113,15 @@ XmlElement* AppendNewChild(XmlElement* parent, const wchar_t* name, const wchar_
 // AppendChild alone, as trees built for writing are.
 void AppendChild(XmlElement* parent, XmlElement* child);
 
-// Output buffer of the writer: kept zero-terminated, grown geometrically (by
-// at least 256 bytes). A piece that cannot be appended (memory, or the output
-// would pass 2 GiB) marks the buffer as failed instead of leaving a hole.
-class CXmlString {
-public:
-    CXmlString() {}
-    virtual ~CXmlString();
-    CXmlString(const CXmlString&) = delete;
-    CXmlString& operator=(const CXmlString&) = delete;
-
-    // Wide text of `count` units (-1: up to the terminator), converted to the
-    // output code page.
-    void Append(const wchar_t* piece, int32_t count = -1);
-    // Bytes that are already in the output code page (ASCII literals).
-    void AppendBytes(const char* bytes, int32_t count);
-    // Text with the five special characters written as entities.
-    void AppendEscaped(const CString* text);
-
-    const char* GetBytes() const { return bytes_; }
-    int32_t GetLength() const { return length_; }
-    bool Failed() const { return failed_; }
-    // Hands the buffer (null when nothing was appended) to the caller, who
-    // releases it with std::free.
-    char* Detach();
-
-    int32_t codePage = kCodePageUtf8;
-
-private:
-    char* Reserve(int32_t count);
-
-    char* bytes_ = nullptr;
-    int32_t capacity_ = 0;
-    int32_t length_ = 0;
-    bool failed_ = false;
-};
+// The whole document for the sibling chain from `first`, zero-terminated, as
+// a new buffer the caller releases with std::free; null when memory ran out.
+// *length (when given) receives the byte count without terminator.
+char* BuildXmlText(const XmlElement* first, int32_t* length = nullptr);
 
 // Writes the children of `holder` as the top-level elements of the file at
 // path. The bytes go to a temporary file beside the target ("<path>.tmp"),
-// which replaces the target only when every byte was written and flushed, so a failed save leaves the old
-// file as it was. Frees the whole tree, holder included, in every case.
-// True when the file was written; false for a null or childless holder.
+// which replaces the target only when every byte was written and flushed, so
+// a failed save leaves the old file as it was. Frees the whole tree, holder
+// included, in every case. True when the file was written; false for a null
+// or childless holder.
 bool SaveXmlFile(const wchar_t* path, XmlElement* holder);

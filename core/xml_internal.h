@@ -1,9 +1,121 @@
 #pragma once
-// Pieces shared by the XML reader, writer and tree code; not for other callers.
+// Pieces shared by the XML reader, writer and tree code, and the reader's
+// own operations (tested one by one); not for other callers.
 #include <atomic>
 #include <cstddef>
 
 #include "core/xml.h"
+
+namespace xmldetail {
+class XmlArena;
+}
+
+// The reading position over a document held whole in memory.
+struct XmlCursor {
+    const char* bytes;  // not terminated; nothing at index size or beyond is read
+    int32_t size;
+    int32_t position;
+};
+
+// The reader and writer of one document. While reading it keeps the code
+// page, the arena the elements go into, and how the document has ended so
+// far: the first damage, or memory running out, which ends the input there.
+class CXml {
+public:
+    CXml() {}
+    virtual ~CXml();
+    CXml(const CXml&) = delete;
+    CXml& operator=(const CXml&) = delete;
+
+    // Code page of the document bytes: 65001 (UTF-8) or 932 (Shift_JIS).
+    int32_t codePage = kCodePageUtf8;
+
+    // Reads "<?xml" and its attributes up to "?>"; the encoding value, if
+    // any, is moved into *encoding (an earlier one is deleted). 1 or 0.
+    int ParseDeclaration(XmlCursor* cursor, CString** encoding);
+    // A new element with its attributes and content, or null.
+    XmlElement* ParseElement(XmlCursor* cursor);
+    // A new attribute, linked at the end of element's list when one is given.
+    XmlAttribute* ParseAttribute(XmlCursor* cursor, XmlElement* element);
+    CString* ParseName(XmlCursor* cursor);
+    // quote: '"' or '\'' for an attribute value, 0 for element content.
+    CString* ParseText(XmlCursor* cursor, int quote);
+    // A whole document: the declaration, then every top-level element.
+    XmlDocument ParseDocument(const char* bytes, size_t size);
+
+    // How reading has ended so far (Complete while nothing went wrong).
+    XmlEnd End() const { return end_; }
+    int64_t EndOffset() const { return endOffset_; }
+
+    char* BuildXmlText(const XmlElement* first, int32_t* length = nullptr);
+
+private:
+    // What reading a name or a run of text gave.
+    enum class Piece { Read, None, Broken, NoMemory };
+    // How a start tag ended: "/>", ">", or not at all.
+    enum class StartTag { Empty, Open, Broken };
+
+    XmlElement* ParseElementAt(XmlCursor* cursor, int depth);
+    bool EnterElement(XmlCursor* cursor);
+    bool ReadElementName(XmlCursor* cursor, XmlElement* element);
+    StartTag ReadStartTag(XmlCursor* cursor, XmlElement* element);
+    void ReadContent(XmlCursor* cursor, XmlElement* element, int32_t nameStart, int32_t nameLength, int depth);
+    bool ReadEndTag(XmlCursor* cursor, int32_t nameStart, int32_t nameLength);
+    void ReadContentText(XmlCursor* cursor, XmlElement* element);
+    Piece ReadName(XmlCursor* cursor, CString* out);
+    Piece ReadText(XmlCursor* cursor, int quote, CString* out);
+    Piece StoreText(XmlCursor* cursor, const char* bytes, int32_t count, CString* out);
+    char* Scratch(int32_t size);
+
+    // Records damage found at `position`, unless the end is known already.
+    void Damage(int32_t position);
+    // Records that memory ran out at the cursor and ends the input there, so
+    // every loop stops and the tree keeps what was read before.
+    void RunOutOfMemory(XmlCursor* cursor);
+
+    xmldetail::XmlArena* arena_ = nullptr;  // elements of the document being read
+    bool asciiDirect_ = false;  // its ASCII texts need no conversion
+    char* scratch_ = nullptr;  // decoding room for texts with entities or blanks
+    int32_t scratchSize_ = 0;
+    XmlEnd end_ = XmlEnd::Complete;
+    int64_t endOffset_ = -1;
+};
+
+// Output buffer of the writer: kept zero-terminated, grown geometrically (by
+// at least 256 bytes). A piece that cannot be appended (memory, or the output
+// would pass 2 GiB) marks the buffer as failed instead of leaving a hole.
+class CXmlString {
+public:
+    CXmlString() {}
+    virtual ~CXmlString();
+    CXmlString(const CXmlString&) = delete;
+    CXmlString& operator=(const CXmlString&) = delete;
+
+    // Wide text of `count` units (-1: up to the terminator), converted to the
+    // output code page.
+    void Append(const wchar_t* piece, int32_t count = -1);
+    // Bytes that are already in the output code page (ASCII literals).
+    void AppendBytes(const char* bytes, int32_t count);
+    // Text with the five special characters written as entities.
+    void AppendEscaped(const CString* text);
+
+    const char* GetBytes() const { return bytes_; }
+    int32_t GetLength() const { return length_; }
+    bool Failed() const { return failed_; }
+    // Hands the buffer (null when nothing was appended) to the caller, who
+    // releases it with std::free.
+    char* Detach();
+
+    int32_t codePage = kCodePageUtf8;
+
+private:
+    char* Reserve(int32_t count);
+
+    char* bytes_ = nullptr;
+    int32_t capacity_ = 0;
+    int32_t length_ = 0;
+    bool failed_ = false;
+};
 
 namespace xmldetail {
 

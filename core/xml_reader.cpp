@@ -1,6 +1,8 @@
 // The reader: one pass over a document held whole in memory. No read looks at
 // a byte at index size or beyond, and every loop that could stall has a
-// progress guard that writes "XML parse error (%d)" and gives up.
+// progress guard that writes "XML parse error (%d)" and gives up. Whatever it
+// recovers from is recorded as damage, and running out of memory ends the
+// input where it happened, so the caller learns how the document ended.
 #include <cstring>
 #include <new>
 
@@ -15,6 +17,17 @@ namespace {
 // A pass that begins where the previous one began has made no progress; the
 // first pass compares against a position no document has.
 constexpr int32_t kNoPosition = -1;
+
+// Allocations the reader may still make on this thread; negative: no limit.
+thread_local int64_t t_allocationsLeft = -1;
+
+// False when the allocation about to be made must fail (the test limit).
+bool MayAllocate() {
+    if (t_allocationsLeft < 0) return true;
+    if (t_allocationsLeft == 0) return false;
+    --t_allocationsLeft;
+    return true;
+}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -41,23 +54,28 @@ bool LooksAt(const XmlCursor* cursor, const char* literal, int32_t length) {
            std::memcmp(cursor->bytes + cursor->position, literal, length) == 0;
 }
 
+bool IsByte(const XmlCursor* cursor, char c) {
+    return cursor->position < cursor->size && cursor->bytes[cursor->position] == c;
+}
+
 void ReportStall(int32_t position) {
     DebugPrint(L"XML parse error (%d)\n", static_cast<int>(position));
 }
 
 // At "<!--" with at least five bytes left: moves past the closing "-->",
-// which counts only when a byte follows it, or to the end of the input.
-void SkipComment(XmlCursor* cursor) {
-    int32_t i = cursor->position + 4;
+// which counts only when a byte follows it. False when there is none (the
+// position is then at the end of the input).
+bool SkipComment(XmlCursor* cursor) {
     const char* bytes = cursor->bytes;
-    int32_t size = cursor->size;
-    for (; size - i >= 4; ++i) {
+    const int32_t size = cursor->size;
+    for (int32_t i = cursor->position + 4; size - i >= 4; ++i) {
         if (bytes[i] == '-' && bytes[i + 1] == '-' && bytes[i + 2] == '>') {
             cursor->position = i + 3;
-            return;
+            return true;
         }
     }
     cursor->position = size;
+    return false;
 }
 
 bool IsCommentStart(const XmlCursor* cursor) {
@@ -73,6 +91,19 @@ struct Entity {
 constexpr Entity kEntities[] = {
     {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
 };
+
+// The character of the entity at bytes[i] (consuming its length), or the
+// "&" itself, which is kept as it stands.
+char DecodeAmpersand(const char* bytes, int32_t size, int32_t i, int32_t* consumed) {
+    for (const Entity& entity : kEntities) {
+        if (size - i >= entity.length && std::memcmp(bytes + i, entity.text, entity.length) == 0) {
+            *consumed = entity.length;
+            return entity.character;
+        }
+    }
+    *consumed = 1;
+    return '&';
+}
 
 bool EqualsIgnoringAsciiCase(const char* text, const char* lower) {
     for (; *lower; ++text, ++lower) {
@@ -91,8 +122,26 @@ void FreeAttribute(XmlAttribute* attribute) {
 
 }  // namespace
 
+void SetXmlReaderAllocationLimit(int64_t count) {
+    t_allocationsLeft = count < 0 ? -1 : count;
+}
+
 CXml::~CXml() {
     delete[] scratch_;
+}
+
+void CXml::Damage(int32_t position) {
+    if (end_ != XmlEnd::Complete) return;
+    end_ = XmlEnd::Damaged;
+    endOffset_ = position;
+}
+
+void CXml::RunOutOfMemory(XmlCursor* cursor) {
+    if (end_ != XmlEnd::OutOfMemory) {
+        end_ = XmlEnd::OutOfMemory;
+        endOffset_ = cursor->position;
+    }
+    cursor->position = cursor->size;
 }
 
 char* CXml::Scratch(int32_t size) {
@@ -106,18 +155,26 @@ char* CXml::Scratch(int32_t size) {
     return scratch_;
 }
 
-int CXml::ReadName(XmlCursor* cursor, CString* out) {
-    const char* bytes = cursor->bytes;
-    int32_t start = cursor->position;
-    int32_t end = start;
-    while (end < cursor->size && !IsNameDelimiter(bytes[end])) ++end;
-    if (end == start || end >= cursor->size) return 0;
-    if (!StoreDecoded(bytes + start, end - start, codePage, out)) return 0;
-    cursor->position = end;
-    return 1;
+CXml::Piece CXml::StoreText(XmlCursor* cursor, const char* bytes, int32_t count, CString* out) {
+    if (!MayAllocate() || !StoreDecoded(bytes, count, codePage, out)) {
+        RunOutOfMemory(cursor);
+        return Piece::NoMemory;
+    }
+    return Piece::Read;
 }
 
-int CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
+CXml::Piece CXml::ReadName(XmlCursor* cursor, CString* out) {
+    const char* bytes = cursor->bytes;
+    const int32_t start = cursor->position;
+    int32_t end = start;
+    while (end < cursor->size && !IsNameDelimiter(bytes[end])) ++end;
+    if (end == start || end >= cursor->size) return Piece::None;
+    const Piece stored = StoreText(cursor, bytes + start, end - start, out);
+    if (stored == Piece::Read) cursor->position = end;
+    return stored;
+}
+
+CXml::Piece CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
     const char* bytes = cursor->bytes;
     const int32_t size = cursor->size;
     const int32_t start = cursor->position;
@@ -134,34 +191,41 @@ int CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
     }
     if (end == start) {
         if (quote && end < size && bytes[end] == closing) cursor->position = end + 1;
-        return 0;
+        return Piece::None;
     }
-    if (simple && end < size) {
-        char stop = bytes[end];
-        bool closes = quote ? stop == closing : stop == '<';
-        if (closes) {
-            if (asciiDirect_) {
-                out->AssignBytes(bytes + start, end - start);
-                if (!out->GetText()) return 0;
-            } else if (!StoreDecoded(bytes + start, end - start, codePage, out)) {
-                return 0;
+    if (simple && end < size && (quote ? bytes[end] == closing : bytes[end] == '<')) {
+        if (asciiDirect_) {
+            if (MayAllocate()) out->AssignBytes(bytes + start, end - start);
+            if (!out->GetText()) {
+                RunOutOfMemory(cursor);
+                return Piece::NoMemory;
             }
-            cursor->position = quote ? end + 1 : end;
-            return 1;
+        } else if (StoreText(cursor, bytes + start, end - start, out) != Piece::Read) {
+            return Piece::NoMemory;
         }
+        cursor->position = quote ? end + 1 : end;
+        return Piece::Read;
     }
 
-    char* buffer = Scratch(end - start + 1);
-    if (!buffer) return 0;
+    char* buffer = MayAllocate() ? Scratch(end - start + 1) : nullptr;
+    if (!buffer) {
+        RunOutOfMemory(cursor);
+        return Piece::NoMemory;
+    }
     int32_t stored = 0;
     int32_t i = start;
     bool ended = false;
     // A zero byte ends what a CString can hold: the rest of the text is read
-    // but not kept, and the blanks before the zero are still trimmed.
+    // but not kept (which is damage), and the blanks before the zero are
+    // still trimmed.
     int32_t kept = -1;
+    int32_t zeroAt = -1;
     while (i < size) {
         char c = bytes[i];
-        if (c == 0 && kept < 0) kept = stored;
+        if (c == 0 && kept < 0) {
+            kept = stored;
+            zeroAt = i;
+        }
         if (quote && c == closing) {
             ++i;
             ended = true;
@@ -173,16 +237,8 @@ int CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
         }
         if (c == '>') break;
         if (c == '&') {
-            char decoded = '&';
             int32_t consumed = 1;
-            for (const Entity& entity : kEntities) {
-                if (size - i >= entity.length && std::memcmp(bytes + i, entity.text, entity.length) == 0) {
-                    decoded = entity.character;
-                    consumed = entity.length;
-                    break;
-                }
-            }
-            buffer[stored++] = decoded;
+            buffer[stored++] = DecodeAmpersand(bytes, size, i, &consumed);
             i += consumed;
         } else if (IsBlank(c)) {
             if (stored > 0 && buffer[stored - 1] != ' ') buffer[stored++] = ' ';
@@ -194,29 +250,41 @@ int CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
     }
     if (!ended) {
         cursor->position = i == start ? start + 1 : i;
-        return 0;
+        Damage(i);
+        return Piece::Broken;
     }
-    if (kept >= 0) stored = kept;
+    if (kept >= 0) {
+        stored = kept;
+        Damage(zeroAt);
+    }
     if (stored > 0 && buffer[stored - 1] == ' ') --stored;
-    if (!StoreDecoded(buffer, stored, codePage, out)) return 0;
+    if (StoreText(cursor, buffer, stored, out) != Piece::Read) return Piece::NoMemory;
     cursor->position = i;
-    return 1;
+    return Piece::Read;
 }
 
 CString* CXml::ParseName(XmlCursor* cursor) {
-    CString* name = new (std::nothrow) CString();
-    if (name && !ReadName(cursor, name)) {
+    CString* name = MayAllocate() ? new (std::nothrow) CString() : nullptr;
+    if (!name) {
+        RunOutOfMemory(cursor);
+        return nullptr;
+    }
+    if (ReadName(cursor, name) != Piece::Read) {
         delete name;
-        name = nullptr;
+        return nullptr;
     }
     return name;
 }
 
 CString* CXml::ParseText(XmlCursor* cursor, int quote) {
-    CString* text = new (std::nothrow) CString();
-    if (text && !ReadText(cursor, quote, text)) {
+    CString* text = MayAllocate() ? new (std::nothrow) CString() : nullptr;
+    if (!text) {
+        RunOutOfMemory(cursor);
+        return nullptr;
+    }
+    if (ReadText(cursor, quote, text) != Piece::Read) {
         delete text;
-        text = nullptr;
+        return nullptr;
     }
     return text;
 }
@@ -224,18 +292,25 @@ CString* CXml::ParseText(XmlCursor* cursor, int quote) {
 XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
     SkipBlanks(cursor);
     CString* name = ParseName(cursor);
-    if (!name) return nullptr;
+    if (!name) {
+        Damage(cursor->position);
+        return nullptr;
+    }
     SkipBlanks(cursor);
-    bool ok = cursor->position < cursor->size && cursor->bytes[cursor->position] == '=';
     char quote = 0;
-    if (ok) {
+    if (IsByte(cursor, '=')) {
         ++cursor->position;
         SkipBlanks(cursor);
-        quote = cursor->position < cursor->size ? cursor->bytes[cursor->position] : 0;
-        ok = quote == '"' || quote == '\'';
+        if (IsByte(cursor, '"') || IsByte(cursor, '\'')) quote = cursor->bytes[cursor->position];
     }
-    XmlAttribute* attribute = ok ? new (std::nothrow) XmlAttribute() : nullptr;
+    if (!quote) {
+        Damage(cursor->position);
+        delete name;
+        return nullptr;
+    }
+    XmlAttribute* attribute = MayAllocate() ? new (std::nothrow) XmlAttribute() : nullptr;
     if (!attribute) {
+        RunOutOfMemory(cursor);
         delete name;
         return nullptr;
     }
@@ -244,6 +319,10 @@ XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
     // A value that cannot be read (damage, or the input ending) stays null,
     // like an empty one; what follows decides whether the element survives.
     attribute->value = ParseText(cursor, quote);
+    if (end_ == XmlEnd::OutOfMemory) {
+        FreeAttribute(attribute);
+        return nullptr;
+    }
     if (element) {
         XmlAttribute** link = &element->firstAttribute;
         while (*link) link = &(*link)->next;
@@ -293,194 +372,265 @@ XmlElement* CXml::ParseElement(XmlCursor* cursor) {
 }
 
 XmlElement* CXml::ParseElementAt(XmlCursor* cursor, int depth) {
-    const char* bytes = cursor->bytes;
-    const int32_t size = cursor->size;
     if (depth >= kXmlMaxDepth) {
         // Too deep to follow safely: the document ends here.
         ReportStall(cursor->position);
-        cursor->position = size;
+        Damage(cursor->position);
+        cursor->position = cursor->size;
         return nullptr;
     }
-    XmlElement* element = AllocElement(arena_);
-    if (!element) return nullptr;
+    if (!EnterElement(cursor)) return nullptr;
+    XmlElement* element = MayAllocate() ? AllocElement(arena_) : nullptr;
+    if (!element) {
+        RunOutOfMemory(cursor);
+        return nullptr;
+    }
+    const int32_t nameStart = cursor->position;
+    const bool named = ReadElementName(cursor, element);
+    const int32_t nameLength = cursor->position - nameStart;
+    const StartTag tag = named ? ReadStartTag(cursor, element) : StartTag::Broken;
+    if (tag == StartTag::Broken) {
+        FreeElements(element);
+        return nullptr;
+    }
+    if (tag == StartTag::Open) ReadContent(cursor, element, nameStart, nameLength, depth);
+    return element;
+}
 
-    // Opening: comments may stand before the element.
+// Moves past the "<" that opens the next element, over blanks and comments.
+// False at the end of the input, or (recorded as damage) at anything else.
+bool CXml::EnterElement(XmlCursor* cursor) {
     int32_t previous = kNoPosition;
     for (;;) {
-        if (cursor->position >= size) goto fail;
+        if (cursor->position >= cursor->size) return false;
         if (cursor->position == previous) {
             ReportStall(cursor->position);
-            goto fail;
+            Damage(cursor->position);
+            return false;
         }
         previous = cursor->position;
         SkipBlanks(cursor);
-        if (cursor->position >= size || bytes[cursor->position] != '<') goto fail;
-        if (IsCommentStart(cursor)) {
-            SkipComment(cursor);
-            continue;
+        if (cursor->position >= cursor->size) return false;
+        if (!IsByte(cursor, '<')) {
+            Damage(cursor->position);
+            return false;
         }
-        ++cursor->position;
-        break;
-    }
-
-    {
-        const int32_t nameStart = cursor->position;
-        if (arena_) {
-            int32_t end = nameStart;
-            while (end < size && !IsNameDelimiter(bytes[end])) ++end;
-            if (end == nameStart || end >= size) goto fail;
-            element->name = arena_->Intern(bytes + nameStart, end - nameStart, codePage);
-            if (!element->name) goto fail;
-            cursor->position = end;
-        } else if (!ReadName(cursor, EmbeddedName(element))) {
-            goto fail;
-        }
-        const int32_t nameLength = cursor->position - nameStart;
-
-        if (IsBlank(bytes[cursor->position])) {
-            SkipBlanks(cursor);
-        } else if (bytes[cursor->position] != '/' && bytes[cursor->position] != '>') {
-            goto fail;
-        }
-        if (LooksAt(cursor, "/>", 2)) {
-            cursor->position += 2;
-            return element;
-        }
-        if (cursor->position < size && bytes[cursor->position] == '>') {
+        if (!IsCommentStart(cursor)) {
             ++cursor->position;
-        } else {
-            previous = kNoPosition;
-            XmlAttribute** attributeTail = &element->firstAttribute;
-            for (;;) {
-                if (cursor->position == previous) {
-                    ReportStall(cursor->position);
-                    break;
-                }
-                previous = cursor->position;
-                SkipBlanks(cursor);
-                if (LooksAt(cursor, "/>", 2)) {
-                    cursor->position += 2;
-                    return element;
-                }
-                if (cursor->position < size && bytes[cursor->position] == '>') {
-                    ++cursor->position;
-                    break;
-                }
-                XmlAttribute* attribute = ParseAttribute(cursor, nullptr);
-                if (!attribute) goto fail;
-                *attributeTail = attribute;
-                attributeTail = &attribute->next;
-                if (cursor->position >= size) break;
-            }
+            return true;
         }
-
-        // Content: text, children and comments up to the matching end tag.
-        XmlElement* lastChild = nullptr;
-        previous = kNoPosition;
-        for (;;) {
-            if (cursor->position >= size) return element;
-            if (cursor->position == previous) {
-                ReportStall(cursor->position);
-                return element;
-            }
-            previous = cursor->position;
-            SkipBlanks(cursor);
-            if (cursor->position >= size) return element;
-            if (bytes[cursor->position] != '<') {
-                if (!ReadText(cursor, 0, EmbeddedText(element))) DropText(element);
-                continue;
-            }
-            if (LooksAt(cursor, "</", 2)) {
-                cursor->position += 2;
-                if (size - cursor->position >= nameLength &&
-                    SameBytes(bytes + cursor->position, bytes + nameStart, nameLength)) {
-                    cursor->position += nameLength;
-                    SkipBlanks(cursor);
-                    if (cursor->position < size && bytes[cursor->position] == '>') {
-                        ++cursor->position;
-                        return element;
-                    }
-                    continue;
-                }
-                // A mismatched end tag ends the document; this element and
-                // every enclosing one are kept as read so far.
-                cursor->position = size;
-                return element;
-            }
-            if (IsCommentStart(cursor)) {
-                SkipComment(cursor);
-                continue;
-            }
-            XmlElement* child = ParseElementAt(cursor, depth + 1);
-            if (child) {
-                if (lastChild) {
-                    lastChild->next = child;
-                } else {
-                    element->firstChild = child;
-                }
-                lastChild = child;
-            }
-        }
+        if (!SkipComment(cursor)) Damage(cursor->size);
     }
-
-fail:
-    FreeElements(element);
-    return nullptr;
 }
 
-XmlElement* CXml::ParseDocument(const char* bytes, size_t size) {
-    if (!bytes || size == 0 || size > static_cast<uint64_t>(kXmlMaxDocumentSize)) return nullptr;
+bool CXml::ReadElementName(XmlCursor* cursor, XmlElement* element) {
+    if (!arena_) {
+        const Piece name = ReadName(cursor, EmbeddedName(element));
+        if (name == Piece::None) Damage(cursor->position);
+        return name == Piece::Read;
+    }
+    const char* bytes = cursor->bytes;
+    const int32_t start = cursor->position;
+    int32_t end = start;
+    while (end < cursor->size && !IsNameDelimiter(bytes[end])) ++end;
+    if (end == start || end >= cursor->size) {
+        Damage(end);
+        return false;
+    }
+    element->name = MayAllocate() ? arena_->Intern(bytes + start, end - start, codePage) : nullptr;
+    if (!element->name) {
+        RunOutOfMemory(cursor);
+        return false;
+    }
+    cursor->position = end;
+    return true;
+}
+
+// After the name: blanks and attributes up to "/>" (an empty element) or ">"
+// (content follows). Input that ends inside the tag leaves the element open.
+CXml::StartTag CXml::ReadStartTag(XmlCursor* cursor, XmlElement* element) {
+    if (IsBlank(cursor->bytes[cursor->position])) {
+        SkipBlanks(cursor);
+    } else if (!IsByte(cursor, '/') && !IsByte(cursor, '>')) {
+        Damage(cursor->position);
+        return StartTag::Broken;
+    }
+    XmlAttribute** tail = &element->firstAttribute;
+    int32_t previous = kNoPosition;
+    for (;;) {
+        if (LooksAt(cursor, "/>", 2)) {
+            cursor->position += 2;
+            return StartTag::Empty;
+        }
+        if (IsByte(cursor, '>')) {
+            ++cursor->position;
+            return StartTag::Open;
+        }
+        if (cursor->position == previous) {
+            ReportStall(cursor->position);
+            Damage(cursor->position);
+            return StartTag::Open;
+        }
+        previous = cursor->position;
+        XmlAttribute* attribute = ParseAttribute(cursor, nullptr);
+        if (!attribute) return StartTag::Broken;
+        *tail = attribute;
+        tail = &attribute->next;
+        if (cursor->position >= cursor->size) return StartTag::Open;
+        SkipBlanks(cursor);
+    }
+}
+
+// Text, children and comments up to the element's end tag. An element that
+// is never closed is kept as it stands.
+void CXml::ReadContent(XmlCursor* cursor, XmlElement* element, int32_t nameStart, int32_t nameLength,
+                       int depth) {
+    XmlElement* lastChild = nullptr;
+    int32_t previous = kNoPosition;
+    for (;;) {
+        if (cursor->position >= cursor->size) {
+            Damage(cursor->size);
+            return;
+        }
+        if (cursor->position == previous) {
+            ReportStall(cursor->position);
+            Damage(cursor->position);
+            return;
+        }
+        previous = cursor->position;
+        SkipBlanks(cursor);
+        if (cursor->position >= cursor->size) continue;
+        if (!IsByte(cursor, '<')) {
+            ReadContentText(cursor, element);
+        } else if (LooksAt(cursor, "</", 2)) {
+            if (ReadEndTag(cursor, nameStart, nameLength)) return;
+        } else if (IsCommentStart(cursor)) {
+            if (!SkipComment(cursor)) Damage(cursor->size);
+        } else if (XmlElement* child = ParseElementAt(cursor, depth + 1)) {
+            // A child that fails is dropped and reading goes on where it stopped.
+            if (lastChild) {
+                lastChild->next = child;
+            } else {
+                element->firstChild = child;
+            }
+            lastChild = child;
+        }
+    }
+}
+
+// At "</": true when the tag ends the element, which its own end tag does and
+// a mismatched one does too, ending the whole document there (this element
+// and every enclosing one are kept as read so far).
+bool CXml::ReadEndTag(XmlCursor* cursor, int32_t nameStart, int32_t nameLength) {
+    const int32_t tagStart = cursor->position;
+    cursor->position += 2;
+    if (cursor->size - cursor->position < nameLength ||
+        !SameBytes(cursor->bytes + cursor->position, cursor->bytes + nameStart, nameLength)) {
+        Damage(tagStart);
+        cursor->position = cursor->size;
+        return true;
+    }
+    cursor->position += nameLength;
+    SkipBlanks(cursor);
+    if (IsByte(cursor, '>')) {
+        ++cursor->position;
+        return true;
+    }
+    Damage(cursor->position);
+    return false;
+}
+
+// An element keeps only the last run of text read in its content.
+void CXml::ReadContentText(XmlCursor* cursor, XmlElement* element) {
+    if (ReadText(cursor, 0, EmbeddedText(element)) != Piece::Read) DropText(element);
+}
+
+XmlDocument CXml::ParseDocument(const char* bytes, size_t size) {
+    XmlDocument document;
+    end_ = XmlEnd::Complete;
+    endOffset_ = -1;
+    if (size > static_cast<uint64_t>(kXmlMaxDocumentSize)) {
+        document.end = XmlEnd::Unreadable;
+        return document;
+    }
+    if (!bytes || size == 0) {
+        document.end = XmlEnd::Damaged;
+        document.offset = 0;
+        return document;
+    }
     XmlCursor cursor = {bytes, static_cast<int32_t>(size), 0};
     codePage = kCodePageUtf8;
     CString* encoding = nullptr;
-    if (!ParseDeclaration(&cursor, &encoding)) {
-        delete encoding;
-        return nullptr;
+    XmlElement* first = nullptr;
+    if (ParseDeclaration(&cursor, &encoding)) {
+        asciiDirect_ = AsciiIdentity(codePage) && AsciiIdentity(kCodePageAnsi);
+        arena_ = MayAllocate() ? new (std::nothrow) XmlArena() : nullptr;
+        if (arena_) {
+            first = ParseElement(&cursor);
+        } else {
+            RunOutOfMemory(&cursor);
+        }
     }
-    asciiDirect_ = AsciiIdentity(codePage) && AsciiIdentity(kCodePageAnsi);
-    arena_ = new (std::nothrow) XmlArena();
-    XmlElement* first = arena_ ? ParseElement(&cursor) : nullptr;
-    if (!first) {
+    if (first) {
+        // The head owns the arena in which the whole document lives.
+        BlockOf(first)->ownsArena = true;
+        first->encoding = encoding;
+        XmlElement* last = first;
+        while (XmlElement* next = ParseElement(&cursor)) {
+            last->next = next;
+            last = next;
+        }
+    } else {
+        // Refused: no declaration, or no element after it.
         delete arena_;
-        arena_ = nullptr;
         delete encoding;
-        return nullptr;
-    }
-    // The head owns the arena in which the whole document lives.
-    BlockOf(first)->ownsArena = true;
-    first->encoding = encoding;
-    XmlElement* last = first;
-    while (XmlElement* next = ParseElement(&cursor)) {
-        last->next = next;
-        last = next;
+        Damage(cursor.position);
     }
     arena_ = nullptr;
     asciiDirect_ = false;
-    return first;
+    document.first = first;
+    document.end = end_;
+    document.offset = endOffset_;
+    return document;
 }
 
-XmlElement* ParseXmlDocument(const char* bytes, size_t size) {
+XmlDocument ParseXmlDocument(const char* bytes, size_t size) {
     CXml xml;
     return xml.ParseDocument(bytes, size);
 }
 
-bool LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context) {
-    if (!path) return false;
+XmlLoad LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context) {
+    XmlLoad load;
+    if (!path) return load;
     CFile file;
     CString name(path);
-    if (!file.OpenRead(name)) return false;
-    uint64_t size = file.GetSize();
-    if (size == 0 || size > static_cast<uint64_t>(kXmlMaxDocumentSize)) return false;
-    char* buffer = new (std::nothrow) char[size];
-    if (!buffer) return false;
-    uint32_t read = file.Read(buffer, static_cast<uint32_t>(size), 0);
+    if (!file.OpenRead(name)) return load;
+    const uint64_t size = file.GetSize();
+    if (size > static_cast<uint64_t>(kXmlMaxDocumentSize)) return load;
+    char* buffer = nullptr;
+    if (size > 0) {
+        buffer = MayAllocate() ? new (std::nothrow) char[size] : nullptr;
+        if (!buffer) {
+            load.end = XmlEnd::OutOfMemory;
+            load.offset = 0;
+            return load;
+        }
+        if (file.Read(buffer, static_cast<uint32_t>(size), 0) != size) {
+            delete[] buffer;
+            return load;
+        }
+    }
     file.Close();
-    XmlElement* first = read == size ? ParseXmlDocument(buffer, size) : nullptr;
+    XmlDocument document = ParseXmlDocument(buffer, static_cast<size_t>(size));
     // The tree holds copies of everything: the bytes can go before the
     // consumer runs, which lowers the peak memory of a large load.
     delete[] buffer;
-    if (!first) return false;
-    if (consumer) consumer(first, context);
-    FreeElements(first);
-    return true;
+    load.end = document.end;
+    load.offset = document.offset;
+    if (document.first) {
+        if (consumer) consumer(document.first, context);
+        load.consumed = true;
+        FreeElements(document.first);
+    }
+    return load;
 }

@@ -221,13 +221,17 @@ char* CXml::BuildXmlText(const XmlElement* first, int32_t* length) {
     return out.Detach();
 }
 
+char* BuildXmlText(const XmlElement* first, int32_t* length) {
+    CXml xml;
+    return xml.BuildXmlText(first, length);
+}
+
 bool SaveXmlFile(const wchar_t* path, XmlElement* holder) {
     bool written = false;
     char* text = nullptr;
     int32_t length = 0;
     if (path && path[0] && holder && holder->firstChild) {
-        CXml xml;
-        text = xml.BuildXmlText(holder->firstChild, &length);
+        text = BuildXmlText(holder->firstChild, &length);
     }
     FreeElements(holder);
     if (!text) return false;

@@ -12,14 +12,14 @@ namespace {
 void Reload(const ActionList& list, ActionList* back) {
     XmlElement* holder = BuildActionTree(list, list.ident);
     if (!holder) abort();
-    CXml xml;
     int32_t length = 0;
-    char* text = xml.BuildXmlText(holder->firstChild, &length);
+    char* text = BuildXmlText(holder->firstChild, &length);
     FreeElements(holder);
     if (!text) abort();
-    XmlElement* first = ParseXmlDocument(text, static_cast<size_t>(length));
+    XmlDocument document = ParseXmlDocument(text, static_cast<size_t>(length));
+    XmlElement* first = document.first;
     std::free(text);
-    if (!first || !ReadActionTree(back, first)) abort();
+    if (!first || document.end != XmlEnd::Complete || !ReadActionTree(back, first)) abort();
     FreeElements(first);
 }
 
@@ -32,7 +32,7 @@ bool SameText(const CString& a, const CString& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    XmlElement* first = ParseXmlDocument(reinterpret_cast<const char*>(data), size);
+    XmlElement* first = ParseXmlDocument(reinterpret_cast<const char*>(data), size).first;
     if (!first) return 0;
     ActionList list;
     if (!ReadActionTree(&list, first)) abort();

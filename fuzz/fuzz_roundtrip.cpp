@@ -138,19 +138,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         holder->firstChild->encoding = NewString(encoding);
     }
 
-    CXml xml;
     int32_t length = 0;
-    char* text = xml.BuildXmlText(holder->firstChild, &length);
+    char* text = BuildXmlText(holder->firstChild, &length);
     if (!text || static_cast<size_t>(length) != std::strlen(text)) abort();
-    XmlElement* read = ParseXmlDocument(text, static_cast<size_t>(length));
-    if (!read) abort();
+    XmlDocument document = ParseXmlDocument(text, static_cast<size_t>(length));
+    XmlElement* read = document.first;
+    if (!read || document.end != XmlEnd::Complete) abort();
     Compare(holder->firstChild, read);
     if (Bytes(holder->firstChild->encoding) != Bytes(read->encoding)) abort();
 
     // Writing what was read gives the same bytes again once folded.
     int32_t again = 0;
-    char* second = xml.BuildXmlText(read, &again);
-    XmlElement* reread = ParseXmlDocument(second, static_cast<size_t>(again));
+    char* second = BuildXmlText(read, &again);
+    XmlElement* reread = ParseXmlDocument(second, static_cast<size_t>(again)).first;
     if (!reread) abort();
     Compare(read, reread);
     std::free(second);

@@ -22,15 +22,14 @@ void Touch(const XmlElement* first, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    XmlElement* first = ParseXmlDocument(reinterpret_cast<const char*>(data), size);
+    XmlElement* first = ParseXmlDocument(reinterpret_cast<const char*>(data), size).first;
     if (!first) return 0;
     Touch(first, 1);
-    CXml xml;
     int32_t length = 0;
-    char* text = xml.BuildXmlText(first, &length);
+    char* text = BuildXmlText(first, &length);
     if (!text) abort();
-    XmlElement* again = ParseXmlDocument(text, static_cast<size_t>(length));
-    FreeElements(again);
+    XmlDocument again = ParseXmlDocument(text, static_cast<size_t>(length));
+    FreeElements(again.first);
     std::free(text);
     FreeElements(first);
     return 0;

@@ -218,7 +218,7 @@ int ActionList::save(const wchar_t* path) {
 int ActionList::load(const wchar_t* path) {
     filePath.Assign(path);
     bool complete = true;
-    bool loaded = LoadXmlFile(path, [&](XmlElement* first) { complete = ReadActionTree(this, first); });
+    bool loaded = LoadXmlFile(path, [&](XmlElement* first) { complete = ReadActionTree(this, first); }).consumed;
     modified = 0;
     return loaded && complete ? 1 : 0;
 }

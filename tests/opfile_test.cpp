@@ -47,9 +47,8 @@ void FillExample(ActionList* list) {
 std::string BuildFile(const ActionList& list, const MachineIdent& ident) {
     XmlElement* holder = BuildActionTree(list, ident);
     REQUIRE(holder);
-    CXml xml;
     int32_t length = 0;
-    char* text = xml.BuildXmlText(holder->firstChild, &length);
+    char* text = BuildXmlText(holder->firstChild, &length);
     REQUIRE(text);
     std::string out(text, length);
     std::free(text);

@@ -23,40 +23,73 @@ std::string Doc(const std::string& body) {
 struct Case {
     const char* body;
     const char* tree;
+    // Where reading found damage: null for a document read whole, "" for the
+    // end of the input, else the first place in the body that holds this text.
+    const char* damage;
 };
+
+// Parses the body after the declaration and checks the tree and the end.
+void CheckCase(const Case& c) {
+    CAPTURE(c.body);
+    const std::string doc = Doc(c.body);
+    CHECK(ParseRender(doc) == c.tree);
+    XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+    if (!c.damage) {
+        CHECK(document.end == XmlEnd::Complete);
+        CHECK(document.offset == -1);
+    } else {
+        const size_t at = c.damage[0] ? doc.find(c.damage, sizeof kDeclaration - 1) : doc.size();
+        REQUIRE(at != std::string::npos);
+        CHECK(document.end == XmlEnd::Damaged);
+        CHECK(document.offset == static_cast<int64_t>(at));
+    }
+    FreeElements(document.first);
+}
 
 }  // namespace
 
-TEST_CASE("documents of the dialect read into trees") {
+TEST_CASE("documents of the dialect read into trees, and how each ended") {
     const Case cases[] = {
-        {"<a><b>1</b>\r\n<c/>\r\n</a>\r\n", "a(b='1',c)"},
-        {"<a/><b>x</b>\r\n<c></c>", "a b='x' c"},
-        {"<a>  a \r\n  b  </a>", "a='a b'"},
-        {"<a>x &lt;y&gt; &amp;z &foo; &quot;&apos;</a>", "a='x <y> &z &foo; \"''"},
-        {"<a>&amp</a>", "a='&amp'"},
-        {"<e a='' b='1'/>", "e[a=~,b=1]"},
-        {"<e a = \"it's\"\tb='say \"hi\"' >t</e>", "e='t'[a=it's,b=say \"hi\"]"},
-        {"<e a='  '/>", "e[a=]"},
-        {"<a>x<b/>y</a>", "a='y'(b)"},
-        {"<!-- first --><a><!-- c --><b/></a>\r\n<!-- between -->\r\n<c/>", "a(b) c"},
-        {"<a>t<!-- before the end tag --></a><b/>", "a='t' b"},
-        {"<a><!-- before text -->t</a>", "a='t'"},
-        {"<a></a >", "a"},
-        {"<a><b>1</b></x><c/>", "a(b='1')"},
-        {"<r><a><b/></x></a><c/></r><d/>", "r(a(b))"},
-        {"<a><b>text", "a(b)"},
-        {"<a><b>text</b>", "a(b='text')"},
-        {"<a attr=\"unterminated", "a[attr=~]"},
-        {"<a/><!DOCTYPE x><b/>", "a"},
+        {"<a><b>1</b>\r\n<c/>\r\n</a>\r\n", "a(b='1',c)", nullptr},
+        {"<a/><b>x</b>\r\n<c></c>", "a b='x' c", nullptr},
+        {"<a>  a \r\n  b  </a>", "a='a b'", nullptr},
+        {"<a>x &lt;y&gt; &amp;z &foo; &quot;&apos;</a>", "a='x <y> &z &foo; \"''", nullptr},
+        {"<a>&amp</a>", "a='&amp'", nullptr},
+        {"<e a='' b='1'/>", "e[a=~,b=1]", nullptr},
+        {"<e a = \"it's\"\tb='say \"hi\"' >t</e>", "e='t'[a=it's,b=say \"hi\"]", nullptr},
+        {"<e a='  '/>", "e[a=]", nullptr},
+        {"<a>x<b/>y</a>", "a='y'(b)", nullptr},
+        {"<!-- first --><a><!-- c --><b/></a>\r\n<!-- between -->\r\n<c/>", "a(b) c", nullptr},
+        {"<a>t<!-- before the end tag --></a><b/>", "a='t' b", nullptr},
+        {"<a><!-- before text -->t</a>", "a='t'", nullptr},
+        {"<a></a >", "a", nullptr},
+        {"<a>1</a>\r\n<!-- trailing -->\r\n  ", "a='1'", nullptr},
+        // Damage: what was read before it is kept, and the end says where.
+        {"<a><b>1</b></x><c/>", "a(b='1')", "</x>"},
+        {"<r><a><b/></x></a><c/></r><d/>", "r(a(b))", "</x>"},
+        {"<a><b>text", "a(b)", ""},
+        {"<a><b>text</b>", "a(b='text')", ""},
+        {"<a attr=\"unterminated", "a[attr=~]", ""},
+        {"<a x='1'", "a[x=1]", ""},
+        {"<a/><!DOCTYPE x><b/>", "a", "><b/>"},
+        {"<a>t></a><b/>", "a", "></a>"},
+        {"<a>1</a x><b/>", "a", "x><b/>"},
+        {"<a>1<!-- never closed </a>", "a='1'", ""},
+        {"<a>1</a><", "a='1'", ""},
+        {"<a>1</a>junk<b/>", "a='1'", "junk"},
+        {"<a><b>1</b><c>2</c", "a(b='1',c='2')", ""},
     };
-    for (const Case& c : cases) {
-        CAPTURE(c.body);
-        CHECK(ParseRender(Doc(c.body)) == c.tree);
-    }
+    for (const Case& c : cases) CheckCase(c);
 }
 
 TEST_CASE("a zero byte ends a text, whose blanks before it are still trimmed") {
-    CHECK(ParseRender(Doc(std::string("<a>x \0 y</a><b v='1 \0z'/>", 25))) == "a='x' b[v=1]");
+    const std::string doc = Doc(std::string("<a>x \0 y</a><b v='1 \0z'/>", 25));
+    CHECK(ParseRender(doc) == "a='x' b[v=1]");
+    // The rest of the text is lost, which is damage.
+    XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+    CHECK(document.end == XmlEnd::Damaged);
+    CHECK(document.offset == static_cast<int64_t>(doc.find('\0')));
+    FreeElements(document.first);
 }
 
 TEST_CASE("documents without a readable start are refused") {
@@ -76,6 +109,10 @@ TEST_CASE("documents without a readable start are refused") {
     for (const std::string& doc : refused) {
         CAPTURE(doc);
         CHECK(ParseRender(doc) == "<null>");
+        XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+        CHECK(document.end == XmlEnd::Damaged);
+        CHECK(document.offset >= 0);
+        CHECK(document.offset <= static_cast<int64_t>(doc.size()));
     }
     CHECK(ParseRender("  \r\n<?xml version=\"1.0\"?><a/>") == "a");
 }
@@ -156,14 +193,14 @@ TEST_CASE("Shift_JIS and UTF-8 texts decode into the ANSI code page") {
     std::string nihon = testutil::Utf8(expectedNihon.GetWide());
 
     std::string sjis = "<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>\r\n<a>\x93\xFA\x96\x7B</a>";
-    XmlElement* first = ParseXmlDocument(sjis.data(), sjis.size());
+    XmlElement* first = ParseXmlDocument(sjis.data(), sjis.size()).first;
     REQUIRE(first);
     CHECK(testutil::Utf8(TextOf(first)) == nihon);
     CHECK(xmltest::Str(first->encoding) == "Shift_JIS");
     FreeElements(first);
 
     std::string utf8 = Doc("<caf\xC3\xA9>\xE6\x97\xA5\xE6\x9C\xAC</caf\xC3\xA9>");
-    first = ParseXmlDocument(utf8.data(), utf8.size());
+    first = ParseXmlDocument(utf8.data(), utf8.size()).first;
     REQUIRE(first);
     CHECK(xmltest::Str(first->name) == "caf\xC3\xA9");
     CHECK(FindElement(first, L"caf\u00E9") == first);
@@ -210,7 +247,7 @@ TEST_CASE("IntOf reads whole numbers by the one rule") {
 
     // As read from a file: the reader has already dropped the outer blanks.
     std::string doc = Doc("<n> 42 </n>");
-    XmlElement* first = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* first = ParseXmlDocument(doc.data(), doc.size()).first;
     REQUIRE(first);
     CHECK(IntOf(first, 99) == 42);
     FreeElements(first);
@@ -218,7 +255,7 @@ TEST_CASE("IntOf reads whole numbers by the one rule") {
 
 TEST_CASE("lookups: FindElement matches names exactly, TextOf never gives null") {
     std::string doc = Doc("<r><Time>1</Time><time>2</time><time>3</time><t/></r>");
-    XmlElement* first = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* first = ParseXmlDocument(doc.data(), doc.size()).first;
     REQUIRE(first);
     XmlElement* time = FindElement(first->firstChild, L"time");
     REQUIRE(time);
@@ -255,7 +292,7 @@ TEST_CASE("nesting deeper than the bound ends the document there") {
     for (int i = 0; i < depth; ++i) doc += "</a>";
     doc += "<after/>";
 
-    XmlElement* first = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* first = ParseXmlDocument(doc.data(), doc.size()).first;
     REQUIRE(first);
     int levels = 0;
     for (XmlElement* e = first; e; e = e->firstChild) ++levels;
@@ -270,17 +307,19 @@ TEST_CASE("nesting deeper than the bound ends the document there") {
     CString widePath;
     widePath.Assign(path.c_str());
     int seen = 0;
-    CHECK(LoadXmlFile(widePath.GetWide(), [&](XmlElement* head) {
+    XmlLoad load = LoadXmlFile(widePath.GetWide(), [&](XmlElement* head) {
         for (XmlElement* e = head; e; e = e->firstChild) ++seen;
-    }));
+    });
+    CHECK(load.consumed);
+    CHECK(load.end == XmlEnd::Damaged);
     CHECK(seen == kXmlMaxDepth);
 }
 
 TEST_CASE("documents of 2 GiB or more are refused before any byte is read") {
     char tiny[8] = "<?xml ";
-    CHECK(ParseXmlDocument(tiny, static_cast<size_t>(kXmlMaxDocumentSize) + 1) == nullptr);
-    CHECK(ParseXmlDocument(tiny, static_cast<size_t>(UINT32_MAX) + 10) == nullptr);
-    CHECK(ParseXmlDocument(nullptr, 10) == nullptr);
+    CHECK(ParseXmlDocument(tiny, static_cast<size_t>(kXmlMaxDocumentSize) + 1).end == XmlEnd::Unreadable);
+    CHECK(ParseXmlDocument(tiny, static_cast<size_t>(UINT32_MAX) + 10).end == XmlEnd::Unreadable);
+    CHECK(ParseXmlDocument(nullptr, 10).first == nullptr);
 
     // A sparse file just over the limit: refused by its size, no 2 GiB buffer.
     std::string dir = testutil::MakeTempDir();
@@ -300,37 +339,95 @@ TEST_CASE("documents of 2 GiB or more are refused before any byte is read") {
     CString widePath;
     widePath.Assign(path.c_str());
     bool called = false;
-    CHECK_FALSE(LoadXmlFile(widePath.GetWide(), [&](XmlElement*) { called = true; }));
+    XmlLoad load = LoadXmlFile(widePath.GetWide(), [&](XmlElement*) { called = true; });
+    CHECK(load.end == XmlEnd::Unreadable);
+    CHECK_FALSE(load.consumed);
     CHECK_FALSE(called);
     std::remove(path.c_str());
 }
 
-TEST_CASE("LoadXmlFile hands the chain to the consumer or reports failure") {
+TEST_CASE("LoadXmlFile hands the chain to the consumer and tells how the file ended") {
     std::string dir = testutil::MakeTempDir();
-    auto wide = [](const std::string& s) {
-        CString* c = new CString();
-        c->Assign(s.c_str());
-        return c;
+    struct File {
+        const char* name;
+        std::string bytes;  // null name: no file
+        XmlEnd end;
+        int64_t offset;
+        const char* tree;  // null: the consumer is not called
+    } files[] = {
+        {"good.xml", Doc("<a>1</a>\r\n<b>2</b>\r\n"), XmlEnd::Complete, -1, "a='1' b='2'"},
+        {"cut.xml", Doc("<a>1</a>\r\n<b>2"), XmlEnd::Damaged, 38, "a='1' b"},
+        {"empty.xml", "", XmlEnd::Damaged, 0, nullptr},
+        {"bad.xml", "<a>1</a>", XmlEnd::Damaged, 0, nullptr},
+        {"utf16.xml", std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0", 14), XmlEnd::Damaged, 0, nullptr},
+        {"missing.xml", std::string(), XmlEnd::Unreadable, -1, nullptr},
     };
-    std::string good = testutil::Join(dir, "good.xml");
-    std::string empty = testutil::Join(dir, "empty.xml");
-    std::string bad = testutil::Join(dir, "bad.xml");
-    REQUIRE(testutil::WriteBytes(good, Doc("<a>1</a>\r\n<b>2</b>\r\n")));
-    REQUIRE(testutil::WriteBytes(empty, ""));
-    REQUIRE(testutil::WriteBytes(bad, "<a>1</a>"));
-
-    std::string seen;
-    CString* path = wide(good);
-    CHECK(LoadXmlFile(path->GetWide(), [&](XmlElement* first) { seen = xmltest::Render(first); }));
-    CHECK(seen == "a='1' b='2'");
-    delete path;
-
-    for (const std::string& p : {empty, bad, testutil::Join(dir, "missing.xml")}) {
-        CAPTURE(p);
+    for (const File& f : files) {
+        CAPTURE(f.name);
+        const std::string path = testutil::Join(dir, f.name);
+        if (std::string(f.name) != "missing.xml") REQUIRE(testutil::WriteBytes(path, f.bytes));
+        CString wide;
+        wide.Assign(path.c_str());
+        std::string seen;
         bool called = false;
-        path = wide(p);
-        CHECK_FALSE(LoadXmlFile(path->GetWide(), [&](XmlElement*) { called = true; }));
-        CHECK_FALSE(called);
-        delete path;
+        XmlLoad load = LoadXmlFile(wide.GetWide(), [&](XmlElement* first) {
+            called = true;
+            seen = xmltest::Render(first);
+        });
+        CHECK(load.end == f.end);
+        CHECK(load.offset == f.offset);
+        CHECK(load.consumed == (f.tree != nullptr));
+        CHECK(called == (f.tree != nullptr));
+        if (f.tree) CHECK(seen == f.tree);
+    }
+}
+
+// A document with every kind of allocation the reader makes: elements, names
+// (shared and new), plain and decoded texts, attributes and the declaration's.
+const char kAllocatingBody[] =
+    "<a x='1' y=\"&lt;2&gt;\"><b>t &amp; u</b>\r\n<b>plain</b>\r\n<c/><d>  w  </d></a>\r\n"
+    "<e><f><g>deep</g></f></e>";
+
+TEST_CASE("memory running out ends the document there and says so") {
+    const std::string doc = Doc(kAllocatingBody);
+    const std::string whole = ParseRender(doc);
+    // Every limit below what the document needs runs out, keeps only what
+    // came before, and never passes for the whole document.
+    int limit = 0;
+    for (;; ++limit) {
+        CAPTURE(limit);
+        REQUIRE(limit < 500);
+        SetXmlReaderAllocationLimit(limit);
+        XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+        SetXmlReaderAllocationLimit(-1);
+        const std::string tree = document.first ? xmltest::Render(document.first) : "<null>";
+        FreeElements(document.first);
+        if (document.end == XmlEnd::Complete) {
+            CHECK(tree == whole);
+            break;
+        }
+        CHECK(document.end == XmlEnd::OutOfMemory);
+        CHECK(document.offset >= 0);
+        CHECK(document.offset < static_cast<int64_t>(doc.size()));
+        CHECK(tree != whole);
+    }
+    CHECK(limit > 10);
+
+    // Through a file, whose buffer is one more allocation: with none, nothing
+    // is read; one short of the document, the tree is handed on all the same.
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "doc.xml");
+    REQUIRE(testutil::WriteBytes(path, doc));
+    CString wide;
+    wide.Assign(path.c_str());
+    for (int n : {0, limit}) {
+        CAPTURE(n);
+        SetXmlReaderAllocationLimit(n);
+        bool called = false;
+        XmlLoad load = LoadXmlFile(wide.GetWide(), [&](XmlElement*) { called = true; });
+        SetXmlReaderAllocationLimit(-1);
+        CHECK(load.end == XmlEnd::OutOfMemory);
+        CHECK(called == load.consumed);
+        CHECK(load.consumed == (n > 0));
     }
 }

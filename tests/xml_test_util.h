@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/debug.h"
-#include "core/xml.h"
+#include "core/xml_internal.h"
 #include "test_util.h"
 
 namespace xmltest {
@@ -54,7 +54,7 @@ inline std::string Render(const XmlElement* first) {
 inline std::string ParseRender(const std::string& bytes) {
     char* copy = new char[bytes.size() ? bytes.size() : 1];
     bytes.copy(copy, bytes.size());
-    XmlElement* first = ParseXmlDocument(copy, bytes.size());
+    XmlElement* first = ParseXmlDocument(copy, bytes.size()).first;
     std::string out = first ? Render(first) : "<null>";
     FreeElements(first);
     delete[] copy;

@@ -16,9 +16,8 @@ using xmltest::kDeclaration;
 namespace {
 
 std::string Build(const XmlElement* first) {
-    CXml xml;
     int32_t length = -1;
-    char* text = xml.BuildXmlText(first, &length);
+    char* text = BuildXmlText(first, &length);
     REQUIRE(text);
     std::string out(text, length);
     CHECK(out.size() == std::string(text).size());
@@ -72,7 +71,7 @@ TEST_CASE("trees built with AppendNewChild, alone or mixed with NewElement") {
 
     // Children added to a tree that was read live and die with it.
     std::string doc = std::string(kDeclaration) + "<a><b>1</b></a>";
-    XmlElement* read = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* read = ParseXmlDocument(doc.data(), doc.size()).first;
     REQUIRE(read);
     XmlElement* heap = NewElement(L"h", L"2");
     AppendChild(read, heap);
@@ -150,8 +149,10 @@ TEST_CASE("written texts come back through the reader") {
         XmlElement* e = NewElement(L"t", t.written);
         std::string bytes = Build(e);
         FreeElements(e);
-        XmlElement* back = ParseXmlDocument(bytes.data(), bytes.size());
+        XmlDocument document = ParseXmlDocument(bytes.data(), bytes.size());
+        XmlElement* back = document.first;
         REQUIRE(back);
+        CHECK(document.end == XmlEnd::Complete);
         CHECK(testutil::Utf8(TextOf(back)) == t.read);
         FreeElements(back);
     }
