@@ -220,6 +220,14 @@ inline bool AsciiIdentity(int codePage) {
     return known != 0;
 }
 
+// The reader's blanks (space, tab, line feed, carriage return) and the bytes
+// that end a name.
+bool IsXmlBlank(char c);
+bool IsNameDelimiter(char c);
+// False when the allocation the reader is about to make must fail, as when
+// memory runs out (see SetXmlReaderAllocationLimit).
+bool ReaderMayAllocate();
+
 // Byte comparison for the short names and keys of documents.
 inline bool SameBytes(const char* a, const char* b, size_t count) {
     for (size_t i = 0; i < count; ++i) {

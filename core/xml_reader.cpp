@@ -1,4 +1,5 @@
-// The reader: one pass over a document held whole in memory. No read looks at
+// The reader: one pass over a document held whole in memory; names and texts
+// are read in xml_reader_text.cpp. No read looks at
 // a byte at index size or beyond, and every loop that could stall has a
 // progress guard that writes "XML parse error (%d)" and gives up. Whatever it
 // recovers from is recorded as damage, and running out of memory ends the
@@ -18,33 +19,8 @@ namespace {
 // first pass compares against a position no document has.
 constexpr int32_t kNoPosition = -1;
 
-// Allocations the reader may still make on this thread; negative: no limit.
-thread_local int64_t t_allocationsLeft = -1;
-
-// False when the allocation about to be made must fail (the test limit).
-bool MayAllocate() {
-    if (t_allocationsLeft < 0) return true;
-    if (t_allocationsLeft == 0) return false;
-    --t_allocationsLeft;
-    return true;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-bool IsNameDelimiter(char c) {
-    switch (c) {
-    case '\0': case '\t': case '\n': case '\r': case ' ':
-    case '"': case '&': case '\'': case '/': case '<': case '=': case '>':
-        return true;
-    default:
-        return false;
-    }
-}
-
 void SkipBlanks(XmlCursor* cursor) {
-    while (cursor->position < cursor->size && IsBlank(cursor->bytes[cursor->position])) {
+    while (cursor->position < cursor->size && IsXmlBlank(cursor->bytes[cursor->position])) {
         ++cursor->position;
     }
 }
@@ -82,29 +58,6 @@ bool IsCommentStart(const XmlCursor* cursor) {
     return cursor->size - cursor->position >= 5 && LooksAt(cursor, "<!--", 4);
 }
 
-struct Entity {
-    const char* text;
-    int32_t length;
-    char character;
-};
-
-constexpr Entity kEntities[] = {
-    {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
-};
-
-// The character of the entity at bytes[i] (consuming its length), or the
-// "&" itself, which is kept as it stands.
-char DecodeAmpersand(const char* bytes, int32_t size, int32_t i, int32_t* consumed) {
-    for (const Entity& entity : kEntities) {
-        if (size - i >= entity.length && std::memcmp(bytes + i, entity.text, entity.length) == 0) {
-            *consumed = entity.length;
-            return entity.character;
-        }
-    }
-    *consumed = 1;
-    return '&';
-}
-
 bool EqualsIgnoringAsciiCase(const char* text, const char* lower) {
     for (; *lower; ++text, ++lower) {
         char c = *text;
@@ -122,171 +75,8 @@ void FreeAttribute(XmlAttribute* attribute) {
 
 }  // namespace
 
-void SetXmlReaderAllocationLimit(int64_t count) {
-    t_allocationsLeft = count < 0 ? -1 : count;
-}
-
 CXml::~CXml() {
     delete[] scratch_;
-}
-
-void CXml::Damage(int32_t position) {
-    if (end_ != XmlEnd::Complete) return;
-    end_ = XmlEnd::Damaged;
-    endOffset_ = position;
-}
-
-void CXml::RunOutOfMemory(XmlCursor* cursor) {
-    if (end_ != XmlEnd::OutOfMemory) {
-        end_ = XmlEnd::OutOfMemory;
-        endOffset_ = cursor->position;
-    }
-    cursor->position = cursor->size;
-}
-
-char* CXml::Scratch(int32_t size) {
-    if (size > scratchSize_) {
-        delete[] scratch_;
-        int64_t grown = static_cast<int64_t>(scratchSize_) * 2;
-        int32_t wanted = grown > size && grown <= kXmlMaxDocumentSize ? static_cast<int32_t>(grown) : size;
-        scratch_ = new (std::nothrow) char[wanted];
-        scratchSize_ = scratch_ ? wanted : 0;
-    }
-    return scratch_;
-}
-
-CXml::Piece CXml::StoreText(XmlCursor* cursor, const char* bytes, int32_t count, CString* out) {
-    if (!MayAllocate() || !StoreDecoded(bytes, count, codePage, out)) {
-        RunOutOfMemory(cursor);
-        return Piece::NoMemory;
-    }
-    return Piece::Read;
-}
-
-CXml::Piece CXml::ReadName(XmlCursor* cursor, CString* out) {
-    const char* bytes = cursor->bytes;
-    const int32_t start = cursor->position;
-    int32_t end = start;
-    while (end < cursor->size && !IsNameDelimiter(bytes[end])) ++end;
-    if (end == start || end >= cursor->size) return Piece::None;
-    const Piece stored = StoreText(cursor, bytes + start, end - start, out);
-    if (stored == Piece::Read) cursor->position = end;
-    return stored;
-}
-
-CXml::Piece CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
-    const char* bytes = cursor->bytes;
-    const int32_t size = cursor->size;
-    const int32_t start = cursor->position;
-    const char closing = static_cast<char>(quote);
-
-    // The extent runs to the first '<', '>' or closing quote; most texts are
-    // a plain run of ASCII that can be taken straight from the input.
-    int32_t end = start;
-    bool simple = true;
-    for (; end < size; ++end) {
-        char c = bytes[end];
-        if (c == '<' || c == '>' || (quote && c == closing)) break;
-        if (c == '&' || IsBlank(c) || c == 0 || static_cast<unsigned char>(c) >= 0x80) simple = false;
-    }
-    if (end == start) {
-        if (quote && end < size && bytes[end] == closing) cursor->position = end + 1;
-        return Piece::None;
-    }
-    if (simple && end < size && (quote ? bytes[end] == closing : bytes[end] == '<')) {
-        if (asciiDirect_) {
-            if (MayAllocate()) out->AssignBytes(bytes + start, end - start);
-            if (!out->GetText()) {
-                RunOutOfMemory(cursor);
-                return Piece::NoMemory;
-            }
-        } else if (StoreText(cursor, bytes + start, end - start, out) != Piece::Read) {
-            return Piece::NoMemory;
-        }
-        cursor->position = quote ? end + 1 : end;
-        return Piece::Read;
-    }
-
-    char* buffer = MayAllocate() ? Scratch(end - start + 1) : nullptr;
-    if (!buffer) {
-        RunOutOfMemory(cursor);
-        return Piece::NoMemory;
-    }
-    int32_t stored = 0;
-    int32_t i = start;
-    bool ended = false;
-    // A zero byte ends what a CString can hold: the rest of the text is read
-    // but not kept (which is damage), and the blanks before the zero are
-    // still trimmed.
-    int32_t kept = -1;
-    int32_t zeroAt = -1;
-    while (i < size) {
-        char c = bytes[i];
-        if (c == 0 && kept < 0) {
-            kept = stored;
-            zeroAt = i;
-        }
-        if (quote && c == closing) {
-            ++i;
-            ended = true;
-            break;
-        }
-        if (c == '<') {
-            ended = !quote;
-            break;
-        }
-        if (c == '>') break;
-        if (c == '&') {
-            int32_t consumed = 1;
-            buffer[stored++] = DecodeAmpersand(bytes, size, i, &consumed);
-            i += consumed;
-        } else if (IsBlank(c)) {
-            if (stored > 0 && buffer[stored - 1] != ' ') buffer[stored++] = ' ';
-            ++i;
-        } else {
-            buffer[stored++] = c;
-            ++i;
-        }
-    }
-    if (!ended) {
-        cursor->position = i == start ? start + 1 : i;
-        Damage(i);
-        return Piece::Broken;
-    }
-    if (kept >= 0) {
-        stored = kept;
-        Damage(zeroAt);
-    }
-    if (stored > 0 && buffer[stored - 1] == ' ') --stored;
-    if (StoreText(cursor, buffer, stored, out) != Piece::Read) return Piece::NoMemory;
-    cursor->position = i;
-    return Piece::Read;
-}
-
-CString* CXml::ParseName(XmlCursor* cursor) {
-    CString* name = MayAllocate() ? new (std::nothrow) CString() : nullptr;
-    if (!name) {
-        RunOutOfMemory(cursor);
-        return nullptr;
-    }
-    if (ReadName(cursor, name) != Piece::Read) {
-        delete name;
-        return nullptr;
-    }
-    return name;
-}
-
-CString* CXml::ParseText(XmlCursor* cursor, int quote) {
-    CString* text = MayAllocate() ? new (std::nothrow) CString() : nullptr;
-    if (!text) {
-        RunOutOfMemory(cursor);
-        return nullptr;
-    }
-    if (ReadText(cursor, quote, text) != Piece::Read) {
-        delete text;
-        return nullptr;
-    }
-    return text;
 }
 
 XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
@@ -308,7 +98,7 @@ XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
         delete name;
         return nullptr;
     }
-    XmlAttribute* attribute = MayAllocate() ? new (std::nothrow) XmlAttribute() : nullptr;
+    XmlAttribute* attribute = ReaderMayAllocate() ? new (std::nothrow) XmlAttribute() : nullptr;
     if (!attribute) {
         RunOutOfMemory(cursor);
         delete name;
@@ -334,7 +124,7 @@ XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
 int CXml::ParseDeclaration(XmlCursor* cursor, CString** encoding) {
     SkipBlanks(cursor);
     if (!LooksAt(cursor, "<?xml", 5) || cursor->size - cursor->position < 6 ||
-        !IsBlank(cursor->bytes[cursor->position + 5])) {
+        !IsXmlBlank(cursor->bytes[cursor->position + 5])) {
         return 0;
     }
     cursor->position += 5;
@@ -380,7 +170,7 @@ XmlElement* CXml::ParseElementAt(XmlCursor* cursor, int depth) {
         return nullptr;
     }
     if (!EnterElement(cursor)) return nullptr;
-    XmlElement* element = MayAllocate() ? AllocElement(arena_) : nullptr;
+    XmlElement* element = ReaderMayAllocate() ? AllocElement(arena_) : nullptr;
     if (!element) {
         RunOutOfMemory(cursor);
         return nullptr;
@@ -437,7 +227,7 @@ bool CXml::ReadElementName(XmlCursor* cursor, XmlElement* element) {
         Damage(end);
         return false;
     }
-    element->name = MayAllocate() ? arena_->Intern(bytes + start, end - start, codePage) : nullptr;
+    element->name = ReaderMayAllocate() ? arena_->Intern(bytes + start, end - start, codePage) : nullptr;
     if (!element->name) {
         RunOutOfMemory(cursor);
         return false;
@@ -449,7 +239,7 @@ bool CXml::ReadElementName(XmlCursor* cursor, XmlElement* element) {
 // After the name: blanks and attributes up to "/>" (an empty element) or ">"
 // (content follows). Input that ends inside the tag leaves the element open.
 CXml::StartTag CXml::ReadStartTag(XmlCursor* cursor, XmlElement* element) {
-    if (IsBlank(cursor->bytes[cursor->position])) {
+    if (IsXmlBlank(cursor->bytes[cursor->position])) {
         SkipBlanks(cursor);
     } else if (!IsByte(cursor, '/') && !IsByte(cursor, '>')) {
         Damage(cursor->position);
@@ -564,7 +354,7 @@ XmlDocument CXml::ParseDocument(const char* bytes, size_t size) {
     XmlElement* first = nullptr;
     if (ParseDeclaration(&cursor, &encoding)) {
         asciiDirect_ = AsciiIdentity(codePage) && AsciiIdentity(kCodePageAnsi);
-        arena_ = MayAllocate() ? new (std::nothrow) XmlArena() : nullptr;
+        arena_ = ReaderMayAllocate() ? new (std::nothrow) XmlArena() : nullptr;
         if (arena_) {
             first = ParseElement(&cursor);
         } else {
@@ -609,7 +399,7 @@ XmlLoad LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context) {
     if (size > static_cast<uint64_t>(kXmlMaxDocumentSize)) return load;
     char* buffer = nullptr;
     if (size > 0) {
-        buffer = MayAllocate() ? new (std::nothrow) char[size] : nullptr;
+        buffer = ReaderMayAllocate() ? new (std::nothrow) char[size] : nullptr;
         if (!buffer) {
             load.end = XmlEnd::OutOfMemory;
             load.offset = 0;
