@@ -114,6 +114,22 @@ private:
     CString extension_;
 };
 
+// How WriteFileSafely ended.
+enum class SafeWrite {
+    Written,
+    ReadOnly,  // the target is read-only and was left alone
+    Failed,    // nothing could be written; the target is as it was
+};
+
+// Writes `count` bytes as the new content of the file at `path` without ever
+// costing its old content: the bytes go to a temporary file in the same
+// folder, created under a name no file has and no longer than the target's
+// own, which replaces the target once every byte is on disk and which is
+// removed whenever the save fails. The new file keeps the attributes of the
+// one it replaces. A read-only target is refused. When no temporary can be
+// made in the folder, the target itself is rewritten if that is allowed.
+SafeWrite WriteFileSafely(const wchar_t* path, const void* bytes, uint32_t count);
+
 // 1 when `byte` opens a two-byte character in the code page (0: the process's
 // ANSI code page). Only the double-byte East Asian code pages have such bytes.
 int IsLeadByteOf(int codePage, unsigned char byte);

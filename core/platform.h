@@ -38,9 +38,27 @@ bool PlatformSeek(PlatformFile file, int64_t position);
 bool PlatformTell(PlatformFile file, int64_t* position);
 bool PlatformFileSize(PlatformFile file, uint64_t* size);
 bool PlatformFlush(PlatformFile file);
+// Creates a file that must not exist yet, for writing; null when it cannot
+// be made, with *exists telling whether something of that name is there.
+PlatformFile PlatformCreateNew(const wchar_t* path, bool* exists);
 // Replaces target by source in one step (the target may or may not exist).
 bool PlatformReplaceFile(const wchar_t* source, const wchar_t* target);
 bool PlatformDeleteFile(const wchar_t* path);
+
+// What a file carries besides its bytes, so that a file written anew can be
+// given what the one it replaces had (the attributes on Windows, the mode and
+// owner on POSIX).
+struct PlatformFileTraits {
+    uint32_t bits;  // attributes, or mode
+    uint32_t owner;
+    uint32_t group;
+    bool readOnly;   // the file must not be written (by the user's choice or rights)
+    bool directory;
+};
+// False when nothing of that name exists.
+bool PlatformGetTraits(const wchar_t* path, PlatformFileTraits* traits);
+// Gives the file the traits (never read-only); false when that failed.
+bool PlatformSetTraits(const wchar_t* path, const PlatformFileTraits& traits);
 
 // Writes at most capacity units including the terminator; returns the number
 // of units written without the terminator, 0 on failure.

@@ -308,6 +308,40 @@ bool PlatformFlush(PlatformFile file) {
     return file && fsync(FdOf(file)) == 0;
 }
 
+PlatformFile PlatformCreateNew(const wchar_t* path, bool* exists) {
+    *exists = false;
+    std::string p = PathToUtf8(path);
+    if (p.empty()) return nullptr;
+    int fd = open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) *exists = errno == EEXIST;
+    return FileOf(fd);
+}
+
+bool PlatformGetTraits(const wchar_t* path, PlatformFileTraits* traits) {
+    std::string p = PathToUtf8(path);
+    struct stat st;
+    if (p.empty() || stat(p.c_str(), &st) != 0) return false;
+    *traits = PlatformFileTraits{};
+    traits->bits = static_cast<uint32_t>(st.st_mode & 07777);
+    traits->owner = static_cast<uint32_t>(st.st_uid);
+    traits->group = static_cast<uint32_t>(st.st_gid);
+    traits->directory = S_ISDIR(st.st_mode);
+    // No write bit at all is the read-only mark (which the superuser's access
+    // check would pass); otherwise the user's own rights decide.
+    traits->readOnly = !traits->directory && ((st.st_mode & 0222) == 0 || access(p.c_str(), W_OK) != 0);
+    return true;
+}
+
+bool PlatformSetTraits(const wchar_t* path, const PlatformFileTraits& traits) {
+    std::string p = PathToUtf8(path);
+    if (p.empty()) return false;
+    // The owner can only be kept by the superuser; the mode always can.
+    if (chown(p.c_str(), static_cast<uid_t>(traits.owner), static_cast<gid_t>(traits.group)) != 0) {
+        errno = 0;
+    }
+    return chmod(p.c_str(), static_cast<mode_t>(traits.bits & 07777)) == 0;
+}
+
 bool PlatformReplaceFile(const wchar_t* source, const wchar_t* target) {
     std::string s = PathToUtf8(source), t = PathToUtf8(target);
     return !s.empty() && !t.empty() && rename(s.c_str(), t.c_str()) == 0;

@@ -119,9 +119,8 @@ void AppendChild(XmlElement* parent, XmlElement* child);
 char* BuildXmlText(const XmlElement* first, int32_t* length = nullptr);
 
 // Writes the children of `holder` as the top-level elements of the file at
-// path. The bytes go to a temporary file beside the target ("<path>.tmp"),
-// which replaces the target only when every byte was written and flushed, so
-// a failed save leaves the old file as it was. Frees the whole tree, holder
-// included, in every case. True when the file was written; false for a null
-// or childless holder.
+// path through WriteFileSafely (core/file.h): a failed save leaves the old
+// file as it was, and a read-only file is not replaced. Frees the whole tree,
+// holder included, in every case. True when the file was written; false for
+// a null or childless holder.
 bool SaveXmlFile(const wchar_t* path, XmlElement* holder);

@@ -236,27 +236,10 @@ bool SaveXmlFile(const wchar_t* path, XmlElement* holder) {
     FreeElements(holder);
     if (!text) return false;
 
-    // The bytes go to "<path>.tmp" first; the target is replaced only when
-    // all of them are on disk, so a failed save never costs the old file.
-    // Both names take the form CFile gives paths (through the ANSI code page).
+    // The path takes the form CFile gives paths (through the ANSI code page).
     CString target(path);
     const wchar_t* targetWide = target.GetWide();
-    size_t pathLength = targetWide ? WideLength(targetWide) : 0;
-    static const wchar_t kSuffix[] = L".tmp";
-    wchar_t* temporary = pathLength ? new (std::nothrow) wchar_t[pathLength + 5] : nullptr;
-    if (temporary) {
-        std::memcpy(temporary, targetWide, pathLength * sizeof(wchar_t));
-        std::memcpy(temporary + pathLength, kSuffix, sizeof kSuffix);
-        CFile file;
-        if (file.OpenWrite(temporary) == 0) {
-            uint32_t done = file.Write(text, static_cast<uint32_t>(length), 0);
-            int flushed = done == static_cast<uint32_t>(length) ? file.Flush() : 0;
-            file.Close();
-            written = flushed && PlatformReplaceFile(temporary, targetWide);
-            if (!written) PlatformDeleteFile(temporary);
-        }
-        delete[] temporary;
-    }
+    written = targetWide && WriteFileSafely(targetWide, text, static_cast<uint32_t>(length)) == SafeWrite::Written;
     std::free(text);
     return written;
 }

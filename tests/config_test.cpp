@@ -149,6 +149,20 @@ TEST_CASE("a settings file in the current directory wins and receives every save
     CHECK(ReadBytes(box.LocalIni()).find("<break_key>27</break_key>") != std::string::npos);
     CHECK(ReadBytes(program.Ini()) == programBefore);
 
+    // A read-only settings file is left alone, and the save says so.
+    const std::string localBefore = ReadBytes(box.LocalIni());
+#ifdef _WIN32
+    REQUIRE(SetFileAttributesA(box.LocalIni().c_str(), FILE_ATTRIBUTE_READONLY));
+#else
+    REQUIRE(chmod(box.LocalIni().c_str(), 0444) == 0);
+#endif
+    report = program.Run(box.Dir(), "save");
+    CHECK(report["saved"] == "0");
+    CHECK(ReadBytes(box.LocalIni()) == localBefore);
+#ifdef _WIN32
+    REQUIRE(SetFileAttributesA(box.LocalIni().c_str(), FILE_ATTRIBUTE_NORMAL));
+#endif
+
     // Without a file in the current directory the one beside the program is used.
     std::remove(box.LocalIni().c_str());
     report = program.Run(box.Dir(), "");

@@ -265,12 +265,12 @@ TEST_CASE("save needs a path and keeps modified and the old file when it fails")
     CHECK(list.modified == 0);
     std::string saved = testutil::ReadBytes(path);
 
-    // Save again to the remembered path while its temporary file cannot be made.
+    // Save again to the remembered path, which has been made read-only.
     list.append(ActionDevice::Mouse, ActionKind::MouseLeftClick, 9, 9, 0, 9);
 #ifdef _WIN32
-    REQUIRE(CreateDirectoryA((path + ".tmp").c_str(), nullptr));
+    REQUIRE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
 #else
-    REQUIRE(mkdir((path + ".tmp").c_str(), 0700) == 0);
+    REQUIRE(chmod(path.c_str(), 0444) == 0);
 #endif
     CHECK(list.save(nullptr) == 0);
     CHECK(list.modified == 1);

@@ -1,12 +1,15 @@
 #pragma once
 // Small helpers shared by the tests: temporary folders, whole-file reads and
 // writes, and UTF-8 views of wide text for readable assertions.
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -73,6 +76,32 @@ inline bool FileExists(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (f) std::fclose(f);
     return f != nullptr;
+}
+
+// The names in a folder (without "." and ".."), sorted.
+inline std::vector<std::string> ListFolder(const std::string& dir) {
+    std::vector<std::string> names;
+#ifdef _WIN32
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+#else
+    if (DIR* folder = opendir(dir.c_str())) {
+        while (dirent* entry = readdir(folder)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(folder);
+    }
+#endif
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // Runs `program` with one optional argument in folder `cwd` and returns its

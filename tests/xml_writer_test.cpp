@@ -186,13 +186,157 @@ TEST_CASE("SaveXmlFile writes the file and frees the tree") {
     std::string path = testutil::Join(dir, "doc.xml");
     CHECK(Save(path, SampleHolder()));
     CHECK(testutil::ReadBytes(path) == kSampleBytes);
-    CHECK_FALSE(testutil::FileExists(path + ".tmp"));
+    CHECK(testutil::ListFolder(dir) == std::vector<std::string>{"doc.xml"});
 
     // Replacing a longer file leaves nothing of it behind.
     REQUIRE(testutil::WriteBytes(path, std::string(5000, 'x')));
     CHECK(Save(path, SampleHolder()));
     CHECK(testutil::ReadBytes(path) == kSampleBytes);
 }
+
+namespace {
+
+void MakeFolder(const std::string& path) {
+#ifdef _WIN32
+    REQUIRE(CreateDirectoryA(path.c_str(), nullptr));
+#else
+    REQUIRE(mkdir(path.c_str(), 0755) == 0);
+#endif
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+#ifdef _WIN32
+    REQUIRE(SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL));
+#else
+    REQUIRE(chmod(path.c_str(), readOnly ? 0444 : 0644) == 0);
+#endif
+}
+
+}  // namespace
+
+TEST_CASE("a save touches no other file, whatever names the folder holds") {
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "list.mou");
+    // Files and folders with names a temporary file could take.
+    REQUIRE(testutil::WriteBytes(path + ".tmp", "someone else's"));
+    MakeFolder(testutil::Join(dir, "~0000000"));
+    REQUIRE(testutil::WriteBytes(testutil::Join(dir, "~0000001"), "mine"));
+    std::vector<std::string> before = testutil::ListFolder(dir);
+    CHECK(Save(path, SampleHolder()));
+    CHECK(Save(path, SampleHolder()));
+    CHECK(testutil::ReadBytes(path) == kSampleBytes);
+    CHECK(testutil::ReadBytes(path + ".tmp") == "someone else's");
+    CHECK(testutil::ReadBytes(testutil::Join(dir, "~0000001")) == "mine");
+    before.push_back("list.mou");
+    std::sort(before.begin(), before.end());
+    CHECK(testutil::ListFolder(dir) == before);
+
+    // A name as long as the system allows (255 bytes here, a full path of
+    // 259 characters on Windows) is saved like any other; and so is a name of
+    // one character.
+#ifdef _WIN32
+    const size_t longest = 259 - dir.size() - 1;
+#else
+    const size_t longest = 255;
+#endif
+    for (const std::string& name : {std::string(longest - 4, 'n') + ".mou", std::string("z")}) {
+        CAPTURE(name.size());
+        const std::string target = testutil::Join(dir, name);
+        REQUIRE(testutil::WriteBytes(target, "old"));
+        CHECK(Save(target, SampleHolder()));
+        CHECK(testutil::ReadBytes(target) == kSampleBytes);
+    }
+    CHECK(testutil::ListFolder(dir).size() == before.size() + 2);
+}
+
+TEST_CASE("a read-only file is refused and a replaced file keeps its attributes") {
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "list.mou");
+    REQUIRE(testutil::WriteBytes(path, "old"));
+    SetReadOnly(path, true);
+    CHECK_FALSE(Save(path, SampleHolder()));
+    CHECK(testutil::ReadBytes(path) == "old");
+    CHECK(testutil::ListFolder(dir) == std::vector<std::string>{"list.mou"});
+#ifdef _WIN32
+    CHECK((GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
+    SetReadOnly(path, false);
+    // Hidden is kept (where the file system stores it at all).
+    REQUIRE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN) {
+        CHECK(Save(path, SampleHolder()));
+        CHECK(testutil::ReadBytes(path) == kSampleBytes);
+        CHECK((GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0);
+    } else {
+        MESSAGE("this file system keeps no hidden attribute");
+    }
+#else
+    struct stat st;
+    REQUIRE(stat(path.c_str(), &st) == 0);
+    CHECK((st.st_mode & 0777) == 0444);
+    // A private file stays private.
+    REQUIRE(chmod(path.c_str(), 0600) == 0);
+    CHECK(Save(path, SampleHolder()));
+    CHECK(testutil::ReadBytes(path) == kSampleBytes);
+    REQUIRE(stat(path.c_str(), &st) == 0);
+    CHECK((st.st_mode & 0777) == 0600);
+#endif
+}
+
+#ifndef _WIN32
+TEST_CASE("as an ordinary user: read-only and foreign files are refused, a closed folder is written in place") {
+    // The rights of an ordinary user are checked by the system only for one:
+    // the superuser runs the saves in a child that gives its rights up.
+    std::string dir = testutil::MakeTempDir();
+    REQUIRE(chmod(dir.c_str(), 0755) == 0);
+    std::string open = testutil::Join(dir, "open");
+    std::string closed = testutil::Join(dir, "closed");
+    REQUIRE(mkdir(open.c_str(), 0777) == 0);
+    REQUIRE(chmod(open.c_str(), 0777) == 0);
+    REQUIRE(mkdir(closed.c_str(), 0755) == 0);
+    const std::string readOnly = testutil::Join(open, "readonly.mou");
+    const std::string foreign = testutil::Join(open, "foreign.mou");
+    const std::string inPlace = testutil::Join(closed, "inplace.mou");
+    for (const std::string& p : {readOnly, foreign, inPlace}) REQUIRE(testutil::WriteBytes(p, "old"));
+    REQUIRE(chmod(readOnly.c_str(), 0444) == 0);
+    REQUIRE(chmod(foreign.c_str(), 0644) == 0);
+    REQUIRE(chmod(inPlace.c_str(), 0666) == 0);
+    const bool root = geteuid() == 0;
+    if (!root) {
+        REQUIRE(chmod(closed.c_str(), 0555) == 0);
+        REQUIRE(chmod(foreign.c_str(), 0444) == 0);
+    }
+
+    auto saves = [&]() {
+        int failures = 0;
+        failures += Save(readOnly, SampleHolder()) ? 1 : 0;
+        failures += Save(foreign, SampleHolder()) ? 2 : 0;
+        failures += Save(inPlace, SampleHolder()) ? 0 : 4;
+        return failures;
+    };
+    int failures = -1;
+    if (root) {
+        pid_t child = fork();
+        REQUIRE(child >= 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(100);
+            _exit(saves());
+        }
+        int status = 0;
+        REQUIRE(waitpid(child, &status, 0) == child);
+        REQUIRE(WIFEXITED(status));
+        failures = WEXITSTATUS(status);
+    } else {
+        failures = saves();
+        chmod(closed.c_str(), 0755);
+    }
+    CHECK(failures == 0);
+    CHECK(testutil::ReadBytes(readOnly) == "old");
+    CHECK(testutil::ReadBytes(foreign) == "old");
+    CHECK(testutil::ReadBytes(inPlace) == kSampleBytes);
+    CHECK(testutil::ListFolder(open) == std::vector<std::string>{"foreign.mou", "readonly.mou"});
+    CHECK(testutil::ListFolder(closed) == std::vector<std::string>{"inplace.mou"});
+}
+#endif
 
 TEST_CASE("a save that fails leaves the previous file as it was") {
     std::string dir = testutil::MakeTempDir();
@@ -210,26 +354,10 @@ TEST_CASE("a save that fails leaves the previous file as it was") {
         CHECK_FALSE(Save(path, nullptr));
         CHECK(testutil::ReadBytes(path) == old);
     }
-    SUBCASE("the temporary file cannot be made: old file kept") {
-        std::string path = testutil::Join(dir, "doc.xml");
-        REQUIRE(testutil::WriteBytes(path, old));
-        std::string blocker = path + ".tmp";
-#ifdef _WIN32
-        REQUIRE(CreateDirectoryA(blocker.c_str(), nullptr));
-#else
-        REQUIRE(mkdir(blocker.c_str(), 0700) == 0);
-#endif
-        CHECK_FALSE(Save(path, SampleHolder()));
-        CHECK(testutil::ReadBytes(path) == old);
-    }
-    SUBCASE("the target cannot be replaced: temporary file removed") {
+    SUBCASE("the target cannot be replaced: the temporary file is removed") {
         std::string path = testutil::Join(dir, "folder.xml");
-#ifdef _WIN32
-        REQUIRE(CreateDirectoryA(path.c_str(), nullptr));
-#else
-        REQUIRE(mkdir(path.c_str(), 0700) == 0);
-#endif
+        MakeFolder(path);
         CHECK_FALSE(Save(path, SampleHolder()));
-        CHECK_FALSE(testutil::FileExists(path + ".tmp"));
+        CHECK(testutil::ListFolder(dir) == std::vector<std::string>{"folder.xml"});
     }
 }

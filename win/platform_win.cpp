@@ -78,6 +78,33 @@ bool PlatformFlush(PlatformFile file) {
     return file && FlushFileBuffers(HandleOf(file)) != FALSE;
 }
 
+PlatformFile PlatformCreateNew(const wchar_t* path, bool* exists) {
+    *exists = false;
+    if (!path || !path[0]) return nullptr;
+    PlatformFile file = FileOf(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A folder of that name gives "access denied" rather than "exists".
+    if (!file) *exists = GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    return file;
+}
+
+bool PlatformGetTraits(const wchar_t* path, PlatformFileTraits* traits) {
+    const DWORD attributes = path && path[0] ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    *traits = PlatformFileTraits{};
+    traits->bits = attributes;
+    traits->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    traits->directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+bool PlatformSetTraits(const wchar_t* path, const PlatformFileTraits& traits) {
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD attributes = traits.bits & kept;
+    return SetFileAttributesW(path, attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
 bool PlatformReplaceFile(const wchar_t* source, const wchar_t* target) {
     return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
