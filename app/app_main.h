@@ -12,8 +12,16 @@
 #include "config/comm_config.h"
 #include "frame/app_base.h"
 #include "model/action.h"
+#include "model/opfile.h"
 #include "playback/player_win.h"
 #include "playback/recorder_win.h"
+
+// How an attempt to save the list ended.
+enum class SaveOutcome {
+    Saved,
+    Cancelled,  // nothing was written: no file to write to, or the user cancelled
+    Failed,     // the file could not be written (and the user was told)
+};
 
 // Why the unsaved-changes prompt is shown; it picks caption and text.
 enum class SaveReason {
@@ -38,18 +46,23 @@ public:
     void OnInitDialog(HWND dialog) override;
     // The frame's InitInstance, then the player thread.
     int InitInstance(HINSTANCE instance) override;
-    // "App Close" to the debug channel, then the New steps; always allows.
+    // "App Close" to the debug channel, then the New steps; 0 (the window
+    // stays) when the prompt's save failed.
     int OnClose() override;
     // 1000 when ui_language is 1, else 1100.
     LPCWSTR GetDialogId() override;
 
     // The unsaved-changes prompt: when the list is modified, asks whether to
-    // save, and on Yes saves to filePath or, failing that, runs SaveAs. Never
-    // cancels the caller.
-    void saveIfModified(SaveReason reason);
-    // New: the prompt, then an empty list with the default screenshot
-    // settings, and the window's list, folder and format boxes to match.
-    void newList();
+    // save, and on Yes saves to filePath or, failing that, runs SaveAs. True
+    // when the caller may go on and drop the list: false only when a save
+    // the user asked for failed and the list was not saved after all.
+    bool saveIfModified(SaveReason reason);
+    // New: the prompt, then (unless it said to stop) an empty list with the
+    // default screenshot settings; false when the list was kept.
+    bool newList();
+    // An empty list with the default screenshot settings, and the window's
+    // list, folder and format boxes to match.
+    void ResetList();
     // Shows record `row` in its row (-1: the list has grown by one record at
     // its end, which gets a new last row).
     void showRow(int row);
@@ -86,11 +99,14 @@ public:
     void OpenFile();
     // Save: to filePath, else (or when that fails) Save As.
     void SaveFile();
-    // Save As (file dialog, then save); 1 when the list was saved.
-    virtual int SaveAs();
+    // Save As (file dialog, then save).
+    virtual SaveOutcome SaveAs();
     // The play-start check: true when the list comes from this computer or
     // the user agrees to play it all the same.
     bool ConfirmPlayStart();
+    // For a list with screenshot operations: true when its folder takes new
+    // files, or the user, warned that it does not, wants to play all the same.
+    bool ConfirmScreenshotFolder();
 
     // The list view, folder box and format box of the main window.
     HWND ListView() const;
@@ -110,10 +126,13 @@ public:
     CRecorder recorder{player, list};
 
 private:
-    // Saves to filePath; a write that fails is reported. 1 when saved.
-    int SaveToFilePath();
+    // Saves to filePath; a write that fails is reported. Cancelled when
+    // there is no file, or the list did not come whole from it.
+    SaveOutcome SaveToFilePath();
     // Tells the user that `path` could not be written.
     void ReportSaveFailure(const wchar_t* path);
+    // Tells the user what an Open of `path` could not read.
+    void ReportLoad(const wchar_t* path, const OperationFileLoad& load, bool kept);
     // Stores a folder taken from the window and sets modified when it
     // differs from the list's.
     void SetScreenshotFolder(const wchar_t* folder);
@@ -131,6 +150,9 @@ private:
     HWND SpeedBox() const;
 
     CRowTimeCodes timeCodes_;
+    // The list did not come whole from filePath (the file was damaged, or
+    // memory ran out): Save must not write it there without a name chosen.
+    bool incompleteFromFile_ = false;
 };
 
 // The five list-view column widths at 96 dpi.

@@ -56,16 +56,16 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return 1;
     case WM_CLOSE:
         // Unhandled: the dialog manager turns it into the cancel command,
-        // which ends the dialog through OnExit.
-        OnClose();
-        return 0;
+        // which ends the dialog through OnExit. Handled when the prompt's
+        // save failed, so the window stays with its list.
+        return OnClose() ? 0 : 1;
     default:
         return CAppBase::OnMessage(dialog, message, wParam, lParam);
     }
 }
 
 void CAppMain::OnExit() {
-    newList();
+    if (!newList()) return;
     CAppBase::OnExit();
 }
 
@@ -93,27 +93,37 @@ int CAppMain::InitInstance(HINSTANCE hInstance) {
 
 int CAppMain::OnClose() {
     DebugPrint(L"App Close\n");
-    newList();
-    return 1;
+    return newList() ? 1 : 0;
 }
 
 LPCWSTR CAppMain::GetDialogId() {
     return MAKEINTRESOURCEW(DialogTemplateId(IDD_MAIN_JA, UiLanguage()));
 }
 
-void CAppMain::saveIfModified(SaveReason reason) {
+bool CAppMain::saveIfModified(SaveReason reason) {
     TakeFocusedFolderBox();
-    if (!list.modified) return;
+    if (!list.modified) return true;
     const bool record = reason == SaveReason::Record;
     int answer = MessageBoxW(main_window, UiText(record ? TextId::RecordPromptText : TextId::UpdatePromptText),
                              UiText(record ? TextId::RecordPromptCaption : TextId::UpdatePromptCaption),
                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-    if (answer != IDYES) return;
-    if (!SaveToFilePath()) SaveAs();
+    if (answer != IDYES) return true;
+    const SaveOutcome direct = SaveToFilePath();
+    if (direct == SaveOutcome::Saved) return true;
+    // Save As cancelled after a failed write would drop changes the user
+    // wanted kept; cancelled without one, the user chose not to save.
+    const SaveOutcome chosen = SaveAs();
+    return chosen == SaveOutcome::Saved || (chosen == SaveOutcome::Cancelled && direct == SaveOutcome::Cancelled);
 }
 
-void CAppMain::newList() {
-    saveIfModified(SaveReason::Update);
+bool CAppMain::newList() {
+    if (!saveIfModified(SaveReason::Update)) return false;
+    ResetList();
+    return true;
+}
+
+void CAppMain::ResetList() {
+    incompleteFromFile_ = false;
     list.clear();
     list.filePath.Clear();
     list.modified = 0;

@@ -98,8 +98,9 @@ void CAppMain::StartRecord() {
     // Neither the prompt nor anything else while recording or playing, nor
     // while a stopped run is still finishing its last step.
     if (!recorder.CanStartRecord()) return;
-    saveIfModified(SaveReason::Record);
+    if (!saveIfModified(SaveReason::Record)) return;
     if (!recorder.StartRecord()) return;
+    incompleteFromFile_ = false;
     refreshRows();
 }
 
@@ -114,7 +115,7 @@ void CAppMain::StartPlay() {
         SetFocus(SpeedBox());
         return;
     }
-    if (!ConfirmPlayStart()) return;
+    if (!ConfirmPlayStart() || !ConfirmScreenshotFolder()) return;
     // The player sets Playing itself when the run begins.
     player.RequestPlay(list, repeat, speed);
     ShowWindow(main_window, SW_MINIMIZE);

@@ -2,12 +2,16 @@
 // platform's file dialogs, and the provenance check that warns about a list
 // saved on another computer when it is opened and asks before it is played.
 //
-// A save that cannot be written is reported to the user and leaves the list
-// marked modified, so the unsaved-changes prompt still guards it.
+// A save that cannot be written (a locked or read-only file, a full disk) is
+// reported to the user and leaves the list marked modified, so the
+// unsaved-changes prompt still guards it. An Open that cannot read its file
+// whole says so; a file that gave nothing leaves the window as it was, and a
+// list that did not come whole from its file is not saved over it unasked.
 #include "app/app_main.h"
 
 #include <commdlg.h>
 
+#include <cstdint>
 #include <new>
 
 #include "core/debug.h"
@@ -53,29 +57,39 @@ wchar_t* WithOperationExtension(const wchar_t* path) {
 
 void CAppMain::OpenFile() {
     if (EditsLocked()) return;
-    newList();
+    // The list is dropped only for a file that could be read: the prompt
+    // comes first, the emptying after the load.
+    if (!saveIfModified(SaveReason::Update)) return;
 
     wchar_t path[kPathCharacters + 1] = {};
     OPENFILENAMEW dialog;
     PrepareFileDialog(&dialog, main_window, path, UiText(TextId::OpenFileTitle));
     dialog.lpstrDefExt = L"mou";
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&dialog) || !path[0]) return;
+    const bool chosen = GetOpenFileNameW(&dialog) && path[0];
     // A run may have begun while the dialog was open.
     if (EditsLocked()) return;
-
-    if (!list.load(path)) {
-        // Silent, as every load failure: the list stays as New left it (a
-        // file that ran out of memory half way may have added records) and
-        // filePath names the file.
-        list.clear();
-        list.modified = 0;
-        list.ident = CurrentMachineIdent();
-        list.screenshotFolder.Clear();
-        list.screenshotFormat = ScreenshotFormat::JPEG;
-        refreshRows();
+    if (!chosen) {
+        ResetList();
         return;
     }
+
+    ActionList loaded;
+    const OperationFileLoad result = LoadOperationFile(&loaded, path);
+    if (!result.operationFile || (result.records == 0 && !result.whole())) {
+        ReportLoad(path, result, false);
+        return;
+    }
+    // What New would leave, then the file's list: a format no item of the
+    // format box has leaves it at JPEG.
+    ResetList();
+    list.takeRecords(loaded);
+    list.filePath.Assign(loaded.filePath);
+    list.screenshotFolder.Assign(loaded.screenshotFolder);
+    list.screenshotFormat = loaded.screenshotFormat;
+    list.ident = loaded.ident;
+    list.modified = 0;
+    incompleteFromFile_ = !result.whole();
     if (!FromThisComputer(list.ident)) {
         MessageBoxW(main_window, UiText(TextId::ForeignFileText), UiText(TextId::OperationFileCaption),
                     MB_OK | MB_ICONWARNING);
@@ -84,21 +98,49 @@ void CAppMain::OpenFile() {
     const wchar_t* folder = list.screenshotFolder.GetWide();
     SetWindowTextW(FolderBox(), folder ? folder : L"");
     SelectComboItemByData(FormatBox(), static_cast<LPARAM>(list.screenshotFormat));
+    if (incompleteFromFile_) ReportLoad(path, result, true);
+}
+
+void CAppMain::ReportLoad(const wchar_t* path, const OperationFileLoad& load, bool kept) {
+    const int offset = load.offset > 0 && load.offset <= INT32_MAX ? static_cast<int>(load.offset) : 0;
+    TextId what = TextId::LoadDamagedFormat;
+    if (load.end == XmlEnd::Unreadable) {
+        what = TextId::LoadUnreadableFormat;
+    } else if (load.end == XmlEnd::OutOfMemory) {
+        what = load.offset >= 0 ? TextId::LoadOutOfMemoryAtFormat : TextId::LoadOutOfMemoryFormat;
+    } else if (!load.operationFile) {
+        what = load.whole() ? TextId::LoadNotOperationFileFormat : TextId::LoadNotOperationFileAtFormat;
+    }
+    // wsprintfW writes at most 1024 characters; paths hold at most 519.
+    wchar_t first[1024];
+    wchar_t second[1024];
+    wsprintfW(first, UiText(what), path, offset);
+    if (kept) {
+        wsprintfW(second, UiText(TextId::LoadPartFormat), static_cast<int>(load.records));
+    } else {
+        lstrcpynW(second, UiText(TextId::LoadNothingReadText), 1024);
+    }
+    wchar_t text[2048 + 2];
+    lstrcpyW(text, first);
+    lstrcatW(text, L"\n\n");
+    lstrcatW(text, second);
+    DebugPrint(L"load incomplete : %s\n", path);
+    MessageBoxW(main_window, text, UiText(TextId::OperationFileCaption), MB_OK | MB_ICONWARNING);
 }
 
 void CAppMain::SaveFile() {
     TakeFocusedFolderBox();
-    if (!SaveToFilePath()) SaveAs();
+    if (SaveToFilePath() != SaveOutcome::Saved) SaveAs();
 }
 
-int CAppMain::SaveToFilePath() {
-    if (list.filePath.GetLength() == 0) return 0;
-    if (list.save(nullptr)) return 1;
+SaveOutcome CAppMain::SaveToFilePath() {
+    if (list.filePath.GetLength() == 0 || incompleteFromFile_) return SaveOutcome::Cancelled;
+    if (list.save(nullptr)) return SaveOutcome::Saved;
     ReportSaveFailure(list.filePath.GetWide());
-    return 0;
+    return SaveOutcome::Failed;
 }
 
-int CAppMain::SaveAs() {
+SaveOutcome CAppMain::SaveAs() {
     TakeFocusedFolderBox();
     wchar_t path[kPathCharacters + 1] = {};
     OPENFILENAMEW dialog;
@@ -106,15 +148,19 @@ int CAppMain::SaveAs() {
     // No question before an existing file is replaced, and no default
     // extension: the extension is added below, also to names that have one.
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameW(&dialog) || !path[0]) return 0;
+    if (!GetSaveFileNameW(&dialog) || !path[0]) return SaveOutcome::Cancelled;
 
     wchar_t* target = WithOperationExtension(path);
-    if (!target) return 0;
+    if (!target) return SaveOutcome::Failed;
     DebugPrint(L"save file : %s\n", path);
     const int saved = list.save(target);
-    if (!saved) ReportSaveFailure(target);
+    if (saved) {
+        incompleteFromFile_ = false;
+    } else {
+        ReportSaveFailure(target);
+    }
     delete[] target;
-    return saved;
+    return saved ? SaveOutcome::Saved : SaveOutcome::Failed;
 }
 
 void CAppMain::ReportSaveFailure(const wchar_t* path) {
@@ -126,7 +172,19 @@ void CAppMain::ReportSaveFailure(const wchar_t* path) {
     DebugPrint(L"save failed : %s\n", path);
     MessageBoxW(main_window, text ? text : path, UiText(TextId::OperationFileCaption),
                 MB_OK | MB_ICONWARNING);
-    delete[] text;
+}
+
+bool CAppMain::ConfirmScreenshotFolder() {
+    bool screenshots = false;
+    for (int i = 0; i < list.count() && !screenshots; ++i) screenshots = list.at(i)->kind == ActionKind::Screenshot;
+    // Without a folder nothing is to be saved.
+    const wchar_t* folder = list.screenshotFolder.GetWide();
+    if (!screenshots || !folder || !folder[0] || FolderAcceptsNewFiles(folder)) return true;
+    wchar_t text[1024];
+    wsprintfW(text, UiText(TextId::ScreenshotFolderFormat), folder);
+    const int answer = MessageBoxW(main_window, text, UiText(TextId::PlayStartCaption),
+                                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    return answer == IDYES;
 }
 
 bool CAppMain::ConfirmPlayStart() {

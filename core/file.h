@@ -130,6 +130,10 @@ enum class SafeWrite {
 // made in the folder, the target itself is rewritten if that is allowed.
 SafeWrite WriteFileSafely(const wchar_t* path, const void* bytes, uint32_t count);
 
+// True when a new file can be made in `folder` (found by making one, which is
+// removed again): false for a folder that is missing, is a file, or refuses.
+bool FolderAcceptsNewFiles(const wchar_t* folder);
+
 // 1 when `byte` opens a two-byte character in the code page (0: the process's
 // ANSI code page). Only the double-byte East Asian code pages have such bytes.
 int IsLeadByteOf(int codePage, unsigned char byte);

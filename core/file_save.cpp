@@ -54,7 +54,39 @@ SafeWrite WriteInPlace(const wchar_t* path, const void* bytes, uint32_t count) {
     return written ? SafeWrite::Written : SafeWrite::Failed;
 }
 
+// Creates a new file of a name no file has in the folder that `path` begins
+// with (the first `folderLength` units, the separator included), trying the
+// candidates of `nameLength` characters in turn; the name is left in `path`.
+// Null when the folder takes no new file.
+PlatformFile CreateTemporary(wchar_t* path, int folderLength, int nameLength) {
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        CandidateName(static_cast<unsigned>(attempt), nameLength, path + folderLength);
+        bool taken = false;
+        PlatformFile file = PlatformCreateNew(path, &taken);
+        if (file || !taken) return file;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+bool FolderAcceptsNewFiles(const wchar_t* folder) {
+    if (!folder || !folder[0]) return false;
+    int length = static_cast<int>(WideLength(folder));
+    const wchar_t separator = PlatformPathSeparator();
+    const bool separated = folder[length - 1] == separator || folder[length - 1] == L'/';
+    wchar_t* probe = new (std::nothrow) wchar_t[length + 2 + kTemporaryNameMax];
+    if (!probe) return false;
+    for (int i = 0; i < length; ++i) probe[i] = folder[i];
+    if (!separated) probe[length++] = separator;
+    PlatformFile file = CreateTemporary(probe, length, kTemporaryNameMax);
+    if (file) {
+        PlatformClose(file);
+        PlatformDeleteFile(probe);
+    }
+    delete[] probe;
+    return file != nullptr;
+}
 
 SafeWrite WriteFileSafely(const wchar_t* path, const void* bytes, uint32_t count) {
     if (!path || !path[0] || (!bytes && count > 0)) return SafeWrite::Failed;
@@ -71,13 +103,7 @@ SafeWrite WriteFileSafely(const wchar_t* path, const void* bytes, uint32_t count
     if (!temporary) return SafeWrite::Failed;
     for (int i = 0; i < nameStart; ++i) temporary[i] = path[i];
 
-    PlatformFile file = nullptr;
-    for (int attempt = 0; attempt < kTemporaryAttempts && !file; ++attempt) {
-        CandidateName(static_cast<unsigned>(attempt), temporaryLength, temporary + nameStart);
-        bool taken = false;
-        file = PlatformCreateNew(temporary, &taken);
-        if (!file && !taken) break;
-    }
+    PlatformFile file = CreateTemporary(temporary, nameStart, temporaryLength);
     if (!file) {
         delete[] temporary;
         return exists && traits.directory ? SafeWrite::Failed : WriteInPlace(path, bytes, count);

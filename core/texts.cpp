@@ -57,6 +57,24 @@ const TextPair kTexts[] = {
      L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。\nそれでも実行しますか？"},
     {L"The speed must be a number from 0.1 to 100 (at most two decimals), such as 2 or 0.5.",
      L"速度は 0.1 から 100 までの数（小数は2桁まで）で指定してください。例: 2、0.5"},
+
+    {L"%s\ncould not be read. It may be open in another program.",
+     L"%s\nを読み込めませんでした。他のプログラムが開いている可能性があります。"},
+    {L"%s\nis not an operation file.", L"%s\nは操作ファイルではありません。"},
+    {L"%s\nis not an operation file. Reading stopped at byte %d.",
+     L"%s\nは操作ファイルではありません。%d バイト目で読み込みを中止しました。"},
+    {L"%s\nis damaged: reading stopped at byte %d.", L"%s\nは壊れています。%d バイト目で読み込みを中止しました。"},
+    {L"Memory ran out while reading\n%s.", L"%s\nの読み込み中にメモリが不足しました。"},
+    {L"Memory ran out while reading\n%s (at byte %d).", L"%s\nの読み込み中にメモリが不足しました（%d バイト目）。"},
+    {L"No operation was read, and the list was not changed.",
+     L"操作は読み込まれず、操作リストは変更されていません。"},
+    {L"Only the first %d operations were read. Save will ask for a file name, so that the file is not "
+     L"overwritten by this list.",
+     L"最初の %d 件の操作だけを読み込みました。このリストでファイルを上書きしないよう、上書き保存では保存先を尋ねます。"},
+    {L"Screenshots cannot be saved to the folder\n%s\nIt does not exist or cannot be written.\nDo you still want "
+     L"to play?",
+     L"スクリーンショットをフォルダーに保存できません。\n%s\nフォルダーが存在しないか、書き込みできません。\n"
+     L"それでも再生しますか？"},
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(TextId::Count), "one pair per TextId");
 

@@ -47,6 +47,17 @@ enum class TextId : int {
     PlayStartCaption,
     ForeignPlayText,
     SpeedInvalidText,
+    // What an Open could not read: the first line names the file (%s) and
+    // what went wrong (%d: the byte), then "\n\n" and what became of the list.
+    LoadUnreadableFormat,
+    LoadNotOperationFileFormat,
+    LoadNotOperationFileAtFormat,
+    LoadDamagedFormat,
+    LoadOutOfMemoryFormat,
+    LoadOutOfMemoryAtFormat,
+    LoadNothingReadText,
+    LoadPartFormat,  // one %d: the operations read
+    ScreenshotFolderFormat,  // one %s: the folder
     Count
 };
 

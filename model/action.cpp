@@ -128,6 +128,17 @@ void ActionList::clear() {
     count_ = 0;
 }
 
+void ActionList::takeRecords(ActionList& other) {
+    if (&other == this) return;
+    clear();
+    records_ = other.records_;
+    capacity_ = other.capacity_;
+    count_ = other.count_;
+    other.records_ = nullptr;
+    other.capacity_ = 0;
+    other.count_ = 0;
+}
+
 ActionRecord* ActionList::at(int i) {
     return i >= 0 && i < count_ ? &records_[i] : nullptr;
 }

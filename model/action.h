@@ -114,6 +114,9 @@ public:
     // Frees the storage; count and capacity become 0. The file path, modified
     // flag, screenshot settings and ident are the caller's to reset.
     void clear();
+    // Replaces the records by those of `other`, which is left without any;
+    // nothing else of either list changes.
+    void takeRecords(ActionList& other);
 
     int count() const { return count_; }
     int capacity() const { return capacity_; }
@@ -140,7 +143,8 @@ public:
     int rowTexts(int i, int language, RowTexts* out) const;
     int rowTexts(int i, uint32_t timeCode, int language, RowTexts* out) const;
 
-    // Implemented with the operation file (model/opfile.cpp).
+    // Implemented with the operation file (model/opfile.cpp). load gives 1
+    // only when the whole file was read (LoadOperationFile tells more).
     int save(const wchar_t* path);  // null: use filePath
     int load(const wchar_t* path);
 };

@@ -215,10 +215,27 @@ int ActionList::save(const wchar_t* path) {
     return 1;
 }
 
+OperationFileLoad LoadOperationFile(ActionList* list, const wchar_t* path) {
+    OperationFileLoad result;
+    list->filePath.Assign(path);
+    const int before = list->count();
+    bool kept = true;
+    XmlLoad load = LoadXmlFile(path, [&](XmlElement* first) {
+        result.operationFile = FindElement(first, L"ident") || FindElement(first, L"action") ||
+                               FindElement(first, L"image");
+        kept = ReadActionTree(list, first);
+    });
+    list->modified = 0;
+    result.end = load.end;
+    result.offset = load.offset;
+    result.records = list->count() - before;
+    if (!kept && result.end != XmlEnd::OutOfMemory) {
+        result.end = XmlEnd::OutOfMemory;
+        result.offset = -1;
+    }
+    return result;
+}
+
 int ActionList::load(const wchar_t* path) {
-    filePath.Assign(path);
-    bool complete = true;
-    bool loaded = LoadXmlFile(path, [&](XmlElement* first) { complete = ReadActionTree(this, first); }).consumed;
-    modified = 0;
-    return loaded && complete ? 1 : 0;
+    return LoadOperationFile(this, path).whole() ? 1 : 0;
 }

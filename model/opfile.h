@@ -25,3 +25,17 @@ XmlElement* BuildActionTree(const ActionList& list, const MachineIdent& ident);
 // chain of a read document into the list (records are appended). Returns
 // false when a record could not be appended for want of memory.
 bool ReadActionTree(ActionList* list, const XmlElement* first);
+
+// What a load took from its file. Anything but a whole file must be told to
+// the user, and such a list must not be written back over the file unasked.
+struct OperationFileLoad {
+    XmlEnd end = XmlEnd::Unreadable;  // how reading ended; OutOfMemory also
+                                      // when read records could not be kept
+    int64_t offset = -1;              // where, when known
+    bool operationFile = false;       // the file holds an ident, action or image element
+    int32_t records = 0;              // records appended to the list
+    bool whole() const { return end == XmlEnd::Complete; }
+};
+// Loads the file as ActionList::load does (filePath becomes path, modified 0)
+// and reports what was read.
+OperationFileLoad LoadOperationFile(ActionList* list, const wchar_t* path);

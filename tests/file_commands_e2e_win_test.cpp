@@ -1,7 +1,9 @@
 // End-to-end tests of the file commands on the real program, through the
-// platform's own file dialogs: Open with the provenance warning, Save and
-// Save As with the extension rule, saves that fail, the unsaved-changes
-// prompt around them, and a list of 100,000 operations.
+// platform's own file dialogs: Open with the provenance warning and with
+// files it cannot read whole, Save and Save As with the extension rule,
+// saves that fail (locked and read-only files), the unsaved-changes prompt
+// around them, the screenshot folder check at Start Play, and a list of
+// 100,000 operations.
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
@@ -14,6 +16,7 @@
 #include "main_window_driver_win.h"
 
 using drive::CMainWindow;
+using drive::EditValues;
 using drive::Row;
 
 namespace {
@@ -101,13 +104,14 @@ TEST_CASE("Open shows the file's records and screenshot settings; its dialog is 
     }
 }
 
-TEST_CASE("Open runs New first; a cancelled or failed open leaves an empty list") {
+TEST_CASE("Open asks first, reports a file it cannot read whole, and never saves a partial list over it unasked") {
     CMainWindow window;
     REQUIRE(window.Start(0));
     REQUIRE(window.AddPoints({1}));
     window.TypeFolder("C:\\shots");
 
-    // The unsaved-changes question comes before the file dialog.
+    // The unsaved-changes question comes before the file dialog; cancelling
+    // the dialog leaves the list as New does.
     window.Post(ID_FILE_OPEN);
     REQUIRE(window.Answer("Operation update", IDNO).window != nullptr);
     REQUIRE(window.CompleteFileDialog(window.OpenTitle(), ""));
@@ -115,16 +119,74 @@ TEST_CASE("Open runs New first; a cancelled or failed open leaves an empty list"
     CHECK(window.Count() == 0);
     CHECK(window.Text(IDC_SCREENSHOT_FOLDER).empty());
 
-    // A file that is not an operation file: silent, and the list stays empty,
-    // but the list now names that file, so Save writes there at once.
-    const std::string broken = window.PathIn("broken.mou");
-    REQUIRE(gui::WriteFileAt(broken, "this is no XML"));
-    REQUIRE(window.Open(broken));
-    CHECK(window.Count() == 0);
-    CHECK(gui::TopWindowCaptions(window.Pid()) == std::vector<std::string>{drive::kMainEnglish});
+    // Files that give nothing: reported, naming the file, and the list in the
+    // window stays as it was (here one unsaved row).
+    REQUIRE(window.AddPoints({7}));
+    const std::string example = ExampleFile("C:\\Shots", 3);
+    const std::string locked = window.PathIn("locked.mou");
+    REQUIRE(gui::WriteFileAt(locked, example));
+    HANDLE lock = CreateFileW(gui::Wide(locked).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    REQUIRE(lock != INVALID_HANDLE_VALUE);
+    const std::string garbage = window.PathIn("garbage.mou");
+    REQUIRE(gui::WriteFileAt(garbage, "this is no XML"));
+    const std::string settings = window.PathIn("settings.mou");
+    REQUIRE(gui::WriteFileAt(settings, drive::Settings(1)));
+    const struct {
+        const std::string* path;
+        const char* why;
+    } nothing[] = {
+        {&locked, "\ncould not be read. It may be open in another program."},
+        {&garbage, "\nis not an operation file. Reading stopped at byte 0."},
+        {&settings, "\nis not an operation file."},
+    };
+    for (const auto& file : nothing) {
+        CAPTURE(*file.path);
+        window.Post(ID_FILE_OPEN);
+        REQUIRE(window.Answer("Operation update", IDNO).window != nullptr);
+        REQUIRE(window.CompleteFileDialog(window.OpenTitle(), *file.path));
+        drive::MessageBoxView report = window.Answer(kFileCaption[0], IDOK);
+        REQUIRE(report.window != nullptr);
+        CHECK(report.text == *file.path + file.why + "\n\nNo operation was read, and the list was not changed.");
+        CHECK(report.buttons == std::vector<int>{IDOK});
+        window.Sync();
+        CHECK(window.Points() == std::vector<std::string>{"(x=7, y=0)"});
+    }
+    // The list still has no file: Save asks for a name.
     window.Post(ID_FILE_SAVE);
-    CHECK(Contains(window.ReadAfterCommands(broken), "<action/>"));
+    REQUIRE(window.CompleteFileDialog(window.SaveTitle(), ""));
+    CloseHandle(lock);
+    CHECK(gui::ReadFileAt(locked) == example);
+
+    // A file cut short inside a record: what came before is shown and
+    // reported, and Save asks for a name rather than writing over the file.
+    const std::string cut = window.PathIn("cut.mou");
+    const std::string cutText = example.substr(0, example.find("<type>9"));
+    REQUIRE(gui::WriteFileAt(cut, cutText));
+    window.Post(ID_FILE_OPEN);
+    REQUIRE(window.Answer("Operation update", IDNO).window != nullptr);
+    REQUIRE(window.CompleteFileDialog(window.OpenTitle(), cut));
+    drive::MessageBoxView report = window.Answer(kFileCaption[0], IDOK);
+    REQUIRE(report.window != nullptr);
+    CHECK(report.text == cut + "\nis damaged: reading stopped at byte " + std::to_string(cutText.size()) +
+                             ".\n\nOnly the first 3 operations were read. Save will ask for a file name, so that the "
+                             "file is not overwritten by this list.");
+    REQUIRE(window.WaitCount(3));
+    REQUIRE(window.AddPoints({9}));
+    window.Post(ID_FILE_SAVE);
+    REQUIRE(window.CompleteFileDialog(window.SaveTitle(), ""));
+    CHECK(gui::ReadFileAt(cut) == cutText);
+    // Saved under a name the user chose, the list is whole again there.
+    window.Post(ID_FILE_SAVE_AS);
+    REQUIRE(window.CompleteFileDialog(window.SaveTitle(), cut));
+    CHECK(Contains(window.ReadAfterCommands(cut), "<x>9</x>"));
+    REQUIRE(window.AddPoints({10}));
+    window.Post(ID_FILE_SAVE);
+    CHECK(Contains(window.ReadAfterCommands(cut), "<x>10</x>"));
     CHECK_FALSE(window.Has(window.SaveTitle()));
+    bool asked = true;
+    CHECK(window.Exit(&asked) == 1);
+    CHECK_FALSE(asked);
 }
 
 TEST_CASE("Save As adds the extension mou and replaces files without asking; Save writes to the list's file") {
@@ -196,8 +258,6 @@ TEST_CASE("a save that cannot be written is reported and the list stays modified
     REQUIRE(window.AddPoints({1}));
 
     SUBCASE("Save As onto a file that another program holds open") {
-        // Read-only attributes do not stop a writer running as root under
-        // Wine; a file opened without sharing stops every writer.
         const std::string target = window.PathIn("locked.mou");
         REQUIRE(gui::WriteFileAt(target, "old"));
         HANDLE lock = CreateFileW(gui::Wide(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -209,6 +269,33 @@ TEST_CASE("a save that cannot be written is reported and the list stays modified
         CHECK(warning.text == "The operation list could not be saved to\n" + target);
         CHECK(warning.buttons == std::vector<int>{IDOK});
 
+        // When the save the unsaved-changes question asked for fails, and no
+        // other name is chosen, New, Open and Start Record do not go on.
+        const struct {
+            int command;
+            const char* caption;
+        } askers[] = {{ID_FILE_NEW, "Operation update"}, {ID_FILE_OPEN, "Operation update"},
+                      {IDC_RECORD_START, "Operation record"}};
+        for (const auto& asker : askers) {
+            CAPTURE(asker.command);
+            window.Post(asker.command);
+            REQUIRE(window.Answer(asker.caption, IDYES).window != nullptr);
+            REQUIRE(window.Answer(kFileCaption[0], IDOK).window != nullptr);
+            REQUIRE(window.CompleteFileDialog(window.SaveTitle(), ""));
+            window.Sync();
+            CHECK_FALSE(window.Has(window.OpenTitle()));
+            CHECK_FALSE(window.Iconic());
+            CHECK(window.Points() == std::vector<std::string>{"(x=1, y=0)"});
+        }
+        // Closing the window neither: it stays with its list.
+        PostMessageW(window.Main(), WM_CLOSE, 0, 0);
+        REQUIRE(window.Answer("Operation update", IDYES).window != nullptr);
+        REQUIRE(window.Answer(kFileCaption[0], IDOK).window != nullptr);
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), ""));
+        window.Sync();
+        CHECK(window.Run().WaitForExit(10) == -1);
+        CHECK(window.Count() == 1);
+
         // The exit question still guards the list; Yes tries the same file
         // again, reports it, and offers Save As.
         window.Post(ID_APP_EXIT);
@@ -219,6 +306,22 @@ TEST_CASE("a save that cannot be written is reported and the list stays modified
         CHECK(Contains(gui::ReadFileAt(window.PathIn("rescued.mou")), "<x>1</x>"));
         CloseHandle(lock);
         CHECK(gui::ReadFileAt(target) == "old");
+    }
+    SUBCASE("Save onto a read-only file") {
+        const std::string target = window.PathIn("readonly.mou");
+        REQUIRE(gui::WriteFileAt(target, "old"));
+        REQUIRE(SetFileAttributesW(gui::Wide(target).c_str(), FILE_ATTRIBUTE_READONLY));
+        window.Post(ID_FILE_SAVE_AS);
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), target));
+        drive::MessageBoxView warning = window.Answer(kFileCaption[0], IDOK);
+        REQUIRE(warning.window != nullptr);
+        CHECK(warning.text == "The operation list could not be saved to\n" + target);
+        window.Sync();
+        CHECK(gui::ReadFileAt(target) == "old");
+        CHECK((GetFileAttributesW(gui::Wide(target).c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
+        bool asked = false;
+        CHECK(window.Exit(&asked) == 1);
+        CHECK(asked);
     }
     SUBCASE("Save into a folder that has gone") {
         const std::string folder = window.PathIn("gone");
@@ -242,6 +345,44 @@ TEST_CASE("a save that cannot be written is reported and the list stays modified
         CHECK(window.Exit(&asked) == 1);
         CHECK(asked);
     }
+}
+
+TEST_CASE("Start Play of a list with screenshots warns when their folder cannot take them") {
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    EditValues shot;
+    shot.device = 2;
+    REQUIRE(window.Add(shot));
+    const std::string missing = window.PathIn("no such folder");
+    window.TypeFolder(missing);
+
+    window.SetControlText(IDC_PASS_COUNT, "idle");
+    window.Post(IDC_PLAY_START);
+    drive::MessageBoxView warning = window.Answer("Play start", IDNO);
+    REQUIRE(warning.window != nullptr);
+    CHECK(warning.text == "Screenshots cannot be saved to the folder\n" + missing +
+                              "\nIt does not exist or cannot be written.\nDo you still want to play?");
+    CHECK(warning.defaultId == IDNO);
+    window.Sync();
+    CHECK_FALSE(window.Iconic());
+    CHECK(window.Text(IDC_PASS_COUNT) == "idle");
+
+    // The user may still play.
+    window.Post(IDC_PLAY_START);
+    REQUIRE(window.Answer("Play start", IDYES).window != nullptr);
+    REQUIRE(gui::WaitFor([&] { return window.Text(IDC_PASS_COUNT) == "1" && !window.Iconic(); }));
+
+    // A folder that takes files: no question, and the screenshot is saved.
+    window.TypeFolder(window.Folder());
+    window.Post(IDC_PLAY_START);
+    REQUIRE(gui::WaitFor([&] {
+        for (const std::string& name : testutil::ListFolder(window.Folder())) {
+            if (name.rfind("SCREENSHOT_", 0) == 0) return true;
+        }
+        return false;
+    }));
+    CHECK_FALSE(window.Has("Play start"));
+    REQUIRE(gui::WaitFor([&] { return !window.Iconic(); }));
 }
 
 TEST_CASE("a list of 100,000 operations opens, scrolls and edits at once") {

@@ -234,21 +234,85 @@ TEST_CASE("missing and unreadable values take their defaults") {
     }
 }
 
-TEST_CASE("a load that fails keeps the path and leaves the list unmodified") {
+TEST_CASE("a load tells what it could not read; a failed one keeps the path and leaves the list unmodified") {
     std::string dir = testutil::MakeTempDir();
+    const std::string example = std::string(xmltest::kDeclaration) + IdentLines(kDesktopIdent) + kExampleBody;
+    std::string utf16;
+    for (char c : example) utf16 += std::string(1, c) + '\0';
+    struct File {
+        const char* name;
+        std::string bytes;
+        XmlEnd end;
+        bool operationFile;
+        int records;
+    } files[] = {
+        {"whole.mou", example, XmlEnd::Complete, true, 5},
+        {"empty.mou", "", XmlEnd::Damaged, false, 0},
+        {"garbage.mou", "this is no XML", XmlEnd::Damaged, false, 0},
+        {"utf16.mou", "\xFF\xFE" + utf16, XmlEnd::Damaged, false, 0},
+        {"no_declaration.mou", "<action></action>", XmlEnd::Damaged, false, 0},
+        // Cut inside the first key record: the two mouse records and the
+        // part of the key record before the cut.
+        {"cut_record.mou", example.substr(0, example.find("<type>9")), XmlEnd::Damaged, true, 3},
+        {"cut_tag.mou", example.substr(0, example.find("</action>") + 4), XmlEnd::Damaged, true, 5},
+        {"settings.mou", std::string(xmltest::kDeclaration) + "<config><language>1</language></config>\r\n",
+         XmlEnd::Complete, false, 0},
+    };
+    for (const File& f : files) {
+        CAPTURE(f.name);
+        std::string path = testutil::Join(dir, f.name);
+        REQUIRE(testutil::WriteBytes(path, f.bytes));
+        ActionList list;
+        list.modified = 1;
+        WidePath p(path);
+        OperationFileLoad load = LoadOperationFile(&list, p.get());
+        CHECK(load.end == f.end);
+        CHECK(load.whole() == (f.end == XmlEnd::Complete));
+        CHECK(load.operationFile == f.operationFile);
+        CHECK(load.records == f.records);
+        CHECK(list.count() == f.records);
+        CHECK((load.end == XmlEnd::Damaged) == (load.offset >= 0));
+        CHECK(list.modified == 0);
+        CHECK(testutil::Utf8(list.filePath.GetWide()) == path);
+        ActionList again;
+        CHECK(again.load(p.get()) == (load.whole() ? 1 : 0));
+    }
+
     ActionList list;
     list.append(ActionDevice::Mouse, ActionKind::MouseLeftPush, 1, 2, 0, 3);
     std::string missing = testutil::Join(dir, "missing.mou");
-    Load(&list, missing, 0);
+    WidePath m(missing);
+    OperationFileLoad load = LoadOperationFile(&list, m.get());
+    CHECK(load.end == XmlEnd::Unreadable);
+    CHECK(load.records == 0);
     CHECK(testutil::Utf8(list.filePath.GetWide()) == missing);
     CHECK(list.modified == 0);
     CHECK(list.count() == 1);
+}
 
-    std::string broken = testutil::Join(dir, "broken.mou");
-    REQUIRE(testutil::WriteBytes(broken, "<action></action>"));
-    list.modified = 1;
-    Load(&list, broken, 0);
-    CHECK(list.modified == 0);
+TEST_CASE("a load that runs out of memory is never taken for the whole file") {
+    std::string dir = testutil::MakeTempDir();
+    std::string path = testutil::Join(dir, "example.mou");
+    REQUIRE(testutil::WriteBytes(path, std::string(xmltest::kDeclaration) + IdentLines(kDesktopIdent) + kExampleBody));
+    WidePath p(path);
+    int limit = 0;
+    for (;; ++limit) {
+        CAPTURE(limit);
+        REQUIRE(limit < 1000);
+        ActionList list;
+        SetXmlReaderAllocationLimit(limit);
+        OperationFileLoad load = LoadOperationFile(&list, p.get());
+        SetXmlReaderAllocationLimit(-1);
+        if (load.whole()) {
+            CHECK(load.records == 5);
+            CHECK(list.screenshotFormat == ScreenshotFormat::PNG);
+            break;
+        }
+        CHECK(load.end == XmlEnd::OutOfMemory);
+        CHECK(load.records == list.count());
+        CHECK(list.load(p.get()) == 1);  // the limit was only for that load
+    }
+    CHECK(limit > 20);
 }
 
 TEST_CASE("save needs a path and keeps modified and the old file when it fails") {
