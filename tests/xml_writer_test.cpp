@@ -231,6 +231,19 @@ TEST_CASE("a save touches no other file, whatever names the folder holds") {
     std::sort(before.begin(), before.end());
     CHECK(testutil::ListFolder(dir) == before);
 
+    // A folder takes new files when one can be made there; the probe leaves
+    // nothing behind. A missing folder and a file take none.
+    auto takes = [](const std::string& folder) {
+        CString wide;
+        wide.Assign(folder.c_str());
+        return FolderAcceptsNewFiles(wide.GetWide());
+    };
+    CHECK(takes(dir));
+    CHECK(takes(dir + testutil::Separator()));
+    CHECK_FALSE(takes(testutil::Join(dir, "missing")));
+    CHECK_FALSE(takes(path));
+    CHECK(testutil::ListFolder(dir) == before);
+
     // A name as long as the system allows (255 bytes here, a full path of
     // 259 characters on Windows) is saved like any other; and so is a name of
     // one character.
@@ -311,6 +324,11 @@ TEST_CASE("as an ordinary user: read-only and foreign files are refused, a close
         failures += Save(readOnly, SampleHolder()) ? 1 : 0;
         failures += Save(foreign, SampleHolder()) ? 2 : 0;
         failures += Save(inPlace, SampleHolder()) ? 0 : 4;
+        CString wide;
+        wide.Assign(closed.c_str());
+        failures += FolderAcceptsNewFiles(wide.GetWide()) ? 8 : 0;
+        wide.Assign(open.c_str());
+        failures += FolderAcceptsNewFiles(wide.GetWide()) ? 0 : 16;
         return failures;
     };
     int failures = -1;
