@@ -3,8 +3,13 @@
 #
 # With a DISPLAY set, the program opens on that display (inside Wine's virtual
 # desktop) and the script returns when it ends. Without one, it runs on a
-# private Xvfb, a screenshot of the running program is saved to build/run.png,
+# private Xvfb on a free display number, in English unless TAPLORE_LANGUAGE
+# says otherwise, a screenshot of its main window is saved to build/run.png,
 # and everything the script started is stopped again.
+#
+# The Wine prefix is build/wine-prefix (TAPLORE_WINEPREFIX changes it); when
+# another session uses it (a Taplore started earlier, a test run), the next
+# free prefix beside it is taken, so that session goes on undisturbed.
 #
 # TAPLORE_LANGUAGE=0 (English) or 1 (Japanese) starts the program from a
 # temporary folder whose settings file holds that language, so the language
@@ -37,6 +42,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# Nobody could answer the language question of a first start on a private
+# display, and the picture is to show the program.
+[ -z "${DISPLAY:-}" ] && [ -z "${TAPLORE_LANGUAGE:-}" ] && TAPLORE_LANGUAGE=0
 if [ -n "${TAPLORE_LANGUAGE:-}" ]; then
     tempdir=$(mktemp -d)
     printf '<?xml version="1.0" ?>\r\n<config><language>%s</language>\r\n</config>\r\n' \
@@ -45,25 +53,18 @@ if [ -n "${TAPLORE_LANGUAGE:-}" ]; then
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
+    num=""
+    [[ "$DISPLAY" =~ ^:([0-9]+)(\.[0-9]+)?$ ]] && num="${BASH_REMATCH[1]}"
     user_display="$DISPLAY"
-    if [[ "$DISPLAY" =~ ^:([0-9]+)(\.[0-9]+)?$ ]]; then
-        taplore_wine_up "${BASH_REMATCH[1]}" "$prefix"
-    else
-        export PATH="$WINE_BIN_DIR:$PATH" WINEPREFIX="$prefix" WINEDEBUG=-all \
-               WINEDLLOVERRIDES="mscoree,mshtml="
-        mkdir -p "$prefix"
-    fi
+    taplore_wine_up "$num" "$prefix" || exit 1
     export DISPLAY="$user_display"
-    echo "Starting Taplore on $DISPLAY (Wine prefix $prefix)"
+    echo "Starting Taplore on $DISPLAY (Wine prefix $WINEPREFIX)"
     (cd "$workdir" && wine64 "$exe")
     echo "Taplore ended with exit code $?"
     exit 0
 fi
 
-# No display: a private Xvfb on the first free display number from 70.
-num=70
-while [ -e "/tmp/.X11-unix/X$num" ] && [ "$num" -lt 99 ]; do num=$((num + 1)); done
-taplore_wine_up "$num" "$prefix"
+taplore_wine_up new "$prefix" || exit 1
 shot="$root/build/run.png"
 empty="$(mktemp --suffix=.png)"
 previous="$(mktemp --suffix=.png)"
@@ -72,26 +73,32 @@ import -window root "$empty"
 (cd "$workdir" && exec wine64 "$exe") &
 program_pid=$!
 
-# Wait until the screen has changed from the empty desktop and has stayed the
-# same for two looks in a row: the window is up and drawn.
+# Wait until the screen has changed from the empty desktop and has then stayed
+# the same for three looks in a row: the window is up and drawn.
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]; }
 ready=0
+steady=0
 cp "$empty" "$previous"
-for _ in $(seq 1 60); do
+for _ in $(seq 1 120); do
     sleep 0.5
     kill -0 "$program_pid" 2>/dev/null || break
     import -window root "$current"
     if ! same "$current" "$empty" && same "$current" "$previous"; then
-        ready=1
-        break
+        steady=$((steady + 1))
+        if [ "$steady" -ge 2 ]; then
+            ready=1
+            break
+        fi
+    else
+        steady=0
     fi
     cp "$current" "$previous"
 done
 if [ "$ready" = 1 ]; then
     cp "$current" "$shot"
-    echo "Taplore is running on a private display :$num; screenshot saved to $shot"
+    echo "Taplore is running on a private display $DISPLAY; screenshot saved to $shot"
 else
-    echo "run.sh: Taplore did not show a window within 30 s" >&2
+    echo "run.sh: Taplore did not show a window within 60 s" >&2
 fi
 rm -f "$empty" "$previous" "$current"
 echo "Stopping Taplore and the private display."

@@ -24,11 +24,12 @@ fi
 echo "== Windows build (MinGW-w64), tests under Wine =="
 cmake --preset windows >/dev/null && cmake --build --preset windows || { echo "Windows build failed"; exit 1; }
 
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 trap taplore_wine_down EXIT
-taplore_wine_up "$display" "$PWD/build/wine-prefix"
+taplore_wine_up new "$PWD/build/wine-prefix" || { echo "no Wine session"; exit 1; }
 ctest --preset windows || status=1
+
+echo "== scripts leave a running Taplore alone =="
+bash tests/scripts_test.sh || status=1
 taplore_wine_down
 trap - EXIT
 

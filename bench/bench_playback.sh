@@ -15,8 +15,6 @@ taplore_install_packages
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target player_bench
 
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 trap taplore_wine_down EXIT
-taplore_wine_up "$display" "${TAPLORE_WINEPREFIX:-$PWD/build/wine-prefix}"
+taplore_wine_up new "${TAPLORE_WINEPREFIX:-$PWD/build/wine-prefix}" || exit 1
 wine64 build/windows/tests/player_bench.exe </dev/null | tr -d '\r'

@@ -15,10 +15,8 @@ taplore_install_packages
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Taplore file_commands_e2e_win_test
 
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 trap taplore_wine_down EXIT
-taplore_wine_up "$display" "${TAPLORE_WINEPREFIX:-$PWD/build/wine-prefix}"
+taplore_wine_up new "${TAPLORE_WINEPREFIX:-$PWD/build/wine-prefix}" || exit 1
 status=0
 output=$(wine64 build/windows/tests/file_commands_e2e_win_test.exe --no-skip \
     "--test-case=bench: *" </dev/null 2>&1 | tr -d '\r') || status=$?

@@ -1,10 +1,16 @@
-# Shell functions shared by test.sh, run.sh and developers: package set-up and
-# a private Xvfb display with a Wine prefix that uses Wine's virtual desktop.
-# Source this file; it defines functions only.
+# Shell functions shared by test.sh, run.sh, bench and developers: package
+# set-up, and a private Wine session (an Xvfb display when needed, a Wine
+# prefix that uses Wine's virtual desktop, a persistent wineserver). Source
+# this file; it defines functions only.
+#
+# A session never touches one it did not start: a prefix that another session
+# uses (a Taplore started by ./run.sh, a test run) is left alone and the next
+# free one beside it is taken (PREFIX-2, PREFIX-3, ...), and taplore_wine_down
+# ends only the wineserver and Xvfb that taplore_wine_up started.
 
-TAPLORE_PACKAGES="cmake g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xdotool
+TAPLORE_PACKAGES="cmake g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine xvfb xdotool
  doctest-dev fonts-ipafont-gothic imagemagick clang libclang-rt-14-dev libpugixml-dev
- libbenchmark-dev x11-utils locales"
+ libbenchmark-dev x11-utils locales python3"
 WINE_BIN_DIR=/usr/lib/wine
 
 # Installs whatever of the project's Debian packages is missing.
@@ -28,51 +34,144 @@ taplore_install_packages() {
     fi
 }
 
-# taplore_wine_up DISPLAY_NUMBER PREFIX_DIR: starts Xvfb on :N (unless one is
-# already listening there), prepares the prefix (virtual desktop, Japanese font
-# replacements) and starts wineserver persistently so ctest's pipes close.
-taplore_wine_up() {
-    local num="$1" prefix="$2"
-    export PATH="$WINE_BIN_DIR:$PATH"
-    export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    export DISPLAY=":$num"
-    TAPLORE_XVFB_PID=""
-    if [ ! -e "/tmp/.X11-unix/X$num" ]; then
-        Xvfb ":$num" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-        TAPLORE_XVFB_PID=$!
-        local i
-        for i in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$num" ] && break
-            sleep 0.1
-        done
+# taplore_wine_busy PREFIX: true while a Wine session uses PREFIX: one of
+# ours holds its lock, or a wineserver serves it (wineserver works in a
+# folder server-DEV-INODE named after the prefix's device and inode).
+taplore_wine_busy() {
+    local prefix="$1" lock fd server pid
+    lock="$prefix/.taplore-session.lock"
+    if [ -e "$lock" ]; then
+        exec {fd}<"$lock"
+        if ! flock -n "$fd"; then
+            exec {fd}<&-
+            return 0
+        fi
+        exec {fd}<&-
     fi
-    mkdir -p "$prefix"
-    wineserver -k >/dev/null 2>&1 || true
+    [ -d "$prefix" ] || return 1
+    server=$(printf 'server-%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
+    for pid in $(pgrep -u "$(id -u)" wineserver 2>/dev/null); do
+        case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in
+            */"$server") return 0 ;;
+        esac
+    done
+    return 1
+}
+
+# taplore_xvfb_start: starts a private Xvfb on a display number it finds free
+# itself and sets TAPLORE_DISPLAY_NUMBER and TAPLORE_XVFB_PID.
+taplore_xvfb_start() {
+    local numfile i
+    numfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+    TAPLORE_XVFB_PID=$!
+    TAPLORE_DISPLAY_NUMBER=""
+    for i in $(seq 1 200); do
+        TAPLORE_DISPLAY_NUMBER=$(tr -dc '0-9' <"$numfile")
+        [ -n "$TAPLORE_DISPLAY_NUMBER" ] && [ -e "/tmp/.X11-unix/X$TAPLORE_DISPLAY_NUMBER" ] && break
+        kill -0 "$TAPLORE_XVFB_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    rm -f "$numfile"
+    [ -n "$TAPLORE_DISPLAY_NUMBER" ] || { echo "Xvfb did not start" >&2; return 1; }
+}
+
+# Makes a new prefix fit for Taplore (virtual desktop) and brings an older
+# one up to date. Each step runs once per prefix, marked by a file in it.
+taplore_wine_prepare() {
+    local prefix="$1" font
     if [ ! -f "$prefix/.taplore-ready" ]; then
         wine64 wineboot -i >/dev/null 2>&1 || true
         wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
         wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1920x1080 /f >/dev/null 2>&1
-        for font in "MS UI Gothic" "MS Shell Dlg" "MS Gothic" "MS PGothic" "Meiryo UI" "Yu Gothic UI"; do
-            wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d IPAGothic /f >/dev/null 2>&1
-        done
         wineserver -w
         touch "$prefix/.taplore-ready"
     fi
-    # The Japanese dialog templates name their font in Japanese; the name is
-    # passed in UTF-8, so reg must run under a UTF-8 locale.
-    if [ ! -f "$prefix/.taplore-fonts-ja" ]; then
-        LC_ALL=C.UTF-8 wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "ＭＳ Ｐゴシック" /d IPAGothic /f >/dev/null 2>&1
+    # Fonts as Windows has them: the English interface ("MS Shell Dlg") in
+    # Wine's Tahoma, caption buttons in Wine's Marlett; only the faces the
+    # Japanese interface names go to the Japanese font. A Japanese font in
+    # place of "MS Shell Dlg" would draw every backslash as a yen sign. The
+    # Japanese template names its face in Japanese, passed in UTF-8, so reg
+    # runs under a UTF-8 locale.
+    if [ ! -f "$prefix/.taplore-fonts-2" ]; then
+        local replacements='HKCU\Software\Wine\Fonts\Replacements' fonts="$prefix/drive_c/windows/Fonts"
+        # Debian's Wine looks for its own fonts (fonts-wine) in a folder that
+        # does not exist; the Windows font folder is always searched.
+        mkdir -p "$fonts"
+        for font in /usr/share/wine/fonts/*.ttf; do
+            [ -e "$font" ] && ln -sf "$font" "$fonts/"
+        done
+        wine64 reg delete "$replacements" /v "MS Shell Dlg" /f >/dev/null 2>&1 || true
+        for font in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo UI" "Meiryo" "Yu Gothic UI" \
+                    "ＭＳ Ｐゴシック" "ＭＳ ゴシック"; do
+            LC_ALL=C.UTF-8 wine64 reg add "$replacements" /v "$font" /d IPAGothic /f >/dev/null 2>&1
+        done
         wineserver -w
-        touch "$prefix/.taplore-fonts-ja"
+        touch "$prefix/.taplore-fonts-2"
     fi
+}
+
+# taplore_wine_up [DISPLAY_NUMBER] PREFIX_DIR: a Wine session for the caller.
+# With a display number, that display is used (an Xvfb is started there when
+# none listens); with an empty one, $DISPLAY is used as it is; with "new", a
+# private Xvfb on a free display. The prefix is PREFIX_DIR unless another
+# session uses it (see above); WINEPREFIX and DISPLAY are exported. Starts
+# wineserver persistently so ctest's pipes close.
+taplore_wine_up() {
+    local num="$1" prefix="$2" candidate n
+    export PATH="$WINE_BIN_DIR:$PATH"
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    TAPLORE_XVFB_PID=""
+    TAPLORE_WINE_OWNED=""
+    if [ "$num" = new ]; then
+        taplore_xvfb_start || return 1
+        num=$TAPLORE_DISPLAY_NUMBER
+    elif [ -n "$num" ] && [ ! -e "/tmp/.X11-unix/X$num" ]; then
+        Xvfb ":$num" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+        TAPLORE_XVFB_PID=$!
+        for n in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$num" ] && break
+            sleep 0.1
+        done
+    fi
+    [ -n "$num" ] && export DISPLAY=":$num"
+
+    candidate="$prefix"
+    n=1
+    while taplore_wine_busy "$candidate"; do
+        n=$((n + 1))
+        candidate="$prefix-$n"
+        if [ "$n" -gt 20 ]; then
+            echo "taplore_wine_up: no free Wine prefix beside $prefix" >&2
+            return 1
+        fi
+    done
+    [ "$candidate" != "$prefix" ] && echo "Wine prefix $prefix is in use by another session; using $candidate"
+    mkdir -p "$candidate"
+    export WINEPREFIX="$candidate"
+    # Held (also by the Wine processes started from here, which inherit it)
+    # for as long as this session lives.
+    exec {TAPLORE_WINE_LOCK_FD}>"$candidate/.taplore-session.lock"
+    flock -n "$TAPLORE_WINE_LOCK_FD" || { echo "taplore_wine_up: $candidate was taken meanwhile" >&2; return 1; }
+    TAPLORE_WINE_OWNED=1
+    taplore_wine_prepare "$candidate"
     wineserver -p
     # One harmless program start brings up Wine's background processes before
     # ctest runs, so they do not hold ctest's output pipe open.
     wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
+# Ends what taplore_wine_up started, and nothing else.
 taplore_wine_down() {
-    WINEPREFIX="${WINEPREFIX:-}" "$WINE_BIN_DIR/wineserver" -k >/dev/null 2>&1 || true
+    if [ -n "${TAPLORE_WINE_OWNED:-}" ] && [ -n "${WINEPREFIX:-}" ]; then
+        WINEPREFIX="$WINEPREFIX" "$WINE_BIN_DIR/wineserver" -k >/dev/null 2>&1 || true
+        WINEPREFIX="$WINEPREFIX" "$WINE_BIN_DIR/wineserver" -w >/dev/null 2>&1 || true
+        TAPLORE_WINE_OWNED=""
+    fi
+    if [ -n "${TAPLORE_WINE_LOCK_FD:-}" ]; then
+        exec {TAPLORE_WINE_LOCK_FD}>&-
+        TAPLORE_WINE_LOCK_FD=""
+    fi
     if [ -n "${TAPLORE_XVFB_PID:-}" ]; then
         kill "$TAPLORE_XVFB_PID" 2>/dev/null || true
         wait "$TAPLORE_XVFB_PID" 2>/dev/null || true

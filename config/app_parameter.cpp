@@ -1,14 +1,15 @@
 #include "config/app_parameter.h"
 
 #include "config/settings_xml.h"
+#include "config/version.h"
 #include "core/xml.h"
 
 namespace {
 
-// The help pages are served from the project's own site (README, "Help pages");
-// only the host is ours to choose, the paths are fixed.
-const wchar_t kHelpUrlJapanese[] = L"https://taplore.org/soft/Taplore/help/";
-const wchar_t kHelpUrlEnglish[] = L"https://taplore.org/en/Taplore/help/";
+// The help pages ship with the program, in its folder (README, "Help pages"):
+// no address outside the project's hands decides what users see.
+const wchar_t kHelpUrlJapanese[] = L"help\\ja.html";
+const wchar_t kHelpUrlEnglish[] = L"help\\en.html";
 
 const ColorPair kProductColors[] = {
     {0x000000, 0xFFFFFF}, {0x000000, 0xFFFFFF}, {0x000000, 0x00FFFF}, {0x000000, 0x00FF00},
@@ -43,7 +44,7 @@ CAppParameter::CAppParameter() {}
 
 CAppParameter::~CAppParameter() {}
 
-const wchar_t* CAppParameter::GetVersionText() const { return L"1.0.3.0"; }
+const wchar_t* CAppParameter::GetVersionText() const { return L"" TAPLORE_VERSION_TEXT; }
 
 const wchar_t* CAppParameter::GetProductName(int) const { return L"Taplore"; }
 

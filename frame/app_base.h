@@ -93,5 +93,11 @@ protected:
     HINSTANCE DialogModule() const;
 };
 
+// The help page `page` (a path relative to the program's folder) of the
+// program at `program`, as a full path in `path` (`size` characters). False
+// when the page is not there; `path` then holds where it was looked for, or
+// is empty when it does not fit.
+bool FindHelpPage(const wchar_t* program, const wchar_t* page, wchar_t* path, int size);
+
 // The one application object; published by start-up before Run.
 extern CAppBase* g_app;

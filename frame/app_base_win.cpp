@@ -189,10 +189,41 @@ void CAppBase::OnExit() {
     }
 }
 
+bool FindHelpPage(const wchar_t* program, const wchar_t* page, wchar_t* path, int size) {
+    if (!program || !page || !page[0] || !path || size <= 0) return false;
+    path[0] = L'\0';
+    const wchar_t* slash = nullptr;
+    for (const wchar_t* p = program; *p; ++p) {
+        if (*p == L'\\' || *p == L'/') slash = p;
+    }
+    const int folder = slash ? static_cast<int>(slash - program) + 1 : 0;
+    const int length = lstrlenW(page);
+    if (folder + length + 1 > size) return false;
+    CopyMemory(path, program, folder * sizeof(wchar_t));
+    CopyMemory(path + folder, page, (length + 1) * sizeof(wchar_t));
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void CAppBase::OnHelp() {
-    const wchar_t* url = g_config ? g_config->GetHelpUrl(UiLanguage() == 1 ? 1 : 0) : nullptr;
-    if (!url || !url[0]) return;
-    ShellExecuteW(nullptr, L"open", url, nullptr, L"", SW_SHOW);
+    const bool japanese = UiLanguage() == 1;
+    const wchar_t* page = g_config ? g_config->GetHelpUrl(japanese ? 1 : 0) : nullptr;
+    if (!page || !page[0]) return;
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    wchar_t path[2 * MAX_PATH];
+    if (FindHelpPage(program, page, path, 2 * MAX_PATH)) {
+        ShellExecuteW(nullptr, L"open", path, nullptr, L"", SW_SHOW);
+        return;
+    }
+    // The pages ship beside the program; a copy of Taplore.exe taken on its
+    // own has none, which the user is told rather than left wondering.
+    wchar_t text[3 * MAX_PATH];
+    wsprintfW(text,
+              japanese ? L"ヘルプのページが見つかりません。\n%s\nTaplore.exe と同じフォルダーの help フォルダーにあるはずです。"
+                       : L"The help page cannot be found:\n%s\nIt belongs in the help folder beside Taplore.exe.",
+              path[0] ? path : page);
+    MessageBoxW(main_window, text, japanese ? L"ヘルプの表示" : L"Help Topics", MB_OK | MB_ICONWARNING);
 }
 
 INT_PTR CAppBase::OnAbout() {
@@ -224,6 +255,13 @@ int CAppBase::ChooseLanguage(int atStart) {
         if (atStart) g_config->ui_language = dialog.selected_language;
         g_config->language = dialog.selected_language;
         g_config->SaveSettings();
+    }
+    // The running windows keep their language: say when the choice applies.
+    if (!atStart && result == 1 && dialog.selected_language != (g_config->ui_language == 1 ? 1 : 0)) {
+        const bool japanese = g_config->ui_language == 1;
+        MessageBoxW(main_window,
+                    japanese ? L"選んだ言語は次回の起動から使われます。" : L"The language you chose applies from the next start of Taplore.",
+                    japanese ? L"言語設定" : L"Choose Language", MB_OK | MB_ICONINFORMATION);
     }
     return dialog.selected_language;
 }

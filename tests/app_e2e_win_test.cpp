@@ -330,8 +330,31 @@ TEST_CASE("the settings file in the current folder wins and takes the saves") {
         SendMessageW(GetDlgItem(dialog, IDC_LANGUAGE_LIST), CB_SETCURSEL, 1, 0);
         Click(dialog, IDOK);
         CHECK(gui::WaitFor([&] { return StoredLanguage(run.CurrentIni()) == "1"; }));
+        // The user is told that the choice applies at the next start.
+        HWND told = nullptr;
+        CHECK(gui::WaitFor([&] {
+            told = gui::FindTopWindow(run.Pid(), kLanguageEnglish);
+            return told && told != dialog;
+        }));
+        if (told && told != dialog) {
+            CHECK(Contains(ChildTexts(told), "The language you chose applies from the next start of Taplore."));
+            CHECK(GetWindow(told, GW_OWNER) == main);
+            PostCommand(told, IDOK);
+            CHECK(gui::WaitFor([&] { return !IsWindow(told); }));
+        }
         CHECK(gui::WindowText(main) == kMainEnglish);
         CHECK(gui::ReadFileAt(run.ProgramIni()) == besideProgram);
+    }
+    SUBCASE("Help Topics without the help pages beside the program says where it looked") {
+        PostCommand(main, ID_HELP_TOPICS);
+        HWND box = run.WaitForWindow("Help Topics");
+        REQUIRE(box != nullptr);
+        const std::string page = testutil::Join(testutil::Join(gui::ParentOf(run.ProgramPath()), "help"), "en.html");
+        bool named = false;
+        for (const std::string& text : ChildTexts(box)) named = named || text.find(page) != std::string::npos;
+        CHECK(named);
+        PostCommand(box, IDOK);
+        CHECK(gui::WaitFor([&] { return !IsWindow(box); }));
     }
     SUBCASE("Cancel in the language dialog stores nothing") {
         const std::string before = gui::ReadFileAt(run.CurrentIni());

@@ -103,6 +103,17 @@ std::string StoredLanguage(const std::string& path) {
     return text.substr(open + 10, close - open - 10);
 }
 
+// The message of a message box: its static text that is not empty.
+std::string MessageText(HWND box) {
+    std::string text;
+    HWND child = nullptr;
+    while ((child = FindWindowExW(box, child, L"Static", nullptr)) != nullptr) {
+        std::string seen = gui::WindowText(child);
+        if (!seen.empty()) text = seen;
+    }
+    return text;
+}
+
 }  // namespace
 
 TEST_CASE("the program's templates load as resources") {
@@ -395,16 +406,33 @@ TEST_CASE("CAppBase::InitInstance resolves the language; ChooseLanguage stores t
         CHECK(config.language == 0);
         CHECK_FALSE(testutil::FileExists(scope.IniPath()));
 
-        RunDialog(
-            "Choose Language", [&] { return chosen = app.ChooseLanguage(0); },
-            [&](HWND window) {
-                SendMessageW(GetDlgItem(window, IDC_LANGUAGE_LIST), CB_SETCURSEL, 1, 0);
-                Click(window, IDOK);
-            });
-        CHECK(chosen == 1);
-        CHECK(config.language == 1);
-        CHECK(config.ui_language == 0);
-        CHECK(StoredLanguage(scope.IniPath()) == "1");
+        // A choice other than the running language is told to apply at the
+        // next start; the running language chosen again is not.
+        for (int choice : {1, 0}) {
+            CAPTURE(choice);
+            std::string told;
+            RunDialog(
+                "Choose Language", [&] { return chosen = app.ChooseLanguage(0); },
+                [&](HWND window) {
+                    SendMessageW(GetDlgItem(window, IDC_LANGUAGE_LIST), CB_SETCURSEL, choice, 0);
+                    Click(window, IDOK);
+                    HWND box = nullptr;
+                    gui::WaitFor(
+                        [&] {
+                            box = gui::FindTopWindow(GetCurrentProcessId(), "Choose Language");
+                            return box && box != window;
+                        },
+                        choice == 1 ? gui::kWaitMs : 1000);
+                    if (!box || box == window) return;
+                    told = MessageText(box);
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
+                });
+            CHECK(chosen == choice);
+            CHECK(config.language == choice);
+            CHECK(config.ui_language == 0);
+            CHECK(StoredLanguage(scope.IniPath()) == std::to_string(choice));
+            CHECK(told == (choice == 1 ? "The language you chose applies from the next start of Taplore." : ""));
+        }
     }
     SUBCASE("the menu's dialog speaks the running interface language") {
         config.language = 0;
@@ -464,6 +492,31 @@ public:
 };
 
 }  // namespace
+
+TEST_CASE("FindHelpPage looks in the program's folder and tells a missing page") {
+    const std::string dir = testutil::MakeTempDir();
+    const std::wstring program = gui::Wide(testutil::Join(dir, "Taplore.exe"));
+    const std::string help = testutil::Join(dir, "help");
+    wchar_t path[MAX_PATH];
+    // No help folder: not found, and the path looked for is given.
+    CHECK_FALSE(FindHelpPage(program.c_str(), L"help\\en.html", path, MAX_PATH));
+    CHECK(testutil::Utf8(path) == testutil::Join(help, "en.html"));
+    CreateDirectoryA(help.c_str(), nullptr);
+    REQUIRE(testutil::WriteBytes(testutil::Join(help, "en.html"), "<html></html>"));
+    CreateDirectoryA(testutil::Join(help, "ja.html").c_str(), nullptr);  // a folder is no page
+    CHECK(FindHelpPage(program.c_str(), L"help\\en.html", path, MAX_PATH));
+    CHECK(testutil::Utf8(path) == testutil::Join(help, "en.html"));
+    CHECK_FALSE(FindHelpPage(program.c_str(), L"help\\ja.html", path, MAX_PATH));
+    // Too small a buffer, an empty page name: nothing found, nothing overrun.
+    wchar_t tiny[8] = {L'x'};
+    CHECK_FALSE(FindHelpPage(program.c_str(), L"help\\en.html", tiny, 8));
+    CHECK(tiny[0] == L'\0');
+    CHECK_FALSE(FindHelpPage(program.c_str(), L"", path, MAX_PATH));
+    DeleteFileA(testutil::Join(help, "en.html").c_str());
+    RemoveDirectoryA(testutil::Join(help, "ja.html").c_str());
+    RemoveDirectoryA(help.c_str());
+    RemoveDirectoryA(dir.c_str());
+}
 
 TEST_CASE("CAppBase routes the main dialog's messages and the frame commands") {
     CRoutingApp app;
