@@ -117,6 +117,17 @@ public:
     // Selects `row`, scrolls it into view and focuses the list view. Other
     // rows keep their selection: callers clear it first (refreshRows).
     void SelectRow(int row);
+    // Enables each button, box and menu command exactly while its command can
+    // act (run state, selection); cheap when nothing changed, so it is called
+    // after every command, selection change and run-state change.
+    void UpdateControls();
+    // Ctrl+N, Ctrl+O and Ctrl+S: the main dialog runs in the platform's modal
+    // loop, which knows no accelerators, so a message filter of this thread
+    // offers its keys to the accelerator table.
+    void InstallShortcuts();
+    void RemoveShortcuts();
+    // The accelerator table's reaction to `msg`; true when it was a shortcut.
+    bool TranslateShortcut(MSG* msg);
 
     // Run state, repeat count and the player thread.
     CPlayer player;
@@ -153,10 +164,22 @@ private:
     // The list did not come whole from filePath (the file was damaged, or
     // memory ran out): Save must not write it there without a name chosen.
     bool incompleteFromFile_ = false;
+    // What UpdateControls last enabled, one bit per control.
+    uint32_t enabled_ = 0;
+    bool enabledKnown_ = false;
+    HACCEL shortcuts_ = nullptr;
+    HHOOK shortcutFilter_ = nullptr;
 };
 
-// The five list-view column widths at 96 dpi.
+// The five list-view column widths at 96 dpi, the least each column gets.
 extern const int kListColumnWidths[kRowColumns];
+// Room a list-view cell needs beside its text, pixels at 96 dpi.
+constexpr int kListCellPadding = 16;
+// The width of list column `column` at `dpi` for the font selected into `dc`:
+// its width at 96 dpi scaled, or more when its heading or its widest text
+// (the longest time, "(x=-32768, y=-32768)", key name or operation of
+// `language`) would not fit whole.
+int ListColumnWidth(HDC dc, int column, int language, int dpi);
 
 // Paths typed or chosen in the window hold at most this many characters.
 constexpr int kPathCharacters = 519;

@@ -2,21 +2,53 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "config/app_parameter.h"
 #include "config/comm_config.h"
 #include "core/debug.h"
 #include "frame/dialog.h"
-#include "win/handles_win.h"
+#include "model/keynames.h"
 #include "resources/resource.h"
+#include "win/handles_win.h"
 
 const int kListColumnWidths[kRowColumns] = {100, 100, 100, 100, 300};
 
+int ListColumnWidth(HDC dc, int column, int language, int dpi) {
+    if (column < 0 || column >= kRowColumns) return 0;
+    int widest = 0;
+    auto measure = [&](const wchar_t* text) {
+        SIZE size = {};
+        if (text && GetTextExtentPoint32W(dc, text, lstrlenW(text), &size) && size.cx > widest) widest = size.cx;
+    };
+    measure(RowColumnHeading(column, language));
+    wchar_t text[kDurationCapacity];
+    switch (column) {
+    case 0:
+    case 1:
+        FormatDuration(0xFFFFFFFFu, text);
+        measure(text);
+        break;
+    case 2:
+        // Positions of every screen a virtual desktop can hold.
+        measure(L"(x=-32768, y=-32768)");
+        break;
+    case 3:
+        for (int code = 0; code < 256; ++code) measure(FindKeyName(code));
+        break;
+    default:
+        for (int kind = 1; kind <= 11; ++kind) measure(ActionKindText(static_cast<ActionKind>(kind), language));
+        break;
+    }
+    return std::max(MulDiv(kListColumnWidths[column], dpi, 96), widest + MulDiv(kListCellPadding, dpi, 96));
+}
+
 namespace {
 
-// Pixels at 96 dpi scaled to the window's dpi: the program is per-monitor DPI
-// aware, so fixed pixel sizes would shrink on scaled displays. Looked up at
-// run time because older systems lack GetDpiForWindow.
-int ScaleForWindow(HWND window, int pixels) {
+// The window's dpi: the program is per-monitor DPI aware, so fixed pixel
+// sizes would shrink on scaled displays. Looked up at run time because older
+// systems lack GetDpiForWindow.
+int WindowDpi(HWND window) {
     typedef UINT(WINAPI * GetDpiForWindowFn)(HWND);
     static GetDpiForWindowFn getDpi = reinterpret_cast<GetDpiForWindowFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
@@ -25,7 +57,7 @@ int ScaleForWindow(HWND window, int pixels) {
         CWindowDc dc(window);
         dpi = dc.Get() ? static_cast<UINT>(GetDeviceCaps(dc.Get(), LOGPIXELSX)) : 96;
     }
-    return MulDiv(pixels, static_cast<int>(dpi), 96);
+    return static_cast<int>(dpi);
 }
 
 }  // namespace
@@ -40,6 +72,7 @@ CAppMain::~CAppMain() {}
 
 int CAppMain::Run(HINSTANCE hInstance, HINSTANCE previous, LPWSTR commandLine, int show) {
     int result = CAppBase::Run(hInstance, previous, commandLine, show);
+    RemoveShortcuts();
     player.StopThread();
     return result;
 }
@@ -48,11 +81,14 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_INPUT:
         recorder.OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+        // The break key may have ended a recording.
+        UpdateControls();
         // Left unhandled so that the platform's default processing releases
         // the raw-input data of foreground events.
         return 0;
     case WM_PLAY_END:
         if (player.OnPlayEnd()) ShowWindow(dialog, SW_RESTORE);
+        UpdateControls();
         return 1;
     case WM_CLOSE:
         // Unhandled: the dialog manager turns it into the cancel command,
@@ -83,6 +119,8 @@ void CAppMain::OnInitDialog(HWND dialog) {
     SetUpSpeedBox();
     // Raw mouse and keyboard input, also while the window is in the background.
     CRecorder::RegisterInput(dialog);
+    InstallShortcuts();
+    UpdateControls();
 }
 
 int CAppMain::InitInstance(HINSTANCE hInstance) {
@@ -147,11 +185,15 @@ HWND CAppMain::SpeedBox() const { return GetDlgItem(main_window, IDC_PLAY_SPEED)
 void CAppMain::SetUpListView() {
     HWND view = ListView();
     const int language = UiLanguage();
+    const int dpi = WindowDpi(view);
+    CWindowDc dc(view);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));
+    CSelectObject selected(dc.Get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
     for (int column = 0; column < kRowColumns; ++column) {
         LVCOLUMNW col = {};
         col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         col.fmt = LVCFMT_LEFT;
-        col.cx = ScaleForWindow(view, kListColumnWidths[column]);
+        col.cx = ListColumnWidth(dc.Get(), column, language, dpi);
         col.pszText = const_cast<wchar_t*>(RowColumnHeading(column, language));
         col.iSubItem = column;
         SendMessageW(view, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&col));

@@ -84,12 +84,18 @@ void CAppMain::OnCommand(int id, int code) {
     case ID_FILE_SETTING:
         ChooseBreakKey(main_window);
         break;
+    case IDOK:
+        // Enter: the dialog manager makes it the OK command; on the list it
+        // opens the selected row.
+        if (GetFocus() == ListView()) ModifyRecord();
+        break;
     default:
         // Cancel (Escape, closing), Exit, About, Help, Language and the
         // frame's other commands.
         CAppBase::OnCommand(id, code);
         break;
     }
+    UpdateControls();
 }
 
 bool CAppMain::EditsLocked() const { return player.GetRunState() == RunState::Playing; }

@@ -77,7 +77,15 @@ void CAppMain::OnNotify(int, NMHDR* header) {
         SetWindowLongPtrW(main_window, DWLP_MSGRESULT, -1);
         break;
     case NM_DBLCLK:
+    case NM_RETURN:
         ModifyRecord();
+        break;
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) DeleteRecord();
+        break;
+    case LVN_ITEMCHANGED:
+        // The selection decides which editing buttons can act.
+        UpdateControls();
         break;
     default:
         break;

@@ -227,12 +227,14 @@ void CPlayer::Run(Snapshot* snapshot) {
             }
             if (repeat > 0) {
                 repeat_.store(--repeat);
-                ++pass;
                 if (repeat == 0) {
                     complete = true;
                     break;
                 }
             }
+            // Every further pass counts, also those of an endless run, so
+            // the field shows that a run goes on.
+            if (pass < INT32_MAX) ++pass;
             index = 0;
         }
         // The field changes only between passes; rewriting the same number

@@ -23,6 +23,7 @@
 #define IDI_APP 10011
 #define IDR_MENU_JA 10013
 #define IDR_MENU_EN 10014
+#define IDR_ACCELERATORS 10016
 
 // Menu and frame commands.
 #define ID_FILE_NEW 5001

@@ -71,13 +71,15 @@ struct ControlText {
     const char* japanese;
 };
 
+// The texts with their access keys marked: "&" before the letter in English,
+// "(&X)" after the text in Japanese.
 const ControlText kMainTexts[] = {
-    {IDC_RECORD_START, "Start Record", "記録を開始"}, {IDC_RECORD_STOP, "Stop Record", "記録を停止"},
-    {IDC_ADD, "Add", "追加"},                         {IDC_MODIFY, "Modify", "編集"},
-    {IDC_DELETE, "Delete", "削除"},                   {IDC_DELETE_ALL, "All Detlete", "全削除"},
-    {IDC_MOVE_UP, "Up", "▲"},                        {IDC_MOVE_DOWN, "Down", "▼"},
-    {IDC_BROWSE_FOLDER, "...", "参照"},               {IDC_PLAY_START, "Start Play", "再生を開始"},
-    {IDC_PLAY_STOP, "Stop Play", "再生を停止"},       {IDC_REPEAT, "Repeat", "繰り返し"},
+    {IDC_RECORD_START, "Start &Record", "記録を開始(&R)"}, {IDC_RECORD_STOP, "Stop Re&cord", "記録を停止(&C)"},
+    {IDC_ADD, "&Add", "追加(&A)"},                         {IDC_MODIFY, "&Modify", "編集(&M)"},
+    {IDC_DELETE, "&Delete", "削除(&D)"},                   {IDC_DELETE_ALL, "A&ll Detlete", "全削除(&L)"},
+    {IDC_MOVE_UP, "&Up", "▲(&U)"},                        {IDC_MOVE_DOWN, "Do&wn", "▼(&W)"},
+    {IDC_BROWSE_FOLDER, "...", "参照(&B)"},                {IDC_PLAY_START, "Start &Play", "再生を開始(&P)"},
+    {IDC_PLAY_STOP, "Stop Pla&y", "再生を停止(&Y)"},       {IDC_REPEAT, "R&epeat", "繰り返し(&E)"},
 };
 
 const char* const kHeadingsEnglish[] = {"Time Code", "Interval", "Mouse Point", "Keycode", "Oparation"};
@@ -143,8 +145,8 @@ void CheckMainWindow(CProgramRun& run, HWND main, bool japanese) {
     }
     std::vector<std::string> texts = ChildTexts(main);
     CHECK(Contains(texts, japanese ? "スクリーンショット" : "Screenshot"));
-    CHECK(Contains(texts, japanese ? "保存先" : "Folder"));
-    CHECK(Contains(texts, japanese ? "フォーマット" : "Format"));
+    CHECK(Contains(texts, japanese ? "保存先(&O)" : "F&older"));
+    CHECK(Contains(texts, japanese ? "フォーマット(&T)" : "Forma&t"));
 
     HWND view = GetDlgItem(main, IDC_ACTION_LIST);
     REQUIRE(view != nullptr);

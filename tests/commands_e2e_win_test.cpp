@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,27 @@ std::string MinuteLongList(CMainWindow& window) {
     gui::WriteFileAt(path, drive::OperationFile({record, drive::MouseRecord(0, 8, 8, static_cast<ActionKind>(12))},
                                                 &here, "C:\\shots", 1));
     return path;
+}
+
+bool Enabled(CMainWindow& window, int id) { return IsWindowEnabled(GetDlgItem(window.Main(), id)) != 0; }
+
+// Presses `key` with `modifier` (0 for none) held, as the keyboard does:
+// through the platform's input into the foreground window.
+void Press(WORD key, WORD modifier = 0) {
+    INPUT inputs[4] = {};
+    UINT n = 0;
+    auto add = [&](WORD vk, DWORD flags) {
+        inputs[n].type = INPUT_KEYBOARD;
+        inputs[n].ki.wVk = vk;
+        inputs[n].ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        inputs[n].ki.dwFlags = flags;
+        ++n;
+    };
+    if (modifier) add(modifier, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (modifier) add(modifier, KEYEVENTF_KEYUP);
+    SendInput(n, inputs, sizeof(INPUT));
 }
 
 }  // namespace
@@ -450,6 +472,84 @@ TEST_CASE("Start Play plays the passes the Repeat box asks for and restores the 
     window.SetControlText(IDC_REPEAT_COUNT, "2x");
     window.Post(IDC_PLAY_START);
     REQUIRE(gui::WaitFor([&] { return window.Text(IDC_PASS_COUNT) == "1" && !window.Iconic(); }));
+
+    // An endless run counts every pass. While it goes, what cannot act is
+    // greyed; Stop Play can, and afterwards everything is as before.
+    window.SetControlText(IDC_REPEAT_COUNT, "-1");
+    window.Post(IDC_PLAY_START);
+    REQUIRE(gui::WaitFor([&] { return std::atoi(window.Text(IDC_PASS_COUNT).c_str()) >= 4; }));
+    for (int id : {IDC_PLAY_START, IDC_RECORD_START, IDC_ADD, IDC_DELETE_ALL, IDC_SCREENSHOT_FORMAT}) {
+        CAPTURE(id);
+        CHECK_FALSE(Enabled(window, id));
+    }
+    CHECK(Enabled(window, IDC_PLAY_STOP));
+    window.Send(IDC_PLAY_STOP);
+    REQUIRE(gui::WaitFor([&] { return !window.Iconic(); }));
+    CHECK(gui::WaitFor([&] { return Enabled(window, IDC_PLAY_START) && Enabled(window, IDC_ADD); }));
+    CHECK_FALSE(Enabled(window, IDC_PLAY_STOP));
+}
+
+TEST_CASE("buttons are enabled exactly when they can act; the keyboard reaches every command") {
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    HWND main = window.Main();
+    // Boxes that only show something are no stops of the Tab key.
+    CHECK((GetWindowLongW(GetDlgItem(main, IDC_PASS_COUNT), GWL_STYLE) & WS_TABSTOP) == 0);
+    CHECK((GetWindowLongW(GetDlgItem(main, IDC_REPEAT_COUNT), GWL_STYLE) & WS_TABSTOP) != 0);
+
+    struct Expect {
+        int id;
+        bool enabled;
+    };
+    auto check = [&](std::vector<Expect> expected) {
+        for (const Expect& e : expected) {
+            CAPTURE(e.id);
+            CHECK(Enabled(window, e.id) == e.enabled);
+        }
+    };
+    check({{IDC_RECORD_START, true}, {IDC_RECORD_STOP, false}, {IDC_PLAY_START, true}, {IDC_PLAY_STOP, false},
+           {IDC_ADD, true}, {IDC_MODIFY, false}, {IDC_DELETE, false}, {IDC_DELETE_ALL, true},
+           {IDC_MOVE_UP, false}, {IDC_MOVE_DOWN, false}, {IDC_SCREENSHOT_FOLDER, true}});
+    REQUIRE(window.AddPoints({1, 2, 3}));
+    window.Select({0});
+    check({{IDC_MODIFY, true}, {IDC_DELETE, true}, {IDC_MOVE_UP, false}, {IDC_MOVE_DOWN, true}});
+    window.Select({2});
+    check({{IDC_MODIFY, true}, {IDC_MOVE_UP, true}, {IDC_MOVE_DOWN, false}});
+    window.Select({1, 2});
+    check({{IDC_MOVE_UP, true}, {IDC_MOVE_DOWN, true}});
+    window.Select({});
+    check({{IDC_MODIFY, false}, {IDC_DELETE, false}, {IDC_MOVE_UP, false}, {IDC_MOVE_DOWN, false}});
+
+    // The keyboard, through the platform's input into the focused window.
+    window.Select({1});
+    SetForegroundWindow(main);
+    drive::SendBounded(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(window.View()), TRUE);
+    REQUIRE(gui::WaitFor([&] { return GetForegroundWindow() == main; }));
+    Press(VK_DELETE);
+    CheckQuestion(window.Answer(kDeleteQuestion[0].caption, IDNO), kDeleteQuestion[0]);
+    Press(VK_RETURN);
+    HWND edit = window.WaitFor(window.EditCaption());
+    REQUIRE(edit != nullptr);
+    CHECK(gui::ControlText(edit, IDC_EDIT_X) == "2");
+    drive::Press(edit, IDCANCEL);
+    REQUIRE(window.WaitGone(window.EditCaption()));
+    // Alt and the underlined letter press a button.
+    Press('A', VK_MENU);
+    edit = window.WaitFor(window.EditCaption());
+    REQUIRE(edit != nullptr);
+    drive::Press(edit, IDCANCEL);
+    REQUIRE(window.WaitGone(window.EditCaption()));
+    // Ctrl+S saves a list without a file through Save As, Ctrl+O first
+    // offers to save, Ctrl+N empties the list after the same offer.
+    Press('S', VK_CONTROL);
+    CHECK(window.CompleteFileDialog(window.SaveTitle(), ""));
+    Press('O', VK_CONTROL);
+    CheckQuestion(window.Answer(kUpdateQuestion[0].caption, IDNO), kUpdateQuestion[0]);
+    CHECK(window.CompleteFileDialog(window.OpenTitle(), ""));
+    REQUIRE(window.AddPoints({4}));
+    Press('N', VK_CONTROL);
+    CheckQuestion(window.Answer(kUpdateQuestion[0].caption, IDNO), kUpdateQuestion[0]);
+    CHECK(window.WaitCount(0));
 }
 
 TEST_CASE("the speed box: stored in the settings, typed or chosen, and a bad speed starts no run") {

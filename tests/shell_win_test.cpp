@@ -137,10 +137,35 @@ TEST_CASE("the program's templates load as resources") {
         for (int i = 0; i < 5; ++i) CHECK(static_cast<int>(GetMenuItemID(helpMenu, i)) == (help[i] ? help[i] : 0));
         wchar_t text[64] = {};
         GetMenuStringW(menu, ID_HELP_LANGUAGE, text, 64, MF_BYCOMMAND);
-        CHECK(testutil::Utf8(text) == (id == IDR_MENU_EN ? "Choosse Language" : "言語設定"));
+        CHECK(testutil::Utf8(text) == (id == IDR_MENU_EN ? "&Choosse Language" : "言語設定(&C)"));
+        GetMenuStringW(menu, ID_FILE_SAVE, text, 64, MF_BYCOMMAND);
+        CHECK(testutil::Utf8(text) == (id == IDR_MENU_EN ? "&Save\tCtrl+S" : "上書き保存(&S)\tCtrl+S"));
+        // Every command has an access key.
+        for (HMENU sub : {fileMenu, helpMenu}) {
+            for (int i = 0; i < GetMenuItemCount(sub); ++i) {
+                if (GetMenuItemID(sub, i) == 0) continue;
+                GetMenuStringW(sub, i, text, 64, MF_BYPOSITION);
+                CAPTURE(testutil::Utf8(text));
+                CHECK(std::wstring(text).find(L'&') != std::wstring::npos);
+            }
+        }
         GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
         CHECK(testutil::Utf8(text) == (id == IDR_MENU_EN ? "&File" : "ファイル(&F)"));
         DestroyMenu(menu);
+    }
+    // The shortcuts Ctrl+N, Ctrl+O and Ctrl+S.
+    HACCEL shortcuts = LoadAcceleratorsW(ProgramResources(), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    REQUIRE(shortcuts != nullptr);
+    ACCEL entries[8] = {};
+    REQUIRE(CopyAcceleratorTableW(shortcuts, entries, 8) == 3);
+    const ACCEL expected[] = {{FVIRTKEY | FCONTROL, 'N', ID_FILE_NEW},
+                              {FVIRTKEY | FCONTROL, 'O', ID_FILE_OPEN},
+                              {FVIRTKEY | FCONTROL, 'S', ID_FILE_SAVE}};
+    for (int i = 0; i < 3; ++i) {
+        CAPTURE(i);
+        CHECK((entries[i].fVirt & ~0x80) == expected[i].fVirt);
+        CHECK(entries[i].key == expected[i].key);
+        CHECK(entries[i].cmd == expected[i].cmd);
     }
     HANDLE icon = LoadImageW(ProgramResources(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0);
     CHECK(icon != nullptr);

@@ -1,6 +1,6 @@
 # The shell's tests drive the real program (app_e2e_win_test) or load its
 # resources (shell_win_test): both need Taplore.exe built beside them.
-foreach(test app_e2e_win_test shell_win_test)
+foreach(test app_e2e_win_test shell_win_test ui_text_win_test)
   if(TARGET ${test} AND TARGET Taplore)
     add_dependencies(${test} Taplore)
   endif()
