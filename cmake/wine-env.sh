@@ -93,7 +93,7 @@ taplore_wine_prepare() {
     # place of "MS Shell Dlg" would draw every backslash as a yen sign. The
     # Japanese template names its face in Japanese, passed in UTF-8, so reg
     # runs under a UTF-8 locale.
-    if [ ! -f "$prefix/.taplore-fonts-2" ]; then
+    if [ ! -f "$prefix/.taplore-fonts-3" ]; then
         local replacements='HKCU\Software\Wine\Fonts\Replacements' fonts="$prefix/drive_c/windows/Fonts"
         # Debian's Wine looks for its own fonts (fonts-wine) in a folder that
         # does not exist; the Windows font folder is always searched.
@@ -102,12 +102,19 @@ taplore_wine_prepare() {
             [ -e "$font" ] && ln -sf "$font" "$fonts/"
         done
         wine64 reg delete "$replacements" /v "MS Shell Dlg" /f >/dev/null 2>&1 || true
+        # Japanese text in Tahoma (window captions of the Japanese interface,
+        # Japanese paths in the English one) comes from the Japanese font, as
+        # Windows links its Japanese UI font to Tahoma.
+        ln -sf /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf "$fonts/"
+        local links='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+        wine64 reg add "$links" /v Tahoma /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >/dev/null 2>&1
+        wine64 reg add "$links" /v "Tahoma Bold" /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >/dev/null 2>&1
         for font in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo UI" "Meiryo" "Yu Gothic UI" \
                     "ＭＳ Ｐゴシック" "ＭＳ ゴシック"; do
             LC_ALL=C.UTF-8 wine64 reg add "$replacements" /v "$font" /d IPAGothic /f >/dev/null 2>&1
         done
         wineserver -w
-        touch "$prefix/.taplore-fonts-2"
+        touch "$prefix/.taplore-fonts-3"
     fi
 }
 
