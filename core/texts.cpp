@@ -75,6 +75,11 @@ const TextPair kTexts[] = {
      L"to play?",
      L"スクリーンショットをフォルダーに保存できません。\n%s\nフォルダーが存在しないか、書き込みできません。\n"
      L"それでも再生しますか？"},
+    {L"Help Topics", L"ヘルプの表示"},
+    {L"The help page cannot be found:\n%s\nIt belongs in the help folder beside Taplore.exe.",
+     L"ヘルプのページが見つかりません。\n%s\nTaplore.exe と同じフォルダーの help フォルダーにあるはずです。"},
+    {L"Choose Language", L"言語設定"},
+    {L"The language you chose applies from the next start of Taplore.", L"選んだ言語は次回の起動から使われます。"},
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(TextId::Count), "one pair per TextId");
 

@@ -58,6 +58,11 @@ enum class TextId : int {
     LoadNothingReadText,
     LoadPartFormat,  // one %d: the operations read
     ScreenshotFolderFormat,  // one %s: the folder
+    // Help and language commands.
+    HelpCaption,
+    HelpMissingFormat,  // one %s: the path looked for
+    LanguageCaption,
+    LanguageNextStartText,
     Count
 };
 

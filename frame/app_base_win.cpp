@@ -206,8 +206,7 @@ bool FindHelpPage(const wchar_t* program, const wchar_t* page, wchar_t* path, in
 }
 
 void CAppBase::OnHelp() {
-    const bool japanese = UiLanguage() == 1;
-    const wchar_t* page = g_config ? g_config->GetHelpUrl(japanese ? 1 : 0) : nullptr;
+    const wchar_t* page = g_config ? g_config->GetHelpUrl(UiLanguage() == 1 ? 1 : 0) : nullptr;
     if (!page || !page[0]) return;
     wchar_t program[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
@@ -219,11 +218,8 @@ void CAppBase::OnHelp() {
     // The pages ship beside the program; a copy of Taplore.exe taken on its
     // own has none, which the user is told rather than left wondering.
     wchar_t text[3 * MAX_PATH];
-    wsprintfW(text,
-              japanese ? L"ヘルプのページが見つかりません。\n%s\nTaplore.exe と同じフォルダーの help フォルダーにあるはずです。"
-                       : L"The help page cannot be found:\n%s\nIt belongs in the help folder beside Taplore.exe.",
-              path[0] ? path : page);
-    MessageBoxW(main_window, text, japanese ? L"ヘルプの表示" : L"Help Topics", MB_OK | MB_ICONWARNING);
+    wsprintfW(text, UiText(TextId::HelpMissingFormat), path[0] ? path : page);
+    MessageBoxW(main_window, text, UiText(TextId::HelpCaption), MB_OK | MB_ICONWARNING);
 }
 
 INT_PTR CAppBase::OnAbout() {
@@ -258,10 +254,8 @@ int CAppBase::ChooseLanguage(int atStart) {
     }
     // The running windows keep their language: say when the choice applies.
     if (!atStart && result == 1 && dialog.selected_language != (g_config->ui_language == 1 ? 1 : 0)) {
-        const bool japanese = g_config->ui_language == 1;
-        MessageBoxW(main_window,
-                    japanese ? L"選んだ言語は次回の起動から使われます。" : L"The language you chose applies from the next start of Taplore.",
-                    japanese ? L"言語設定" : L"Choose Language", MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(main_window, UiText(TextId::LanguageNextStartText), UiText(TextId::LanguageCaption),
+                    MB_OK | MB_ICONINFORMATION);
     }
     return dialog.selected_language;
 }

@@ -14,10 +14,10 @@
 
 #include "app/app_main.h"
 #include "doctest.h"
-#include "win/handles_win.h"
 #include "gui_driver_win.h"
 #include "resources/resource.h"
 #include "test_util.h"
+#include "win/handles_win.h"
 
 namespace {
 

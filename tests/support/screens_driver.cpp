@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "win/handles_win.h"
 #include "main_window_driver_win.h"
 #include "playback/capture_win.h"
+#include "win/handles_win.h"
 
 namespace {
 
