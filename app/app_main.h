@@ -137,6 +137,14 @@ public:
     CRecorder recorder{player, list};
 
 private:
+    // Closing or Exit while recording or playing: the recording or the run
+    // ends first and the window is restored.
+    void EndRecordingOrRun();
+    // When raw input could not be registered: tells the user so, after
+    // `refused` (the command that cannot run, or null), and returns true.
+    bool ReportInputUnavailable(const wchar_t* refused);
+    // A run ended because the system refused its input.
+    void ReportRefusedInput();
     // Saves to filePath; a write that fails is reported. Cancelled when
     // there is no file, or the list did not come whole from it.
     SaveOutcome SaveToFilePath();

@@ -87,8 +87,12 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         // the raw-input data of foreground events.
         return 0;
     case WM_PLAY_END:
-        if (player.OnPlayEnd()) ShowWindow(dialog, SW_RESTORE);
+        if (player.OnPlayEnd()) RestoreWindow(dialog);
         UpdateControls();
+        if (wParam == kPlayEndRefused) ReportRefusedInput();
+        return 1;
+    case WM_INPUT_UNAVAILABLE:
+        ReportInputUnavailable(nullptr);
         return 1;
     case WM_CLOSE:
         // Unhandled: the dialog manager turns it into the cancel command,
@@ -101,6 +105,7 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void CAppMain::OnExit() {
+    EndRecordingOrRun();
     if (!newList()) return;
     CAppBase::OnExit();
 }
@@ -117,10 +122,33 @@ void CAppMain::OnInitDialog(HWND dialog) {
     SetWindowTextW(FolderBox(), L"");
     SetUpFormatBox();
     SetUpSpeedBox();
-    // Raw mouse and keyboard input, also while the window is in the background.
-    CRecorder::RegisterInput(dialog);
+    // Raw mouse and keyboard input, also while the window is in the
+    // background. Without it nothing can be recorded and no run stopped by
+    // the break key; the user is told once the window is up.
+    if (!recorder.RegisterInput()) PostMessageW(dialog, WM_INPUT_UNAVAILABLE, 0, 0);
     InstallShortcuts();
     UpdateControls();
+}
+
+void CAppMain::EndRecordingOrRun() {
+    // The window is minimised while recording or playing; what closes it
+    // ends that first and brings it back, so its prompt has a window to
+    // stand on and the break key has nothing left to act on.
+    if (recorder.StopRecord() || player.StopPlay()) RestoreWindow(main_window);
+}
+
+bool CAppMain::ReportInputUnavailable(const wchar_t* refused) {
+    if (recorder.InputReady()) return false;
+    wchar_t text[512];
+    lstrcpynW(text, refused ? refused : L"", 128);
+    lstrcatW(text, UiText(TextId::InputUnavailableText));
+    MessageBoxW(main_window, text, UiText(TextId::InputCaption), MB_OK | MB_ICONWARNING);
+    return true;
+}
+
+void CAppMain::ReportRefusedInput() {
+    MessageBoxW(main_window, UiText(TextId::InjectionRefusedText), UiText(TextId::PlayStoppedCaption),
+                MB_OK | MB_ICONWARNING);
 }
 
 int CAppMain::InitInstance(HINSTANCE hInstance) {
@@ -131,6 +159,7 @@ int CAppMain::InitInstance(HINSTANCE hInstance) {
 
 int CAppMain::OnClose() {
     DebugPrint(L"App Close\n");
+    EndRecordingOrRun();
     return newList() ? 1 : 0;
 }
 

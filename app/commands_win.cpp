@@ -104,6 +104,7 @@ void CAppMain::StartRecord() {
     // Neither the prompt nor anything else while recording or playing, nor
     // while a stopped run is still finishing its last step.
     if (!recorder.CanStartRecord()) return;
+    if (ReportInputUnavailable(UiText(TextId::RecordRefusedText))) return;
     if (!saveIfModified(SaveReason::Record)) return;
     if (!recorder.StartRecord()) return;
     incompleteFromFile_ = false;
@@ -112,6 +113,7 @@ void CAppMain::StartRecord() {
 
 void CAppMain::StartPlay() {
     if (!player.CanStart()) return;
+    if (ReportInputUnavailable(UiText(TextId::PlayRefusedText))) return;
     TakeFocusedFolderBox();
     const int32_t repeat = ReadRepeatCount(main_window);
     const int32_t speed = TakeSpeedBox(false);
@@ -122,8 +124,8 @@ void CAppMain::StartPlay() {
         return;
     }
     if (!ConfirmPlayStart() || !ConfirmScreenshotFolder()) return;
-    // The player sets Playing itself when the run begins.
-    player.RequestPlay(list, repeat, speed);
+    // Playing from here on, so Stop Play and the break key act at once.
+    if (player.RequestPlay(list, repeat, speed)) recorder.WatchBreakKey();
     ShowWindow(main_window, SW_MINIMIZE);
 }
 

@@ -80,6 +80,20 @@ const TextPair kTexts[] = {
      L"ヘルプのページが見つかりません。\n%s\nTaplore.exe と同じフォルダーの help フォルダーにあるはずです。"},
     {L"Choose Language", L"言語設定"},
     {L"The language you chose applies from the next start of Taplore.", L"選んだ言語は次回の起動から使われます。"},
+
+    {L"Mouse and keyboard input", L"マウスとキーボードの入力"},
+    {L"The system refused Taplore's request for mouse and keyboard input.\n"
+     L"Recording is not possible, and the break key cannot stop a play run.",
+     L"システムがマウスとキーボードの入力の受け取りを拒否しました。\n"
+     L"記録はできず、停止キーで再生を止めることもできません。"},
+    {L"Recording cannot start.\n", L"記録を開始できません。\n"},
+    {L"Playing cannot start.\n", L"再生を開始できません。\n"},
+    {L"Play stopped", L"再生の停止"},
+    {L"The play run was stopped: the system refused the input Taplore sent.\n"
+     L"A program running as administrator may have the focus; input from Taplore cannot reach it.",
+     L"システムが Taplore の送った入力を受け付けなかったため、再生を停止しました。\n"
+     L"管理者として実行中のプログラムがフォーカスを持っている可能性があります。"
+     L"Taplore からの入力はそのプログラムに届きません。"},
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(TextId::Count), "one pair per TextId");
 

@@ -63,6 +63,13 @@ enum class TextId : int {
     HelpMissingFormat,  // one %s: the path looked for
     LanguageCaption,
     LanguageNextStartText,
+    // Input the system refuses.
+    InputCaption,
+    InputUnavailableText,
+    RecordRefusedText,  // goes before InputUnavailableText
+    PlayRefusedText,    // likewise
+    PlayStoppedCaption,
+    InjectionRefusedText,
     Count
 };
 

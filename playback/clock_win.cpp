@@ -36,11 +36,12 @@ uint32_t CPlayClock::Now() const {
     return startMs_ + static_cast<uint32_t>(ElapsedMs(Counter()));
 }
 
-void CPlayClock::WaitUntil(uint32_t targetMs, uint32_t maxWaitMs) const {
+void CPlayClock::WaitUntil(uint32_t fromMs, uint32_t intervalMs, uint32_t maxWaitMs) const {
     int64_t now = Counter();
     uint64_t elapsed = ElapsedMs(now);
-    int32_t ahead = static_cast<int32_t>(targetMs - (startMs_ + static_cast<uint32_t>(elapsed)));
-    if (ahead <= 0) return;
+    const uint32_t since = startMs_ + static_cast<uint32_t>(elapsed) - fromMs;
+    if (since >= intervalMs) return;
+    const uint32_t ahead = intervalMs - since;
     // The counter value at which the elapsed milliseconds reach the target:
     // the first tick of that millisecond, rounded up.
     uint64_t targetElapsed = elapsed + static_cast<uint64_t>(ahead);
@@ -70,7 +71,7 @@ void CPreciseTimer::BeginRun() {
 }
 
 void CPreciseTimer::Pause(uint32_t last, uint32_t interval) {
-    clock_.WaitUntil(last + interval, kMaxPauseMs);
+    clock_.WaitUntil(last, interval, kMaxPauseMs);
 }
 
 void CPreciseTimer::EndRun() {

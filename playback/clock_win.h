@@ -33,11 +33,13 @@ public:
     explicit CPlayClock(uint32_t startMs = 0);
 
     uint32_t Now() const;
-    // Waits until Now() reads targetMs (taken as at most 2^31 - 1 ms ahead;
-    // a target already passed returns at once), but never longer than
-    // maxWaitMs. Sleeps while far away and spins for the last millisecond,
-    // since Sleep wakes up to a scheduler tick late.
-    void WaitUntil(uint32_t targetMs, uint32_t maxWaitMs) const;
+    // Waits until intervalMs have passed since the reading fromMs, but never
+    // longer than maxWaitMs; returns at once when they have passed already.
+    // The time since fromMs is an unsigned difference, so every interval up
+    // to 2^32 - 1 ms counts as ahead, however far. Sleeps while far away and
+    // spins for the last millisecond, since Sleep wakes up to a scheduler
+    // tick late.
+    void WaitUntil(uint32_t fromMs, uint32_t intervalMs, uint32_t maxWaitMs) const;
 
     int64_t Counter() const;
     int64_t Frequency() const { return frequency_; }

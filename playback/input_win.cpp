@@ -148,9 +148,14 @@ UINT CHeldInput::ReleaseAll(IInputSink* sink) {
             inputs[k++].ki.dwFlags = KEYEVENTF_KEYUP;
         }
         sent = sink->Send(n, inputs);
+        if (sent > n) sent = n;
+        Note(inputs, sent);
         delete[] inputs;
     }
+    return sent;
+}
+
+void CHeldInput::Forget() {
     left_ = right_ = false;
     keyCount_ = 0;
-    return sent;
 }

@@ -56,8 +56,11 @@ public:
     bool Empty() const { return !left_ && !right_ && keyCount_ == 0; }
     // Sends, in one call, the release of everything held: buttons first, then
     // keys in the reverse order of their presses. Returns the number of
-    // records accepted; afterwards nothing counts as held.
+    // records accepted; only their buttons and keys count as released, the
+    // refused ones stay held for a later try.
     UINT ReleaseAll(IInputSink* sink);
+    // Forgets everything held without releasing it.
+    void Forget();
 
 private:
     void AddKey(WORD key);

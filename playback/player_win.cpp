@@ -136,17 +136,25 @@ bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed) 
     snapshot->format = static_cast<int32_t>(list.screenshotFormat);
     snapshot->speed = speed;
     repeat_.store(repeatCount);
+    // Playing from the request on, not only once the player thread takes the
+    // run up: a stop or the break key in between then finds a run to end.
+    const bool playing = count > 0;
+    if (playing && !ChangeRunState(RunState::Idle, RunState::Playing)) {
+        delete snapshot;
+        return false;
+    }
     delete pending_.exchange(snapshot);
     requested_.fetch_add(1);
     if (!PostThreadMessageW(id, WM_PLAY_START, 0, 0)) {
         requested_.fetch_sub(1);
         delete pending_.exchange(nullptr);
+        if (playing) ChangeRunState(RunState::Playing, RunState::Idle);
         return false;
     }
     return true;
 }
 
-void CPlayer::StopPlay() { ChangeRunState(RunState::Playing, RunState::Idle); }
+bool CPlayer::StopPlay() { return ChangeRunState(RunState::Playing, RunState::Idle); }
 
 bool CPlayer::OnPlayEnd() {
     if (requested_.load() != finished_.load()) return false;
@@ -165,6 +173,7 @@ DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_PLAY_START) continue;
         Snapshot* snapshot = player->pending_.exchange(nullptr);
+        player->refused_ = false;
         player->Run(snapshot);
         delete snapshot;
         // Only Playing is taken back: a recording the window started after
@@ -172,8 +181,10 @@ DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
         player->ChangeRunState(RunState::Playing, RunState::Idle);
         if (snapshot) player->finished_.fetch_add(1);
         HWND window = player->window_.load();
-        if (window) PostMessageW(window, WM_PLAY_END, 0, 0);
+        if (window) PostMessageW(window, WM_PLAY_END, player->refused_ ? kPlayEndRefused : kPlayEndNormal, 0);
     }
+    // A last try for releases the system refused during the runs.
+    player->held_.ReleaseAll(player->input_);
     player->threadId_.store(0);
     return 0;
 }
@@ -189,23 +200,27 @@ void CPlayer::ShowPass(const wchar_t* text) {
                         SMTO_NORMAL | SMTO_ABORTIFHUNG, 1000, &result);
 }
 
-void CPlayer::Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot,
-                      CHeldInput* held) {
+bool CPlayer::Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot) {
     if (record.kind == ActionKind::Screenshot) {
         TakeScreenshot(snapshot.folder, snapshot.format);
-        return;
+        return true;
     }
     INPUT inputs[kMaxActionInputs];
     int n = BuildActionInputs(record, desktop, inputs);
-    if (n == 0) return;
+    if (n == 0) return true;
     UINT sent = input_->Send(static_cast<UINT>(n), inputs);
-    held->Note(inputs, sent);
+    if (sent > static_cast<UINT>(n)) sent = static_cast<UINT>(n);
+    held_.Note(inputs, sent);
+    return sent == static_cast<UINT>(n);
 }
 
 void CPlayer::Run(Snapshot* snapshot) {
     ShowPass(L"");
     if (!snapshot || snapshot->count == 0 || closing_.load()) return;
-    if (!ChangeRunState(RunState::Idle, RunState::Playing)) return;
+    // Stopped between the request and now: nothing is played.
+    if (state_.load() != RunState::Playing) return;
+    // Releases an earlier run could not make are tried again first.
+    if (!held_.Empty()) held_.ReleaseAll(input_);
     timer_->BeginRun();
     uint32_t last = timer_->Now();
     RECT desktop = input_->VirtualDesktop();
@@ -213,7 +228,6 @@ void CPlayer::Run(Snapshot* snapshot) {
     int32_t shown = 0;
     int index = 0;
     bool complete = false;
-    CHeldInput held;
     CIntervalScaler scaler(snapshot->speed);
     // The wait of the action at `index`, scaled once when it becomes due.
     uint32_t interval = 0;
@@ -260,15 +274,26 @@ void CPlayer::Run(Snapshot* snapshot) {
             // rushing the following actions to catch up.
             uint32_t late = now - last - interval;
             last = late <= kCatchUpMs ? last + interval : now;
-            Perform(record, desktop, *snapshot, &held);
             ++index;
             scaled = false;
+            if (!Perform(record, desktop, *snapshot)) {
+                // Going on would play the rest of the list into the wrong
+                // place, or not at all, without the user knowing.
+                refused_ = true;
+                ChangeRunState(RunState::Playing, RunState::Idle);
+                break;
+            }
         } else {
             timer_->Pause(last, interval);
         }
     } while (state_.load() == RunState::Playing);
     // An interrupted run lets go of what it pressed, so no key or button
-    // stays down in the system.
-    if (!complete) held.ReleaseAll(input_);
+    // stays down in the system; a run played to its end leaves the list's
+    // own presses as they are.
+    if (complete) {
+        held_.Forget();
+    } else {
+        held_.ReleaseAll(input_);
+    }
     timer_->EndRun();
 }

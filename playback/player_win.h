@@ -9,7 +9,9 @@
 // both threads write; the player polls it before every step and ends a run as
 // soon as it is not Playing. A run plays a copy of the records and screenshot
 // settings taken on the window thread when the run is requested, so the
-// window may edit its list at any time. The player sets the pass-count field
+// window may edit its list at any time. When the system refuses injected
+// input (a program running as administrator has the focus, say), the run
+// ends and WM_PLAY_END says so. The player sets the pass-count field
 // of the window with a bounded wait, and the window thread's waits for the
 // player process sent messages, so neither can block the other for good.
 #include <windows.h>
@@ -29,10 +31,18 @@ enum class RunState : int32_t {
     Playing = 2,
 };
 
-// wParam and lParam are 0 for both.
+// lParam is 0 for all; wParam too, except for WM_PLAY_END.
 enum : UINT {
     WM_PLAY_START = WM_USER + 5,  // window thread to player thread: perform one run
     WM_PLAY_END = WM_USER + 6,    // player thread to main window: the run is over
+    // Main window to itself: raw input could not be registered.
+    WM_INPUT_UNAVAILABLE = WM_USER + 7,
+};
+
+// Why a run ended, as WM_PLAY_END's wParam.
+enum : WPARAM {
+    kPlayEndNormal = 0,   // the last pass, a stop, or nothing to play
+    kPlayEndRefused = 1,  // the system accepted fewer input records than sent
 };
 
 // The number rule for the repeat text: leading blanks and tabs, one optional
@@ -74,12 +84,14 @@ public:
     // step, or the end of a screenshot save, to finish).
     bool CanStart() const;
     // Copies the list's records and screenshot settings, sets the repeat
-    // count and the speed (hundredths, see model/play_speed.h) and posts
-    // WM_PLAY_START. Returns false, and requests nothing,
-    // when CanStart is false, the thread has no ID, or memory ran out.
+    // count and the speed (hundredths, see model/play_speed.h), sets Playing
+    // (unless the list is empty) and posts WM_PLAY_START. Returns false, and
+    // requests nothing, when CanStart is false, the thread has no ID, or
+    // memory ran out.
     bool RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed = kSpeedNormal);
     // Stop Play: Playing becomes Idle; the run ends at its next check.
-    void StopPlay();
+    // Returns true when a run was stopped.
+    bool StopPlay();
     // The window's handling of WM_PLAY_END. Returns true when the window
     // should restore itself: the run state is then Idle unless it had
     // meanwhile become Recording. Returns false, changing nothing, when a
@@ -103,8 +115,8 @@ private:
 
     static DWORD WINAPI ThreadProc(LPVOID param);
     void Run(Snapshot* snapshot);
-    void Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot,
-                 CHeldInput* held);
+    // False when the system refused some of the action's input.
+    bool Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot);
     void ShowPass(const wchar_t* text);
     void WaitForThread(HANDLE thread, DWORD timeout);
 
@@ -126,4 +138,8 @@ private:
     std::atomic<uint32_t> finished_{0};
     // Set by StopThread: no run begins any more.
     std::atomic<bool> closing_{false};
+    // Player thread only: what runs have pressed and not yet released, and
+    // whether the last run ended because its input was refused.
+    CHeldInput held_;
+    bool refused_ = false;
 };

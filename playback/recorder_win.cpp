@@ -18,8 +18,55 @@ const int kWindowTextCapacity = 256;
 
 }  // namespace
 
+namespace {
+
+// The popup of `window` that must have the keyboard: the last active one,
+// or, while a modal popup keeps the window disabled, an enabled popup it
+// owns; the same again for a popup of that popup. Null when there is none.
+HWND OpenPopup(HWND window) {
+    HWND popup = GetLastActivePopup(window);
+    if (!popup || popup == window) {
+        popup = nullptr;
+        if (!IsWindowEnabled(window)) {
+            struct Search {
+                HWND owner;
+                HWND found;
+            } search = {window, nullptr};
+            EnumThreadWindows(
+                GetWindowThreadProcessId(window, nullptr),
+                [](HWND w, LPARAM p) -> BOOL {
+                    Search* s = reinterpret_cast<Search*>(p);
+                    if (GetWindow(w, GW_OWNER) != s->owner || !IsWindowEnabled(w)) return TRUE;
+                    s->found = w;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            popup = search.found;
+        }
+    }
+    if (!popup) return nullptr;
+    HWND inner = OpenPopup(popup);
+    return inner ? inner : popup;
+}
+
+}  // namespace
+
+void RestoreWindow(HWND window) {
+    if (!window) return;
+    // Looked up first: restoring activates the window, which then counts
+    // as its own last active popup.
+    HWND popup = OpenPopup(window);
+    ShowWindow(window, SW_RESTORE);
+    if (!popup || !IsWindow(popup)) return;
+    SetForegroundWindow(popup);
+    BringWindowToTop(popup);
+    SetActiveWindow(popup);
+}
+
 CRecorder::CRecorder(CPlayer& player, ActionList& list)
     : player_(player), list_(list), clock_(GetTickCount()) {}
+
+CRecorder::~CRecorder() { StopWatchingBreakKey(); }
 
 void CRecorder::SetBreakKeySource(BreakKeySource source, void* context) {
     breakKeySource_ = source;
@@ -31,7 +78,8 @@ void CRecorder::SetRowAppended(RowAppended handler, void* context) {
     rowContext_ = context;
 }
 
-BOOL CRecorder::RegisterInput(HWND window) {
+bool CRecorder::RegisterInput(RegisterDevices registerDevices) {
+    HWND window = window_;
     RAWINPUTDEVICE devices[2] = {};
     devices[0].usUsagePage = 1;
     devices[0].usUsage = 2;  // mouse
@@ -41,7 +89,8 @@ BOOL CRecorder::RegisterInput(HWND window) {
     devices[1].usUsage = 6;  // keyboard
     devices[1].dwFlags = RIDEV_INPUTSINK;
     devices[1].hwndTarget = window;
-    return RegisterRawInputDevices(devices, 2, sizeof devices[0]);
+    inputReady_ = window && registerDevices(devices, 2, sizeof devices[0]);
+    return inputReady_;
 }
 
 void CRecorder::OnRawInput(HRAWINPUT input) {
@@ -87,29 +136,78 @@ void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
     const int32_t breakKey = BreakKey();
     if (flags & RI_KEY_BREAK) {
         if (key == breakKey) {
-            DebugPrint(L"push stop key\n");
-            // Only the state just read is replaced: a play run that ended
-            // meanwhile has already gone back to Idle.
-            player_.ChangeRunState(state, RunState::Idle);
-            if (window_) ShowWindow(window_, SW_RESTORE);
+            BreakKeyReleased(state);
         } else if (state == RunState::Recording) {
             RecordKey(ActionKind::ReleaseKey, virtualKey);
         }
-    } else if (key != breakKey && state == RunState::Recording) {
+    } else if (key == breakKey) {
+        breakKeyDown_ = true;
+        polledKey_ = breakKey;
+    } else if (state == RunState::Recording) {
         RecordKey(ActionKind::PushKey, virtualKey);
+    }
+}
+
+void CRecorder::BreakKeyReleased(RunState state) {
+    StopWatchingBreakKey();
+    DebugPrint(L"push stop key\n");
+    // Only the state just read is replaced: a play run that ended
+    // meanwhile has already gone back to Idle.
+    player_.ChangeRunState(state, RunState::Idle);
+    RestoreWindow(window_);
+}
+
+CRecorder* CRecorder::watching_ = nullptr;
+
+void CRecorder::WatchBreakKey() {
+    if (!window_) return;
+    if (watching_ && watching_ != this) watching_->StopWatchingBreakKey();
+    polledKey_ = BreakKey();
+    breakKeyDown_ = (GetAsyncKeyState(polledKey_) & 0x8000) != 0;
+    watching_ = this;
+    SetTimer(window_, kBreakKeyTimerId, kBreakKeyPollMs, PollBreakKey);
+}
+
+void CRecorder::StopWatchingBreakKey() {
+    breakKeyDown_ = false;
+    if (watching_ != this) return;
+    if (window_) KillTimer(window_, kBreakKeyTimerId);
+    watching_ = nullptr;
+}
+
+void CALLBACK CRecorder::PollBreakKey(HWND, UINT, UINT_PTR, DWORD) {
+    CRecorder* self = watching_;
+    if (!self) return;
+    const RunState state = self->player_.GetRunState();
+    if (state != RunState::Recording && state != RunState::Playing) {
+        self->StopWatchingBreakKey();
+        return;
+    }
+    // A break key changed meanwhile starts afresh: a push of the new key
+    // before the change is no push of the break key.
+    const int32_t breakKey = self->BreakKey();
+    if (breakKey != self->polledKey_) {
+        self->polledKey_ = breakKey;
+        self->breakKeyDown_ = false;
+    }
+    if (GetAsyncKeyState(breakKey) & 0x8000) {
+        self->breakKeyDown_ = true;
+    } else if (self->breakKeyDown_) {
+        self->BreakKeyReleased(state);
     }
 }
 
 bool CRecorder::CanStartRecord() const { return player_.CanStart(); }
 
 int CRecorder::StartRecord() {
-    if (!CanStartRecord()) return 0;
+    if (!CanStartRecord() || !inputReady_) return 0;
     if (!player_.ChangeRunState(RunState::Idle, RunState::Recording)) return 0;
     list_.clear();
     list_.filePath.Clear();
     list_.modified = 0;
     list_.ident = CurrentMachineIdent();
     lastEventTick_ = clock_.Now();
+    WatchBreakKey();
     if (window_) ShowWindow(window_, SW_MINIMIZE);
     return 1;
 }

@@ -22,6 +22,11 @@
 #include "playback/clock_win.h"
 #include "playback/player_win.h"
 
+// Restores `window` (SW_RESTORE) so that the user can answer it: when one of
+// its dialogs or message boxes is open, the window itself is disabled, so
+// that popup is brought to the front and given the keyboard.
+void RestoreWindow(HWND window);
+
 class CRecorder {
 public:
     // The virtual-key code whose release ends a recording or a play run;
@@ -32,6 +37,7 @@ public:
 
     // The player holds the run state; both must outlive the recorder.
     CRecorder(CPlayer& player, ActionList& list);
+    ~CRecorder();
     CRecorder(const CRecorder&) = delete;
     CRecorder& operator=(const CRecorder&) = delete;
 
@@ -43,9 +49,15 @@ public:
     void SetBreakKeySource(BreakKeySource source, void* context);
     void SetRowAppended(RowAppended handler, void* context);
 
-    // Asks for raw mouse and keyboard input to be delivered to `window`, also
-    // while it is in the background. Returns the platform's result.
-    static BOOL RegisterInput(HWND window);
+    // RegisterRawInputDevices, or a stand-in for it.
+    typedef BOOL(WINAPI* RegisterDevices)(PCRAWINPUTDEVICE devices, UINT count, UINT size);
+    // Asks for raw mouse and keyboard input to be delivered to the window,
+    // also while it is in the background. Returns, and remembers for
+    // InputReady, whether the system agreed.
+    bool RegisterInput(RegisterDevices registerDevices = RegisterRawInputDevices);
+    // Without raw input nothing is recorded and the break key is never
+    // seen, so StartRecord refuses; the window refuses Start Play as well.
+    bool InputReady() const { return inputReady_; }
 
     // One WM_INPUT message: its lParam. Reads the event and acts on it; an
     // event that cannot be read whole is dropped.
@@ -60,11 +72,19 @@ public:
     // be recorded). The window asks this before its unsaved-changes prompt.
     bool CanStartRecord() const;
     // Start Record, to be called after the prompt and with the list view
-    // emptied: when CanStartRecord holds, sets Recording, empties the list
+    // emptied: when CanStartRecord and InputReady hold, sets Recording, empties the list
     // (path, modified flag, this computer's ident), starts the interval
     // clock and minimises the window. Returns 1 when the recording started,
     // else 0 with nothing changed.
     int StartRecord();
+    // While recording or playing the break key's state is also polled (from
+    // StartRecord on, and for a run from this call on), and its release
+    // read there acts as one seen in raw input. The raw input of the
+    // release can be lost: under Wine, when the push makes the focused
+    // program open a window of a process just starting (its help viewer),
+    // raw input reaches no background window until that window is
+    // answered, while the system's key state still follows the keyboard.
+    void WatchBreakKey();
     // Stop Record: Recording becomes Idle; the window stays as it is.
     // Returns 1 when a recording was stopped.
     int StopRecord();
@@ -77,6 +97,10 @@ public:
     uint32_t Now() const { return clock_.Now(); }
 
 private:
+    // The break key's release ends the recording or the run in `state`.
+    void BreakKeyReleased(RunState state);
+    void StopWatchingBreakKey();
+    static void CALLBACK PollBreakKey(HWND window, UINT message, UINT_PTR id, DWORD time);
     int32_t BreakKey() const;
     void RecordMouse(ActionKind kind);
     void RecordKey(ActionKind kind, USHORT virtualKey);
@@ -93,6 +117,14 @@ private:
 
     CPlayClock clock_;
     uint32_t lastEventTick_ = 0;
+    bool inputReady_ = false;
+    bool breakKeyDown_ = false;  // pushed, by raw input or the key state
+    int32_t polledKey_ = 0;      // the break key breakKeyDown_ is about
+    // The one recorder whose break key is being polled (there is one main
+    // window); the timer's procedure finds it here.
+    static CRecorder* watching_;
+    enum : UINT { kBreakKeyPollMs = 15 };
+    enum : UINT_PTR { kBreakKeyTimerId = 0x7A11 };
     bool leftHeld_ = false;
     bool rightHeld_ = false;
 };

@@ -28,6 +28,11 @@ const char kProbeName[] = "debuglib_probe";
 #endif
 const char kLibraryName[] = "vostrel64.dll";
 const char kNoExportName[] = "debuglib_noexport.dll";
+const char kDependencyName[] = "debugdep.dll";
+#ifdef _WIN32
+// A library that imports kDependencyName.
+const char kDependentName[] = "debuglib_dependent.dll";
+#endif
 
 std::string ProgramDir() {
     wchar_t buffer[4096];
@@ -68,7 +73,7 @@ void CopyInto(const std::string& source, const std::string& target) {
 }
 
 void RemoveFlat(const std::string& dir) {
-    const char* names[] = {kProbeName, kLibraryName, "lines.txt"};
+    const char* names[] = {kProbeName, kLibraryName, kDependencyName, "lines.txt"};
     for (const char* name : names) std::remove(Join(dir, name).c_str());
 #ifdef _WIN32
     RemoveDirectoryA(dir.c_str());
@@ -142,8 +147,8 @@ TEST_CASE("the library beside the program receives every line until unbinding") 
 // Each case puts a copy of the probe program into a fresh folder, maybe with a
 // library beside it, maybe plants the exporting library in its current
 // folder or on its library search path, and runs it.
-TEST_CASE("only a library beside the program is loaded") {
-    enum Beside { kNothing, kExporting, kNoExport };
+TEST_CASE("only a library beside the program is loaded, and its dependencies only from there") {
+    enum Beside { kNothing, kExporting, kNoExport, kDependent, kDependentWithDependency };
     struct Case {
         const char* name;
         Beside beside;
@@ -152,6 +157,13 @@ TEST_CASE("only a library beside the program is loaded") {
         int expected;
         bool lineExpected;
     } cases[] = {
+#ifdef _WIN32
+        // The planted folder holds the dependency too: it is never taken.
+        {"dependency beside", kDependentWithDependency, true, true,
+         kBound | kLibraryHeld | kLineWritten | kUnbound, true},
+        {"dependency planted in the current folder", kDependent, true, false, kUnbound, false},
+        {"dependency planted on the search path", kDependent, false, true, kUnbound, false},
+#endif
         {"exporting library beside", kExporting, false, false, kBound | kLibraryHeld | kLineWritten | kUnbound,
          true},
         {"no library", kNothing, false, false, kUnbound, false},
@@ -164,6 +176,7 @@ TEST_CASE("only a library beside the program is loaded") {
     const std::string plant = testutil::MakeTempDir();
     CopyInto(Join(from, kLibraryName), Join(plant, kLibraryName));
 #ifdef _WIN32
+    CopyInto(Join(from, kDependencyName), Join(plant, kDependencyName));
     const char* searchVariable = "PATH";
     const std::string searchList = plant + ";" + GetEnv("PATH");
 #else
@@ -181,6 +194,12 @@ TEST_CASE("only a library beside the program is loaded") {
         CopyInto(Join(from, kProbeName), probe);
         if (c.beside == kExporting) CopyInto(Join(from, kLibraryName), Join(dir, kLibraryName));
         if (c.beside == kNoExport) CopyInto(Join(from, kNoExportName), Join(dir, kLibraryName));
+#ifdef _WIN32
+        if (c.beside == kDependent || c.beside == kDependentWithDependency) {
+            CopyInto(Join(from, kDependentName), Join(dir, kLibraryName));
+        }
+        if (c.beside == kDependentWithDependency) CopyInto(Join(from, kDependencyName), Join(dir, kDependencyName));
+#endif
 
         std::remove(out.c_str());
         SetEnv("TAPLORE_DEBUGLIB_OUT", out);

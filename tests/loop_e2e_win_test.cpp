@@ -29,11 +29,15 @@ namespace {
 // queueing step, so the difference is how much later one of them got to it,
 // plus the program's whole-millisecond rounding. Measured over 20 runs: median
 // 0.3 ms, worst 3 ms on a quiet machine and 8.5 ms at a load of 1.5.
-const double kSeenToleranceMs = 15.0;
+// That is the median's bound; a single interval may be off by the ceiling,
+// which a busy machine's late wake-up stays under.
+const double kSeenMedianMs = 3.0;
+const double kSeenToleranceMs = 60.0;
 // A recorded interval against the pause xdotool was told to make: wider, since
 // xdotool and the X server add their own delays, most under load (the
-// recorder's own test found up to 30 ms with three busy processes per core).
-const int kScriptToleranceMs = 40;
+// recorder's own test found up to 30 ms with three busy processes per core,
+// and more than 40 ms with two CPU-bound processes beside the suite).
+const int kScriptToleranceMs = 120;
 
 // Runs an xdotool request and waits until all its input has arrived.
 #define DRIVE(session, commands, from)                                              \
@@ -196,6 +200,7 @@ TEST_CASE("Start Record through the program: clicks, a drag, right clicks and ke
         CHECK(std::abs(error) <= kSeenToleranceMs + slack);
         errors.push_back(error);
     }
+    CHECK(loop::SpreadOf(errors).median <= kSeenMedianMs);
     loop::Report("recording, interval against the raw events' gap", errors);
 }
 
@@ -210,10 +215,14 @@ namespace {
 // much short. At a load of 0.4 - 1.5 (other builds on the machine), 20 runs
 // had up to 12 of 40 gaps beyond 2 ms in a run, p99 5 - 8 ms and a worst of
 // 16 ms; this test's own raw-input window saw the same actions late, so the
-// delay is in the sending, not in the target. Hence 2 ms bounds the median
-// of a run, and each gap has a ceiling that such a late wake-up stays under.
-const double kPlayMedianMs = 2.0;
-const double kPlayCeilingMs = 25.0;
+// delay is in the sending, not in the target. With two CPU-bound processes
+// beside the suite on two cores a single gap was seen 41 ms off, while the
+// median stayed below 2 ms (3.5 ms at a load of 9). Hence the median of a
+// run is the guard of precision (on the 16 ms tick count it is several
+// milliseconds), and each
+// gap has a ceiling that such a late wake-up stays under.
+const double kPlayMedianMs = 5.0;
+const double kPlayCeilingMs = 100.0;
 
 // The whole loop's session, aimed at the target: clicks with either button,
 // a letter, an arrow key, and a long press of the left button during which a
@@ -358,6 +367,7 @@ void RecordLoop(CSession& s, LoopRecording* out) {
         CHECK(std::abs(out->records[i].interval - gap) <= kSeenToleranceMs);
         out->errors.push_back(out->records[i].interval - gap);
     }
+    CHECK(loop::SpreadOf(out->errors).median <= kSeenMedianMs);
 }
 
 }  // namespace
@@ -382,10 +392,14 @@ TEST_CASE("recorded into a target and played back twice; the break key stops a r
     CHECK((GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0);
     size_t from = 0;
     DRIVE(s, Tap("F1", 20), &from);
-    int64_t stopped = -1;
+    // The release, or when Wine dropped its raw input here (the window in
+    // front changes with it), the push 20 ms before it.
+    int64_t stopped = -1, pushed = -1;
     for (const xdo::RawEvent& e : s.watch.log.Since(from)) {
         if (stopped < 0 && e.IsKey(VK_F1, true)) stopped = loop::Moment(e.ms, loop::Micros());
+        if (pushed < 0 && e.IsKey(VK_F1, false)) pushed = loop::Moment(e.ms, loop::Micros());
     }
+    if (stopped < 0) stopped = pushed;
     REQUIRE(stopped >= 0);
     CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }, 1000));
     // Long enough for the rest of the hold and the click after it, had the

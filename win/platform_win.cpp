@@ -145,9 +145,10 @@ int PlatformCurrentDirectory(wchar_t* buffer, int capacity) {
 
 PlatformLibrary PlatformLoadLibrary(const wchar_t* fullPath) {
     if (!fullPath || !fullPath[0]) return nullptr;
-    // A full path plus LOAD_WITH_ALTERED_SEARCH_PATH: the named file only, and
-    // its own dependencies are looked up beside it, never in the current folder.
-    return LoadLibraryExW(fullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // The named file only, and its own dependencies only beside it or in
+    // System32: never in the current folder or on PATH, where anyone who can
+    // put a file next to an operation file could plant one.
+    return LoadLibraryExW(fullPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 void* PlatformLibrarySymbol(PlatformLibrary library, const char* name) {

@@ -4,7 +4,8 @@
 // Only the directives the system uses are understood: %s (wide string), %d,
 // %u, %x, %X, %c and %%, with the '0' and '-' flags and a width.
 // Built twice: as vostrel64.dll with the export vostrelwprintf, and under
-// another name with DEBUGLIB_EXPORT_NAME set to a different export.
+// another name with DEBUGLIB_EXPORT_NAME set to a different export; on
+// Windows a third time with DEBUGLIB_DEPENDENCY, importing debugdep.dll.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -117,8 +118,15 @@ std::string OutputPath() {
 
 }  // namespace
 
+#ifdef DEBUGLIB_DEPENDENCY
+extern "C" __declspec(dllimport) int debugdep_width();
+#endif
+
 extern "C" DEBUGLIB_EXPORT int DEBUGLIB_EXPORT_NAME(const wchar_t* format, ...) {
     if (!format) return -1;
+#ifdef DEBUGLIB_DEPENDENCY
+    if (debugdep_width() != 1) return -1;
+#endif
     va_list args;
     va_start(args, format);
     Units line = Format(format, args);

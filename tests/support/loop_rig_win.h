@@ -83,9 +83,9 @@ public:
 
     // Runs one xdotool command chain and waits until all its input has come
     // in here; `from` receives the index of its first event in `log`.
-    bool Drive(const std::string& commands, size_t* from, std::string* why) {
+    bool Drive(const std::string& commands, size_t* from, std::string* why, DWORD timeoutMs = 20000) {
         *from = log.events.size();
-        return xdo.Run(commands, log, why);
+        return xdo.Run(commands, log, why, timeoutMs);
     }
 
     // Handles this thread's messages for `ms`, or until `done` holds.

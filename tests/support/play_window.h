@@ -71,6 +71,7 @@ public:
     std::vector<std::string> passTexts;  // every text set into 20024, in order
     int playEnds = 0;
     int restores = 0;                    // WM_PLAY_END for which OnPlayEnd said restore
+    WPARAM lastReason = kPlayEndNormal;  // wParam of the last WM_PLAY_END
     DWORD lastPlayEndTick = 0;
 
 private:
@@ -82,6 +83,7 @@ private:
         auto* self = reinterpret_cast<PlayWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self && message == WM_PLAY_END) {
             ++self->playEnds;
+            self->lastReason = wParam;
             self->lastPlayEndTick = GetTickCount();
             if (self->player_ && self->player_->OnPlayEnd()) ++self->restores;
             return 0;

@@ -2,6 +2,7 @@
 // A borderless topmost window over the given screen rectangle that logs the
 // input messages it receives into the shared memory MAPPING (see
 // player_target.h). Ends on WM_CLOSE, or after ten minutes at the latest.
+// On request a key's push opens the help viewer (helpOnKey).
 #include "player_target.h"
 
 #include <cstdlib>
@@ -45,6 +46,15 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         Append(window, message, wParam, lParam);
     }
     switch (message) {
+        case WM_KEYDOWN:
+            // As Wine's notepad does with F1: the help viewer starts as a
+            // process of its own and opens its error box while the key is
+            // still down.
+            if (g_log->helpOnKey != 0 && static_cast<LONG>(wParam) == g_log->helpOnKey) {
+                WinHelpW(window, L"taplore_target.hlp", HELP_CONTENTS, 0);
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_TIMER:
             DestroyWindow(window);
             return 0;

@@ -25,6 +25,7 @@ struct Log {
     volatile LONG count;    // events written so far
     volatile LONG dropped;  // events that did not fit
     volatile LONG logMoves; // set by the reader: also log WM_MOUSEMOVE
+    volatile LONG helpOnKey; // set by the reader: a key whose push asks for help
     HWND window;
     Event events[kMaxEvents];
 };

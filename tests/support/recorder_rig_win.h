@@ -56,7 +56,7 @@ public:
         // Wine reports the pointer's entry into the new windows with the
         // position it had when they appeared; a request that waits for its
         // sentinel has taken those reports in before the tests move it.
-        if (!CRecorder::RegisterInput(host)) {
+        if (!recorder.RegisterInput()) {
             setupError = "RegisterRawInputDevices failed";
         } else if (xdo.Run("sleep 0", log, &setupError)) {
             ready = true;
