@@ -532,7 +532,7 @@ TEST_CASE("the precise clock wraps like the tick count and waits until due, at m
         waited = elapsedMs(clock, start);
         CHECK(waited >= 50.0);
         CHECK(waited < 50.0 + kLateWakeMs);
-        CHECK(ThreadCpuMs() - cpu < 10.0);
+        CHECK(ThreadCpuMs() - cpu < 25.0);  // the system counts in 10 ms steps
     }
 
     start = clock.Counter();
