@@ -2,10 +2,9 @@
 // order, runs the application object and takes everything down in reverse.
 #include <windows.h>
 
-#include <new>
-
 #include "app/app_main.h"
 #include "config/app_parameter.h"
+#include "core/array.h"
 #include "core/debug.h"
 #include "playback/capture_win.h"
 
@@ -17,11 +16,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, 
     BindDebugOutput();
     // Screenshot encoding relies on GDI+; a failed start is not examined.
     ULONG_PTR gdiplusToken = GdiPlusStart();
+    COwner<CAppParameter> parameters;
     if (!g_config) {
-        CAppParameter* parameters = new (std::nothrow) CAppParameter();
+        parameters = COwner<CAppParameter>::New();
         if (parameters) {
             parameters->break_key = kDefaultBreakKey;
-            g_config = parameters;
+            g_config = parameters.Get();
         }
     }
     if (g_config) g_config->Initialize();
@@ -34,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, 
 
         // The player thread has ended inside Run, so the process-wide
         // pointers change while no other thread of ours runs.
-        delete g_config;
+        parameters.Reset();
         g_config = nullptr;
         GdiPlusStop(gdiplusToken);
         UnbindDebugOutput();

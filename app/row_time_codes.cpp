@@ -1,27 +1,18 @@
 #include "app/row_time_codes.h"
 
-#include <new>
-
-CRowTimeCodes::~CRowTimeCodes() { delete[] sums_; }
-
 void CRowTimeCodes::Invalidate(int row) {
     if (row < 0) row = 0;
     if (row < known_) known_ = row;
 }
 
 bool CRowTimeCodes::Reserve(int rows) {
-    if (rows <= capacity_) return true;
+    const int capacity = sums_.Capacity();
+    if (rows <= capacity) return true;
     // Doubling keeps the copies of a growing list linear in its length.
-    int64_t wanted = capacity_ < 1024 ? 1024 : static_cast<int64_t>(capacity_) * 2;
+    int64_t wanted = capacity < 1024 ? 1024 : static_cast<int64_t>(capacity) * 2;
     if (wanted < rows) wanted = rows;
     if (wanted > INT32_MAX) wanted = INT32_MAX;
-    uint32_t* grown = new (std::nothrow) uint32_t[static_cast<size_t>(wanted)];
-    if (!grown) return false;
-    for (int i = 0; i < known_; ++i) grown[i] = sums_[i];
-    delete[] sums_;
-    sums_ = grown;
-    capacity_ = static_cast<int>(wanted);
-    return true;
+    return sums_.Reserve(static_cast<int>(wanted));
 }
 
 uint32_t CRowTimeCodes::At(const ActionList& list, int row) {

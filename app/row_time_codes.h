@@ -5,12 +5,12 @@
 // until the records it depends on change.
 #include <cstdint>
 
+#include "core/array.h"
 #include "model/action.h"
 
 class CRowTimeCodes {
 public:
     CRowTimeCodes() = default;
-    ~CRowTimeCodes();
     CRowTimeCodes(const CRowTimeCodes&) = delete;
     CRowTimeCodes& operator=(const CRowTimeCodes&) = delete;
 
@@ -27,7 +27,6 @@ public:
 private:
     bool Reserve(int rows);
 
-    uint32_t* sums_ = nullptr;  // sums_[i]: time code of row i, for i < known_
-    int capacity_ = 0;
+    CArray<uint32_t> sums_;  // storage only: sums_[i] is the time code of row i, for i < known_
     int known_ = 0;
 };

@@ -1,6 +1,6 @@
 #include "config/comm_config.h"
 
-#include <new>
+#include <utility>
 
 #include "config/settings_xml.h"
 #include "core/debug.h"
@@ -115,11 +115,7 @@ CCommConfig::CCommConfig() {
     log_path.Assign(current_path);
 }
 
-CCommConfig::~CCommConfig() {
-    delete[] default_colors;
-    delete[] current_colors;
-    delete[] color_entries;
-}
+CCommConfig::~CCommConfig() {}
 
 const wchar_t* CCommConfig::GetVersionText() const { return L"0.0.0.0"; }
 
@@ -140,23 +136,16 @@ void CCommConfig::Initialize() { SetupParameters(); }
 int CCommConfig::SetColorTable(const ColorPair* colors, int colorCount, const ColorEntry* entries,
                                int entryCount) {
     if (colorCount < 0 || entryCount < 0) return 0;
-    ColorPair* defaults = new (std::nothrow) ColorPair[colorCount > 0 ? colorCount : 1];
-    ColorPair* current = new (std::nothrow) ColorPair[colorCount > 0 ? colorCount : 1];
-    ColorEntry* rows = new (std::nothrow) ColorEntry[entryCount > 0 ? entryCount : 1];
-    if (!defaults || !current || !rows) {
-        delete[] defaults;
-        delete[] current;
-        delete[] rows;
+    CArray<ColorPair> defaults;
+    CArray<ColorPair> current;
+    CArray<ColorEntry> rows;
+    if (!defaults.Append(colors, colorCount) || !current.Append(colors, colorCount) ||
+        !rows.Append(entries, entryCount)) {
         return 0;
     }
-    for (int i = 0; i < colorCount; ++i) defaults[i] = current[i] = colors[i];
-    for (int i = 0; i < entryCount; ++i) rows[i] = entries[i];
-    delete[] default_colors;
-    delete[] current_colors;
-    delete[] color_entries;
-    default_colors = defaults;
-    current_colors = current;
-    color_entries = rows;
+    default_colors = std::move(defaults);
+    current_colors = std::move(current);
+    color_entries = std::move(rows);
     color_count = colorCount;
     color_entry_count = entryCount;
     return 1;

@@ -6,6 +6,7 @@
 // every change made through the user interface; nothing is saved at exit.
 #include <cstdint>
 
+#include "core/array.h"
 #include "core/cstring.h"
 #include "core/texts.h"
 
@@ -82,10 +83,10 @@ public:
     int32_t view_toolbar = 1;
     int32_t view_statusbar = 1;
     int32_t color_count = 0;
-    ColorPair* default_colors = nullptr;
-    ColorPair* current_colors = nullptr;
+    CArray<ColorPair> default_colors;
+    CArray<ColorPair> current_colors;
     int32_t color_entry_count = 0;
-    ColorEntry* color_entries = nullptr;
+    CArray<ColorEntry> color_entries;
 
 private:
     void ReadColors(XmlElement* colors);

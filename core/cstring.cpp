@@ -17,45 +17,30 @@ CString::CString(const wchar_t* wide) {
     if (wide && wide[0]) Assign(wide, -1);
 }
 
-CString::~CString() {
-    delete[] text_;
-    delete[] wide_;
-}
+CString::~CString() {}
 
 void CString::Clear() {
-    delete[] text_;
-    delete[] wide_;
-    text_ = nullptr;
-    wide_ = nullptr;
-    capacity_ = 0;
-    length_ = 0;
+    text_.Free();
+    wide_.Free();
 }
 
 int CString::Grow(int extra) {
     if (extra < 0) return 0;
-    long long wanted = static_cast<long long>(capacity_) + extra + 1;
+    long long wanted = static_cast<long long>(text_.Capacity()) + extra + 1;
     if (wanted > INT_MAX) return 0;
-    int newCapacity = static_cast<int>(wanted);
-    char* buffer = new (std::nothrow) char[newCapacity];
-    if (!buffer) return 0;
-    std::memset(buffer, 0, newCapacity);
-    if (text_ && length_ > 0) std::memcpy(buffer, text_, length_);
-    delete[] text_;
-    text_ = buffer;
-    capacity_ = newCapacity;
-    return 1;
+    return text_.Reserve(static_cast<int>(wanted)) ? 1 : 0;
 }
 
 void CString::AssignBytes(const char* bytes, int length) {
     if (length < 0) length = 0;
     if (length == INT_MAX) return;
-    if (!text_ || capacity_ < length + 1) {
+    if (!text_.Data() || text_.Capacity() < length + 1) {
         if (!Grow(length + 1)) return;
     }
     // memmove: the source may lie inside our own buffer (Trim, self-assignment).
-    if (length > 0) std::memmove(text_, bytes, length);
-    length_ = length;
-    text_[length] = '\0';
+    if (length > 0) std::memmove(text_.Data(), bytes, length);
+    // Within the capacity: cannot fail. The slot past the count is zero.
+    text_.Resize(length);
 }
 
 void CString::Assign(const char* narrow) {
@@ -70,13 +55,11 @@ void CString::Assign(const char* narrow) {
 
 void CString::Assign(const CString& other) {
     if (&other == this) return;
-    if (!other.text_) {
+    if (!other.GetText()) {
         Clear();
         return;
     }
-    int n = other.length_;
-    if (n == -1) n = static_cast<int>(std::strlen(other.text_));
-    AssignBytes(other.text_, n);
+    AssignBytes(other.GetText(), other.GetLength());
 }
 
 void CString::Assign(const wchar_t* wide, int length) {
@@ -92,57 +75,53 @@ void CString::Assign(const wchar_t* wide, int length) {
         }
         length = static_cast<int>(n);
     }
-    char* converted = WideToMulti(wide, length, kCodePageAnsi);
-    if (!converted) {
+    CArray<char> converted;
+    if (!WideToMulti(wide, length, kCodePageAnsi, &converted)) {
         Clear();
         return;
     }
-    Assign(converted);
-    delete[] converted;
+    Assign(converted.Data());
 }
 
 const wchar_t* CString::GetWide() {
-    delete[] wide_;
-    wide_ = nullptr;
-    if (text_ && length_ != 0) wide_ = MultiToWide(text_, length_, kCodePageAnsi);
-    return wide_;
+    if (!text_.Data() || GetLength() == 0) {
+        wide_.Free();
+        return nullptr;
+    }
+    return MultiToWide(text_.Data(), GetLength(), kCodePageAnsi, &wide_);
 }
 
 int CString::IsEqual(const wchar_t* wide) const {
     CString other(wide);
-    if (!text_ && !other.text_) return 1;
-    if (!text_ || !other.text_) return 0;
-    return std::strcmp(text_, other.text_) == 0 ? 1 : 0;
+    if (!GetText() && !other.GetText()) return 1;
+    if (!GetText() || !other.GetText()) return 0;
+    return std::strcmp(GetText(), other.GetText()) == 0 ? 1 : 0;
 }
 
-CString* CString::Mid(int start, int count) const {
-    if (!text_ || start < 0 || start >= length_ || count < 0) return nullptr;
-    if (count > length_ - start) count = length_ - start;
-    CString* piece = new (std::nothrow) CString();
-    if (!piece) return nullptr;
-    piece->AssignBytes(text_ + start, count);
-    if (!piece->text_) {
-        delete piece;
-        return nullptr;
-    }
-    return piece;
+int CString::Mid(int start, int count, CString* piece) const {
+    const int length = GetLength();
+    if (!GetText() || start < 0 || start >= length || count < 0) return 0;
+    if (count > length - start) count = length - start;
+    CString cut;
+    cut.AssignBytes(GetText() + start, count);
+    if (!cut.GetText()) return 0;
+    piece->Assign(cut);
+    return 1;
 }
 
 void CString::Trim() {
-    if (!text_) return;
+    if (!text_.Data()) return;
     int i = 0;
-    int j = length_ - 1;
+    int j = GetLength() - 1;
     while (i <= j && IsTrimBlank(text_[i])) ++i;
     while (j >= i && IsTrimBlank(text_[j])) --j;
     if (i > j) {
-        text_[0] = '\0';
-        length_ = 0;
+        text_.Resize(0);
         return;
     }
     int n = j - i + 1;
-    std::memmove(text_, text_ + i, n);
-    text_[n] = '\0';
-    length_ = n;
+    std::memmove(text_.Data(), text_.Data() + i, n);
+    text_.Resize(n);
 }
 
 wchar_t* MultiToWide(const char* bytes, int count, int codePage) {
@@ -164,6 +143,25 @@ char* WideToMulti(const wchar_t* text, int count, int codePage) {
     std::memset(buffer, 0, needed + 1);
     if (needed > 0) PlatformWideToMulti(codePage, text, count, buffer, needed + 1);
     return buffer;
+}
+
+wchar_t* MultiToWide(const char* bytes, int count, int codePage, CArray<wchar_t>* out) {
+    int needed = PlatformMultiToWide(codePage, bytes, count, nullptr, 0);
+    if (needed <= 0) needed = count > 0 ? count : 0;
+    if (needed >= INT_MAX) return nullptr;
+    out->Clear();
+    if (!out->Resize(needed + 1)) return nullptr;
+    if (count != 0) PlatformMultiToWide(codePage, bytes, count, out->Data(), needed + 1);
+    return out->Data();
+}
+
+char* WideToMulti(const wchar_t* text, int count, int codePage, CArray<char>* out) {
+    int needed = PlatformWideToMulti(codePage, text, count, nullptr, 0);
+    if (needed < 0 || needed >= INT_MAX) needed = 0;
+    out->Clear();
+    if (!out->Resize(needed + 1)) return nullptr;
+    if (needed > 0) PlatformWideToMulti(codePage, text, count, out->Data(), needed + 1);
+    return out->Data();
 }
 
 int FormatNarrowV(char* buffer, size_t size, const char* format, va_list args) {

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "core/array.h"
 #include "core/platform.h"
 
 class CObject {
@@ -33,26 +34,32 @@ public:
     // Valid until the next GetWide, Clear or destruction; null when empty.
     const wchar_t* GetWide();
     int IsEqual(const wchar_t* wide) const;
-    // A new heap string the caller deletes, or null.
-    CString* Mid(int start, int count) const;
+    // Puts `count` bytes from `start` (fewer at the end of the text) into
+    // `piece` and returns 1; returns 0, leaving `piece` alone, for a range
+    // outside the text or when memory ran out.
+    int Mid(int start, int count, CString* piece) const;
     void Trim();
     void Clear();
 
-    const char* GetText() const { return text_; }
-    int GetLength() const { return length_; }
-    int GetCapacity() const { return capacity_; }
+    // Null until the first store and after Clear.
+    const char* GetText() const { return text_.Data(); }
+    int GetLength() const { return text_.Count(); }
+    int GetCapacity() const { return text_.Capacity(); }
 
 private:
-    char* text_ = nullptr;
-    int capacity_ = 0;
-    int length_ = 0;
-    wchar_t* wide_ = nullptr;
+    CArray<char> text_;  // the text; its terminator is the zero slot past the count
+    CArray<wchar_t> wide_;
 };
 
 // Both return a new zero-terminated buffer the caller frees with delete[], or
 // null when memory ran out. A failed conversion yields an empty text.
 wchar_t* MultiToWide(const char* bytes, int count, int codePage);
 char* WideToMulti(const wchar_t* text, int count, int codePage);
+// Both put the zero-terminated conversion into `out` (its count includes the
+// terminator) and return it, or null when memory ran out. A failed
+// conversion yields an empty text.
+wchar_t* MultiToWide(const char* bytes, int count, int codePage, CArray<wchar_t>* out);
+char* WideToMulti(const wchar_t* text, int count, int codePage, CArray<char>* out);
 
 // The narrow formatted print, bounded by the caller's buffer size: writes at
 // most size bytes including the terminator and returns the number of bytes

@@ -1,7 +1,6 @@
 #include "core/file.h"
 
 #include <cstring>
-#include <new>
 
 // ---------------------------------------------------------------- CFile
 
@@ -119,10 +118,6 @@ const uint32_t kPixelsPerMetre = 3780;  // 96 dots per inch
 
 }  // namespace
 
-CBitmapFile::~CBitmapFile() {
-    delete[] pixels_;
-}
-
 int CBitmapFile::WriteBitmap(int32_t width, int32_t height, const void* pixels, uint32_t byteCount) {
     if (width == 0 || height == 0 || byteCount == 0 || !pixels) return 0;
     // Rows are sized from the byte count, so a count that does not describe
@@ -152,25 +147,21 @@ int CBitmapFile::WriteBitmap(int32_t width, int32_t height, const void* pixels, 
     PutU32(infoHeader_ + 28, kPixelsPerMetre);
     if (Write(infoHeader_, sizeof infoHeader_, kCurrentPosition) != sizeof infoHeader_) return 0;
 
-    if (pixels_ && pixelCapacity_ < image) {
-        delete[] pixels_;
-        pixels_ = nullptr;
-        pixelCapacity_ = 0;
-    }
-    if (!pixels_) {
-        pixels_ = new (std::nothrow) uint8_t[image];
-        if (!pixels_) return 0;
-        pixelCapacity_ = image;
+    if (image > static_cast<uint32_t>(INT32_MAX)) return 0;
+    if (static_cast<uint32_t>(pixels_.Capacity()) < image) {
+        // The old rows are not needed: free first rather than copy them.
+        pixels_.Free();
+        if (!pixels_.Reserve(static_cast<int>(image))) return 0;
     }
     const uint8_t* source = static_cast<const uint8_t*>(pixels);
     const size_t rowBytes = static_cast<size_t>(row);
     const size_t strideBytes = static_cast<size_t>(stride);
     for (int32_t i = 0; i < height; ++i) {
-        uint8_t* target = pixels_ + static_cast<size_t>(i) * strideBytes;
+        uint8_t* target = pixels_.Data() + static_cast<size_t>(i) * strideBytes;
         std::memcpy(target, source + static_cast<size_t>(height - 1 - i) * rowBytes, rowBytes);
         std::memset(target + rowBytes, 0, strideBytes - rowBytes);
     }
-    return Write(pixels_, image, kCurrentPosition) == image ? 1 : 0;
+    return Write(pixels_.Data(), image, kCurrentPosition) == image ? 1 : 0;
 }
 
 // ------------------------------------------------------------ CFileName
@@ -214,11 +205,10 @@ void CFileName::ClearPieces() {
 // Cut with Mid and cleaned with Trim; a piece starting at or past the end of
 // the text stays empty.
 void CFileName::TakePiece(int start, int count, CString* piece) const {
-    CString* part = fullPath_.Mid(start, count);
-    if (!part) return;
-    part->Trim();
-    piece->Assign(*part);
-    delete part;
+    CString part;
+    if (!fullPath_.Mid(start, count, &part)) return;
+    part.Trim();
+    piece->Assign(part);
 }
 
 int CFileName::SetPath(const char* path) {
@@ -282,16 +272,10 @@ int CFileName::AddExtension(const char* ext) {
         }
         if (same) return 1;
     }
-    const size_t total = static_cast<size_t>(n) + 1 + static_cast<size_t>(extLength);
-    char* joined = new (std::nothrow) char[total + 1];
-    if (!joined) return 0;
-    if (n > 0) std::memcpy(joined, text, static_cast<size_t>(n));
-    joined[n] = '.';
-    std::memcpy(joined + n + 1, ext, static_cast<size_t>(extLength));
-    joined[total] = '\0';
+    CArray<char> joined;
+    if (!joined.Append(text, n) || !joined.Append(".", 1) || !joined.Append(ext, extLength + 1)) return 0;
     fullPath_.Clear();
     ClearPieces();
-    SetPath(joined);
-    delete[] joined;
+    SetPath(joined.Data());
     return 1;
 }

@@ -4,6 +4,7 @@
 // an uncompressed 24-bit BMP, CFileName splits a path into its pieces.
 #include <cstdint>
 
+#include "core/array.h"
 #include "core/cstring.h"
 #include "core/platform.h"
 
@@ -58,7 +59,6 @@ private:
 class CBitmapFile : public CFile {
 public:
     CBitmapFile() {}
-    ~CBitmapFile();
 
     // Writes a 24-bit BMP at the current position of a file opened with
     // OpenWrite. `pixels` holds height rows, top row first, each width * 3
@@ -70,8 +70,7 @@ public:
     const uint8_t* GetInfoHeader() const { return infoHeader_; }
 
 private:
-    uint8_t* pixels_ = nullptr;  // rows in file order, kept for later calls
-    uint32_t pixelCapacity_ = 0;
+    CArray<uint8_t> pixels_;  // storage only: rows in file order, kept for later calls
     uint8_t fileHeader_[14] = {};
     uint8_t infoHeader_[40] = {};
 };

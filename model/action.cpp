@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <limits>
-#include <new>
+#include <utility>
 
 #include "core/texts.h"
 #include "model/keynames.h"
@@ -91,10 +91,6 @@ int FormatDuration(uint32_t t, wchar_t* out) {
     return pos;
 }
 
-ActionList::~ActionList() {
-    delete[] records_;
-}
-
 ActionRecord* ActionList::append(ActionDevice device, ActionKind kind, int32_t x, int32_t y,
                                  int32_t keyCode, uint32_t interval) {
     ActionRecord record = {interval, device, kind, x, y, keyCode};
@@ -102,49 +98,28 @@ ActionRecord* ActionList::append(ActionDevice device, ActionKind kind, int32_t x
 }
 
 ActionRecord* ActionList::append(const ActionRecord& record) {
-    if (count_ == capacity_) {
-        int32_t grown = GrownCapacity(capacity_);
-        if (grown == capacity_ ||
-            static_cast<size_t>(grown) > std::numeric_limits<size_t>::max() / sizeof(ActionRecord)) {
-            return nullptr;
-        }
-        ActionRecord* storage = new (std::nothrow) ActionRecord[static_cast<size_t>(grown)]();
-        if (!storage) return nullptr;
-        if (records_) std::memcpy(storage, records_, static_cast<size_t>(capacity_) * sizeof(ActionRecord));
-        delete[] records_;
-        records_ = storage;
-        capacity_ = grown;
+    if (records_.Count() == records_.Capacity()) {
+        int32_t grown = GrownCapacity(records_.Capacity());
+        if (grown == records_.Capacity() || !records_.Reserve(grown)) return nullptr;
     }
-    records_[count_] = record;
-    ++count_;
-    modified = 1;
-    return &records_[count_ - 1];
+    ActionRecord* added = records_.Append(record);
+    if (added) modified = 1;
+    return added;
 }
 
-void ActionList::clear() {
-    delete[] records_;
-    records_ = nullptr;
-    capacity_ = 0;
-    count_ = 0;
-}
+void ActionList::clear() { records_.Free(); }
 
 void ActionList::takeRecords(ActionList& other) {
     if (&other == this) return;
-    clear();
-    records_ = other.records_;
-    capacity_ = other.capacity_;
-    count_ = other.count_;
-    other.records_ = nullptr;
-    other.capacity_ = 0;
-    other.count_ = 0;
+    records_ = std::move(other.records_);
 }
 
 ActionRecord* ActionList::at(int i) {
-    return i >= 0 && i < count_ ? &records_[i] : nullptr;
+    return i >= 0 && i < records_.Count() ? &records_[i] : nullptr;
 }
 
 const ActionRecord* ActionList::at(int i) const {
-    return i >= 0 && i < count_ ? &records_[i] : nullptr;
+    return i >= 0 && i < records_.Count() ? &records_[i] : nullptr;
 }
 
 int ActionList::replace(int i, const ActionRecord& record) {
@@ -156,17 +131,14 @@ int ActionList::replace(int i, const ActionRecord& record) {
 }
 
 int ActionList::remove(int i) {
-    if (i < 0 || i >= count_) return 0;
-    std::memmove(&records_[i], &records_[i + 1],
-                 static_cast<size_t>(count_ - 1 - i) * sizeof(ActionRecord));
-    --count_;
-    records_[count_] = ActionRecord{};
+    if (i < 0 || i >= records_.Count()) return 0;
+    records_.RemoveAt(i);
     modified = 1;
     return 1;
 }
 
 int ActionList::moveUp(int i) {
-    if (i < 1 || i >= count_) return 0;
+    if (i < 1 || i >= records_.Count()) return 0;
     ActionRecord held = records_[i - 1];
     records_[i - 1] = records_[i];
     records_[i] = held;
@@ -175,19 +147,19 @@ int ActionList::moveUp(int i) {
 }
 
 int ActionList::moveDown(int i) {
-    if (i < 0 || i >= count_ - 1) return 0;
+    if (i < 0 || i >= records_.Count() - 1) return 0;
     return moveUp(i + 1);
 }
 
 uint32_t ActionList::timeCode(int i) const {
-    if (i > count_) i = count_;
+    if (i > records_.Count()) i = records_.Count();
     uint32_t sum = 0;
     for (int k = 0; k < i; ++k) sum += records_[k].interval;
     return sum;
 }
 
 int ActionList::timeCodes(uint32_t* out, int n) const {
-    if (n > count_) n = count_;
+    if (n > records_.Count()) n = records_.Count();
     uint32_t sum = 0;
     for (int k = 0; k < n; ++k) {
         out[k] = sum;

@@ -4,6 +4,7 @@
 // main window edits and shows, player reads, operation file saves and loads).
 #include <cstdint>
 
+#include "core/array.h"
 #include "core/cstring.h"
 
 // Fixed underlying types: a record keeps whatever device and kind it was given
@@ -87,16 +88,13 @@ int FormatDuration(uint32_t milliseconds, wchar_t* out);
 class ActionList {
 public:
     ActionList() {}
-    ~ActionList();
     ActionList(const ActionList&) = delete;
     ActionList& operator=(const ActionList&) = delete;
 
     CString filePath;                 // last file loaded or saved; empty when none
 
 private:
-    ActionRecord* records_ = nullptr;  // slots count_ .. capacity_-1 are all zero
-    int32_t capacity_ = 0;
-    int32_t count_ = 0;
+    CArray<ActionRecord> records_;  // slots past the count are all zero
 
 public:
     int32_t modified = 0;             // 1 when changed since the last New, load, save or recording start
@@ -118,8 +116,8 @@ public:
     // nothing else of either list changes.
     void takeRecords(ActionList& other);
 
-    int count() const { return count_; }
-    int capacity() const { return capacity_; }
+    int count() const { return records_.Count(); }
+    int capacity() const { return records_.Capacity(); }
     // The record at i for 0 <= i < count(), else null.
     ActionRecord* at(int i);
     const ActionRecord* at(int i) const;

@@ -4,8 +4,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <climits>
 #include <cwchar>
-#include <new>
 
 #include "core/debug.h"
 #include "core/file.h"
@@ -47,25 +47,25 @@ const wchar_t* ScreenshotMimeType(int32_t format) {
     }
 }
 
-wchar_t* ScreenshotPath(const wchar_t* folder, const SYSTEMTIME& time, const wchar_t* extension) {
+const wchar_t* ScreenshotPath(const wchar_t* folder, const SYSTEMTIME& time, const wchar_t* extension,
+                              CArray<wchar_t>* path) {
     if (!folder) folder = L"";
     wchar_t stamp[64];
     int stampLength = wsprintfW(stamp, L"\\SCREENSHOT_%04d%02d%02d%02d%02d%02d.%s", time.wYear,
                                 time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
                                 extension);
-    size_t folderLength = lstrlenW(folder);
-    wchar_t* path = new (std::nothrow) wchar_t[folderLength + stampLength + 1];
-    if (!path) return nullptr;
-    CopyMemory(path, folder, folderLength * sizeof(wchar_t));
-    CopyMemory(path + folderLength, stamp, (stampLength + 1) * sizeof(wchar_t));
-    return path;
+    path->Clear();
+    if (!path->Append(folder, lstrlenW(folder)) || !path->Append(stamp, stampLength + 1)) return nullptr;
+    return path->Data();
 }
 
 bool FindImageEncoder(const wchar_t* mimeType, CLSID* encoder) {
     UINT count = 0, size = 0;
     if (GdipGetImageEncodersSize(&count, &size) != Ok || size == 0) return false;
-    ImageCodecInfo* codecs = static_cast<ImageCodecInfo*>(operator new(size, std::nothrow));
-    if (!codecs) return false;
+    if (size > static_cast<UINT>(INT_MAX)) return false;
+    CArray<uint8_t> storage;
+    if (!storage.Resize(static_cast<int>(size))) return false;
+    ImageCodecInfo* codecs = reinterpret_cast<ImageCodecInfo*>(storage.Data());
     bool found = false;
     if (GdipGetImageEncoders(count, size, codecs) == Ok) {
         for (UINT i = 0; i < count && !found; ++i) {
@@ -75,7 +75,6 @@ bool FindImageEncoder(const wchar_t* mimeType, CLSID* encoder) {
             }
         }
     }
-    operator delete(codecs);
     return found;
 }
 
@@ -108,22 +107,20 @@ CaptureResult SaveCaptureAt(const wchar_t* folder, int32_t format, int width, in
                             const uint8_t* pixels, const SYSTEMTIME& time) {
     if (!folder || !folder[0]) return CaptureResult::NoFolder;
     if (width <= 0 || height <= 0 || !pixels) return CaptureResult::NoPixels;
-    wchar_t* bmpPath = ScreenshotPath(folder, time, L"bmp");
+    CArray<wchar_t> bmpStorage;
+    const wchar_t* bmpPath = ScreenshotPath(folder, time, L"bmp", &bmpStorage);
     if (!bmpPath) return CaptureResult::NoMemory;
     CaptureResult result = CaptureResult::Saved;
     {
         CBitmapFile file;
-        if (file.OpenWrite(bmpPath) != 0) {
-            delete[] bmpPath;
-            return CaptureResult::NotWritten;
-        }
+        if (file.OpenWrite(bmpPath) != 0) return CaptureResult::NotWritten;
         size_t row = static_cast<size_t>(width) * 3;
         size_t bytes = row * static_cast<size_t>(height);
-        uint8_t* copy = bytes <= 0xFFFFFFFFu ? new (std::nothrow) uint8_t[bytes] : nullptr;
-        if (!copy) {
-            delete[] bmpPath;
+        CArray<uint8_t> storage;
+        if (bytes > static_cast<size_t>(INT_MAX) || !storage.Resize(static_cast<int>(bytes))) {
             return CaptureResult::NoMemory;
         }
+        uint8_t* copy = storage.Data();
         size_t sourceRow = static_cast<size_t>(width) * 4;
         for (int r = 0; r < height; ++r) {
             const uint8_t* src = pixels + sourceRow * static_cast<size_t>(height - 1 - r);
@@ -138,19 +135,17 @@ CaptureResult SaveCaptureAt(const wchar_t* folder, int32_t format, int width, in
             result = CaptureResult::NotWritten;
         }
         file.Close();
-        delete[] copy;
     }
     const wchar_t* mime = ScreenshotMimeType(format);
     if (mime) {
-        wchar_t* imagePath = ScreenshotPath(folder, time, ScreenshotExtension(format));
+        CArray<wchar_t> imageStorage;
+        const wchar_t* imagePath = ScreenshotPath(folder, time, ScreenshotExtension(format), &imageStorage);
         if (!imagePath || !ConvertImage(bmpPath, imagePath, mime)) {
             DebugPrint(L"LCD image save error!!\n");
             result = CaptureResult::ConversionFailed;
         }
-        delete[] imagePath;
         DeleteFileW(bmpPath);
     }
-    delete[] bmpPath;
     return result;
 }
 

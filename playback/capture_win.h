@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "core/array.h"
+
 // GDI+ for the whole process: started before the player thread exists and
 // shut down after it has ended. The token is 0 when the start failed.
 ULONG_PTR GdiPlusStart();
@@ -29,10 +31,11 @@ enum class CaptureResult {
 const wchar_t* ScreenshotExtension(int32_t format);
 const wchar_t* ScreenshotMimeType(int32_t format);
 
-// "<folder>\SCREENSHOT_YYYYMMDDhhmmss.<extension>" in a new buffer the caller
-// frees with delete[]; null when memory ran out. Built to the length needed,
-// so a long folder cannot overflow anything.
-wchar_t* ScreenshotPath(const wchar_t* folder, const SYSTEMTIME& time, const wchar_t* extension);
+// "<folder>\SCREENSHOT_YYYYMMDDhhmmss.<extension>" into `path`, returned;
+// null when memory ran out. Built to the length needed, so a long folder
+// cannot overflow anything.
+const wchar_t* ScreenshotPath(const wchar_t* folder, const SYSTEMTIME& time, const wchar_t* extension,
+                              CArray<wchar_t>* path);
 
 // Captures the virtual desktop and saves it into `folder` in `format`.
 CaptureResult TakeScreenshot(const wchar_t* folder, int32_t format);

@@ -1,7 +1,5 @@
 #include "playback/input_win.h"
 
-#include <new>
-
 UINT CSystemInput::Send(UINT count, INPUT* inputs) {
     if (count == 0) return 0;
     return SendInput(count, inputs, sizeof(INPUT));
@@ -78,31 +76,19 @@ int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out
     return n;
 }
 
-CHeldInput::~CHeldInput() { delete[] keys_; }
-
 void CHeldInput::AddKey(WORD key) {
-    for (int i = 0; i < keyCount_; ++i) {
+    for (int i = 0; i < keys_.Count(); ++i) {
         if (keys_[i] == key) return;
     }
-    if (keyCount_ == keyCapacity_) {
-        int capacity = keyCapacity_ ? keyCapacity_ * 2 : 16;
-        WORD* grown = new (std::nothrow) WORD[capacity];
-        // Without memory the key simply is not remembered: at worst it stays
-        // down after an interrupted run, as it would without this record.
-        if (!grown) return;
-        for (int i = 0; i < keyCount_; ++i) grown[i] = keys_[i];
-        delete[] keys_;
-        keys_ = grown;
-        keyCapacity_ = capacity;
-    }
-    keys_[keyCount_++] = key;
+    // Without memory the key simply is not remembered: at worst it stays
+    // down after an interrupted run, as it would without this record.
+    keys_.Append(key);
 }
 
 void CHeldInput::RemoveKey(WORD key) {
-    for (int i = 0; i < keyCount_; ++i) {
+    for (int i = 0; i < keys_.Count(); ++i) {
         if (keys_[i] == key) {
-            for (int j = i + 1; j < keyCount_; ++j) keys_[j - 1] = keys_[j];
-            --keyCount_;
+            keys_.RemoveAt(i);
             return;
         }
     }
@@ -133,29 +119,27 @@ void CHeldInput::Note(const INPUT* inputs, UINT count) {
 }
 
 UINT CHeldInput::ReleaseAll(IInputSink* sink) {
-    UINT n = (left_ ? 1 : 0) + (right_ ? 1 : 0) + static_cast<UINT>(keyCount_);
+    UINT n = (left_ ? 1 : 0) + (right_ ? 1 : 0) + static_cast<UINT>(keys_.Count());
     if (n == 0) return 0;
-    INPUT* inputs = new (std::nothrow) INPUT[n];
+    CArray<INPUT> inputs;
     UINT sent = 0;
-    if (inputs) {
-        ZeroMemory(inputs, sizeof(INPUT) * n);
+    if (inputs.Resize(static_cast<int>(n))) {
         UINT k = 0;
         if (left_) MouseRecord(&inputs[k++], place_ | MOUSEEVENTF_LEFTUP, dx_, dy_);
         if (right_) MouseRecord(&inputs[k++], place_ | MOUSEEVENTF_RIGHTUP, dx_, dy_);
-        for (int i = keyCount_ - 1; i >= 0; --i) {
+        for (int i = keys_.Count() - 1; i >= 0; --i) {
             inputs[k].type = INPUT_KEYBOARD;
             inputs[k].ki.wVk = keys_[i];
             inputs[k++].ki.dwFlags = KEYEVENTF_KEYUP;
         }
-        sent = sink->Send(n, inputs);
+        sent = sink->Send(n, inputs.Data());
         if (sent > n) sent = n;
-        Note(inputs, sent);
-        delete[] inputs;
+        Note(inputs.Data(), sent);
     }
     return sent;
 }
 
 void CHeldInput::Forget() {
     left_ = right_ = false;
-    keyCount_ = 0;
+    keys_.Clear();
 }

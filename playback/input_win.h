@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "core/array.h"
 #include "model/action.h"
 
 // Where injected input goes. The player talks only to this, so tests can put
@@ -47,13 +48,12 @@ int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out
 class CHeldInput {
 public:
     CHeldInput() {}
-    ~CHeldInput();
     CHeldInput(const CHeldInput&) = delete;
     CHeldInput& operator=(const CHeldInput&) = delete;
 
     // Takes note of records that the system accepted.
     void Note(const INPUT* inputs, UINT count);
-    bool Empty() const { return !left_ && !right_ && keyCount_ == 0; }
+    bool Empty() const { return !left_ && !right_ && keys_.Empty(); }
     // Sends, in one call, the release of everything held: buttons first, then
     // keys in the reverse order of their presses. Returns the number of
     // records accepted; only their buttons and keys count as released, the
@@ -73,7 +73,5 @@ private:
     DWORD place_ = 0;
     LONG dx_ = 0;
     LONG dy_ = 0;
-    WORD* keys_ = nullptr;  // in the order they were pressed
-    int keyCount_ = 0;
-    int keyCapacity_ = 0;
+    CArray<WORD> keys_;  // in the order they were pressed
 };

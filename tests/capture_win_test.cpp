@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -118,9 +119,9 @@ std::vector<uint8_t> BlockCapture(int w, int h) {
 }  // namespace
 
 TEST_CASE("screenshot names carry the local time, the format's extension and any folder length") {
-    wchar_t* path = ScreenshotPath(L"D:\\shots", kTime, ScreenshotExtension(1));
+    CArray<wchar_t> storage;
+    const wchar_t* path = ScreenshotPath(L"D:\\shots", kTime, ScreenshotExtension(1), &storage);
     CHECK(testutil::Utf8(path) == "D:\\shots\\SCREENSHOT_20261206195324.jpg");
-    delete[] path;
 
     struct Case {
         int32_t format;
@@ -138,10 +139,11 @@ TEST_CASE("screenshot names carry the local time, the format's extension and any
     std::wstring folder = L"C:\\";
     while (folder.size() < 600) folder += L"very long folder\\";
     folder += L"end";
-    path = ScreenshotPath(folder.c_str(), kTime, L"png");
+    // The buffer of the first path is reused and grows to the long one.
+    path = ScreenshotPath(folder.c_str(), kTime, L"png", &storage);
     REQUIRE(path != nullptr);
     CHECK(testutil::Utf8(path) == testutil::Utf8(folder.c_str()) + "\\" + kStamp + ".png");
-    delete[] path;
+    CHECK(storage.Count() == static_cast<int>(folder.size() + 1 + std::strlen(kStamp) + 4 + 1));
 }
 
 TEST_CASE("a capture saved as Bitmap is the 24-bit BMP with its rows in order") {

@@ -1,8 +1,11 @@
 #include "doctest.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "core/array.h"
 #include "core/cstring.h"
 #include "test_util.h"
 
@@ -113,23 +116,22 @@ TEST_CASE("Mid cuts pieces and refuses bad ranges") {
     for (const auto& c : cases) {
         CAPTURE(c.start);
         CAPTURE(c.count);
-        CString* piece = s.Mid(c.start, c.count);
+        CString piece(L"untouched");
         if (!c.out) {
-            CHECK(piece == nullptr);
+            CHECK(s.Mid(c.start, c.count, &piece) == 0);
+            CHECK(Text(piece) == "untouched");
         } else {
-            REQUIRE(piece != nullptr);
-            CHECK(Text(*piece) == c.out);
-            delete piece;
+            REQUIRE(s.Mid(c.start, c.count, &piece) == 1);
+            CHECK(Text(piece) == c.out);
         }
     }
-    CString* zero = s.Mid(0, 0);
-    REQUIRE(zero != nullptr);
-    CHECK(zero->GetLength() == 0);
-    CHECK(zero->GetCapacity() == 2);
-    CHECK(zero->GetText() != nullptr);
-    delete zero;
+    CString zero;
+    REQUIRE(s.Mid(0, 0, &zero) == 1);
+    CHECK(zero.GetLength() == 0);
+    CHECK(zero.GetCapacity() == 2);
+    CHECK(zero.GetText() != nullptr);
     CString none;
-    CHECK(none.Mid(0, 0) == nullptr);
+    CHECK(none.Mid(0, 0, &zero) == 0);
 }
 
 TEST_CASE("IsEqual compares exactly, case included") {
@@ -250,4 +252,88 @@ TEST_CASE("FormatDecimal writes what %d writes") {
         CHECK(Utf8(out) == c.text);
         CHECK(n == static_cast<int>(std::strlen(c.text)));
     }
+}
+
+TEST_CASE("CArray grows, keeps unused slots zero, and fails without changing anything") {
+    CArray<int32_t> a;
+    CHECK(a.Data() == nullptr);
+    CHECK(a.Count() == 0);
+    for (int i = 0; i < 100; ++i) REQUIRE(a.Append(i * 3) != nullptr);
+    CHECK(a.Count() == 100);
+    CHECK(a.Capacity() >= 100);
+    for (int i = 0; i < 100; ++i) CHECK(a[i] == i * 3);
+    for (int i = a.Count(); i < a.Capacity(); ++i) CHECK(a.Data()[i] == 0);
+
+    a.RemoveAt(0);
+    a.RemoveAt(98);  // the last one
+    CHECK(a.Count() == 98);
+    CHECK(a[0] == 3);
+    CHECK(a[97] == 294);
+    CHECK(a.Data()[98] == 0);
+    CHECK(a.Data()[99] == 0);
+
+    const int32_t more[] = {7, 8, 9};
+    CHECK(a.Append(more, 3));
+    CHECK(a.Append(more, 0));
+    CHECK(a[100] == 9);
+    CHECK(a.Resize(2));
+    CHECK(a.Data()[2] == 0);  // a shrink clears what it drops
+    CHECK(a.Resize(5));
+    CHECK(a[4] == 0);
+
+    // A size beyond an int's range leaves the array as it was.
+    const int32_t* before = a.Data();
+    const int capacity = a.Capacity();
+    CHECK_FALSE(a.Grow(INT_MAX));
+    CHECK_FALSE(a.Resize(-1));
+    CHECK(a.Data() == before);
+    CHECK(a.Capacity() == capacity);
+    CHECK(a.Count() == 5);
+    CHECK(a[1] == 6);
+
+    // Reserve is exact; Grow adds at least half.
+    CArray<uint8_t> b;
+    CHECK(b.Reserve(10));
+    CHECK(b.Capacity() == 10);
+    CHECK(b.Grow(11));
+    CHECK(b.Capacity() == 16);
+    CHECK(b.Grow(17));
+    CHECK(b.Capacity() == 24);
+
+    CArray<int32_t> moved(std::move(a));
+    CHECK(a.Data() == nullptr);
+    CHECK(a.Count() == 0);
+    CHECK(moved.Count() == 5);
+    moved.Clear();
+    CHECK(moved.Count() == 0);
+    CHECK(moved.Capacity() == capacity);
+    CHECK(moved.Data()[1] == 0);
+    moved.Free();
+    CHECK(moved.Data() == nullptr);
+    CHECK(moved.Capacity() == 0);
+}
+
+TEST_CASE("COwner deletes what it owns, once") {
+    static int alive = 0;
+    struct Counted {
+        explicit Counted(int v) : value(v) { ++alive; }
+        ~Counted() { --alive; }
+        int value;
+    };
+    {
+        COwner<Counted> one = COwner<Counted>::New(5);
+        REQUIRE(one);
+        CHECK(one->value == 5);
+        CHECK(alive == 1);
+        COwner<Counted> two(std::move(one));
+        CHECK_FALSE(one);
+        CHECK(alive == 1);
+        two.Reset(new Counted(6));
+        CHECK(alive == 1);
+        CHECK((*two).value == 6);
+        Counted* loose = two.Release();
+        CHECK(alive == 1);
+        delete loose;
+    }
+    CHECK(alive == 0);
 }
