@@ -7,13 +7,14 @@
 
 #include "config/comm_config.h"
 #include "model/play_speed.h"
+#include "resources/resource.h"
 
 // Resource numbers the program asks GetResourceName for.
 enum : int {
-    kResourceAppIcon = 10011,
+    kResourceAppIcon = IDI_APP,
     kResourceChildIcon = 10012,
-    kResourceMenuJapanese = 10013,
-    kResourceMenuEnglish = 10014,
+    kResourceMenuJapanese = IDR_MENU_JA,
+    kResourceMenuEnglish = IDR_MENU_EN,
     kResourceUnused = 10015,
     kResourceAccelerators = 10016,
 };

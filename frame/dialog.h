@@ -71,6 +71,6 @@ public:
     }
 };
 
-// Gives `dialog` the program icon (resource 10011 as the configuration names
+// Gives `dialog` the program icon (IDI_APP as the configuration names
 // it) as its 16 x 16 small icon. The icon is shared and never freed.
 void SetDialogSmallIcon(HWND dialog);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "config/comm_config.h"
+#include "resources/resource.h"
 
 CDialog::~CDialog() {}
 
@@ -59,7 +60,7 @@ HINSTANCE DialogModuleOf(HWND owner) {
 }
 
 void SetDialogSmallIcon(HWND dialog) {
-    const wchar_t* name = g_config ? g_config->GetResourceName(10011) : nullptr;
+    const wchar_t* name = g_config ? g_config->GetResourceName(IDI_APP) : nullptr;
     if (!name) return;
     HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
     // LR_SHARED: the icon lives as long as the module, so dialogs that come
