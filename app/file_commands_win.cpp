@@ -12,8 +12,6 @@
 #include <commdlg.h>
 
 #include <cstdint>
-#include <new>
-
 #include "core/debug.h"
 #include "core/file.h"
 #include "frame/dialog.h"
@@ -40,17 +38,15 @@ void PrepareFileDialog(OPENFILENAMEW* dialog, HWND owner, wchar_t* path, const w
 }
 
 // `path` with the extension "mou" unless it already ends in it (letter case
-// ignored): list.txt becomes list.txt.mou, list.MOU stays. A new wide text
-// the caller deletes, or null when memory ran out.
-wchar_t* WithOperationExtension(const wchar_t* path) {
-    char* narrow = WideToMulti(path, -1, kCodePageAnsi);
-    if (!narrow) return nullptr;
+// ignored): list.txt becomes list.txt.mou, list.MOU stays. The wide text is
+// put into `target` and returned; null when memory ran out.
+const wchar_t* WithOperationExtension(const wchar_t* path, CArray<wchar_t>* target) {
+    CArray<char> narrow;
+    if (!WideToMulti(path, -1, kCodePageAnsi, &narrow)) return nullptr;
     CFileName name;
-    const bool named = name.SetPath(narrow) && name.AddExtension("mou");
-    delete[] narrow;
-    if (!named) return nullptr;
+    if (!name.SetPath(narrow.Data()) || !name.AddExtension("mou")) return nullptr;
     const CString& full = name.GetFullPath();
-    return MultiToWide(full.GetText(), full.GetLength(), kCodePageAnsi);
+    return MultiToWide(full.GetText(), full.GetLength(), kCodePageAnsi, target);
 }
 
 }  // namespace
@@ -150,7 +146,8 @@ SaveOutcome CAppMain::SaveAs() {
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetSaveFileNameW(&dialog) || !path[0]) return SaveOutcome::Cancelled;
 
-    wchar_t* target = WithOperationExtension(path);
+    CArray<wchar_t> storage;
+    const wchar_t* target = WithOperationExtension(path, &storage);
     if (!target) return SaveOutcome::Failed;
     DebugPrint(L"save file : %s\n", path);
     const int saved = list.save(target);
@@ -159,15 +156,14 @@ SaveOutcome CAppMain::SaveAs() {
     } else {
         ReportSaveFailure(target);
     }
-    delete[] target;
     return saved ? SaveOutcome::Saved : SaveOutcome::Failed;
 }
 
 void CAppMain::ReportSaveFailure(const wchar_t* path) {
     const wchar_t* format = UiText(TextId::SaveFailedFormat);
     if (!path) path = L"";
-    const int size = lstrlenW(format) + lstrlenW(path) + 1;
-    wchar_t* text = new (std::nothrow) wchar_t[size];
+    CArray<wchar_t> storage;
+    wchar_t* text = storage.Resize(lstrlenW(format) + lstrlenW(path) + 1) ? storage.Data() : nullptr;
     if (text) wsprintfW(text, format, path);
     DebugPrint(L"save failed : %s\n", path);
     MessageBoxW(main_window, text ? text : path, UiText(TextId::OperationFileCaption),

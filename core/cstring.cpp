@@ -124,27 +124,6 @@ void CString::Trim() {
     text_.Resize(n);
 }
 
-wchar_t* MultiToWide(const char* bytes, int count, int codePage) {
-    int needed = PlatformMultiToWide(codePage, bytes, count, nullptr, 0);
-    if (needed <= 0) needed = count > 0 ? count : 0;
-    if (needed >= INT_MAX) return nullptr;
-    wchar_t* buffer = new (std::nothrow) wchar_t[needed + 1];
-    if (!buffer) return nullptr;
-    std::memset(buffer, 0, (needed + 1) * sizeof(wchar_t));
-    if (count != 0) PlatformMultiToWide(codePage, bytes, count, buffer, needed + 1);
-    return buffer;
-}
-
-char* WideToMulti(const wchar_t* text, int count, int codePage) {
-    int needed = PlatformWideToMulti(codePage, text, count, nullptr, 0);
-    if (needed < 0 || needed >= INT_MAX) needed = 0;
-    char* buffer = new (std::nothrow) char[needed + 1];
-    if (!buffer) return nullptr;
-    std::memset(buffer, 0, needed + 1);
-    if (needed > 0) PlatformWideToMulti(codePage, text, count, buffer, needed + 1);
-    return buffer;
-}
-
 wchar_t* MultiToWide(const char* bytes, int count, int codePage, CArray<wchar_t>* out) {
     int needed = PlatformMultiToWide(codePage, bytes, count, nullptr, 0);
     if (needed <= 0) needed = count > 0 ? count : 0;

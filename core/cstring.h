@@ -51,10 +51,6 @@ private:
     CArray<wchar_t> wide_;
 };
 
-// Both return a new zero-terminated buffer the caller frees with delete[], or
-// null when memory ran out. A failed conversion yields an empty text.
-wchar_t* MultiToWide(const char* bytes, int count, int codePage);
-char* WideToMulti(const wchar_t* text, int count, int codePage);
 // Both put the zero-terminated conversion into `out` (its count includes the
 // terminator) and return it, or null when memory ran out. A failed
 // conversion yields an empty text.

@@ -171,39 +171,43 @@ TEST_CASE("text outside the code page") {
 TEST_CASE("code-page conversions") {
     SUBCASE("UTF-8 both ways, surrogate pairs included") {
         const char* bytes = "a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80";
-        wchar_t* w = MultiToWide(bytes, static_cast<int>(std::strlen(bytes)), kCodePageUtf8);
+        CArray<wchar_t> wide;
+        CArray<char> narrow;
+        const wchar_t* w = MultiToWide(bytes, static_cast<int>(std::strlen(bytes)), kCodePageUtf8, &wide);
         REQUIRE(w != nullptr);
         CHECK(WideLength(w) == 5);
+        CHECK(wide.Count() == 6);  // the terminator counts
         CHECK(Utf8(w) == bytes);
-        char* back = WideToMulti(w, -1, kCodePageUtf8);
+        const char* back = WideToMulti(w, -1, kCodePageUtf8, &narrow);
         REQUIRE(back != nullptr);
         CHECK(std::string(back) == bytes);
-        delete[] w;
-        delete[] back;
+        // A second conversion into the same array replaces the first.
+        CHECK(Utf8(MultiToWide("xy", 2, kCodePageUtf8, &wide)) == "xy");
+        CHECK(wide.Count() == 3);
     }
     SUBCASE("Shift_JIS decodes to the same characters") {
         const char sjis[] = "\x93\xfa\x96\x7b";  // 日本
-        wchar_t* w = MultiToWide(sjis, 4, kCodePageShiftJis);
+        CArray<wchar_t> wide;
+        CArray<char> narrow;
+        const wchar_t* w = MultiToWide(sjis, 4, kCodePageShiftJis, &wide);
         REQUIRE(w != nullptr);
         CHECK(Utf8(w) == "\xE6\x97\xA5\xE6\x9C\xAC");
-        char* back = WideToMulti(w, -1, kCodePageShiftJis);
+        const char* back = WideToMulti(w, -1, kCodePageShiftJis, &narrow);
         CHECK(std::string(back) == sjis);
-        delete[] w;
-        delete[] back;
     }
     SUBCASE("invalid UTF-8 becomes replacement characters, never a crash") {
         const char bad[] = "a\xFF\xC3";
-        wchar_t* w = MultiToWide(bad, 3, kCodePageUtf8);
+        CArray<wchar_t> wide;
+        const wchar_t* w = MultiToWide(bad, 3, kCodePageUtf8, &wide);
         REQUIRE(w != nullptr);
         CHECK(w[0] == L'a');
         CHECK(static_cast<unsigned short>(w[1]) == 0xFFFD);
-        delete[] w;
     }
     SUBCASE("nothing to convert gives an empty text") {
-        wchar_t* w = MultiToWide("", 0, kCodePageUtf8);
+        CArray<wchar_t> wide;
+        const wchar_t* w = MultiToWide("", 0, kCodePageUtf8, &wide);
         REQUIRE(w != nullptr);
         CHECK(w[0] == 0);
-        delete[] w;
     }
 }
 
