@@ -25,7 +25,7 @@ public:
     int LoadSettings() override {
         if (!source) return CAppParameter::LoadSettings();
         if (source->empty()) return 0;
-        XmlElement* first = ParseXmlDocument(source->data(), source->size());
+        XmlElement* first = ParseXmlDocument(source->data(), source->size()).first;
         if (!first) return 0;
         ReadSettings(first);
         FreeElements(first);
@@ -35,9 +35,8 @@ public:
         XmlElement* holder = NewElement(L"root", nullptr);
         if (!holder) return 0;
         WriteSettings(holder);
-        CXml xml;
         int32_t length = 0;
-        char* text = holder->firstChild ? xml.BuildXmlText(holder->firstChild, &length) : nullptr;
+        char* text = holder->firstChild ? BuildXmlText(holder->firstChild, &length) : nullptr;
         FreeElements(holder);
         if (!text) return 0;
         saved.assign(text, static_cast<size_t>(length));
