@@ -1,7 +1,6 @@
 // Whole-file saves that never cost the old file: a temporary beside the
 // target, created exclusively, replaces it only when complete.
-#include <new>
-
+#include "core/array.h"
 #include "core/file.h"
 
 namespace {
@@ -75,16 +74,15 @@ bool FolderAcceptsNewFiles(const wchar_t* folder) {
     int length = static_cast<int>(WideLength(folder));
     const wchar_t separator = PlatformPathSeparator();
     const bool separated = folder[length - 1] == separator || folder[length - 1] == L'/';
-    wchar_t* probe = new (std::nothrow) wchar_t[length + 2 + kTemporaryNameMax];
-    if (!probe) return false;
+    CArray<wchar_t> probe;
+    if (!probe.Resize(length + 2 + kTemporaryNameMax)) return false;
     for (int i = 0; i < length; ++i) probe[i] = folder[i];
     if (!separated) probe[length++] = separator;
-    PlatformFile file = CreateTemporary(probe, length, kTemporaryNameMax);
+    PlatformFile file = CreateTemporary(probe.Data(), length, kTemporaryNameMax);
     if (file) {
         PlatformClose(file);
-        PlatformDeleteFile(probe);
+        PlatformDeleteFile(probe.Data());
     }
-    delete[] probe;
     return file != nullptr;
 }
 
@@ -99,23 +97,19 @@ SafeWrite WriteFileSafely(const wchar_t* path, const void* bytes, uint32_t count
     const int nameLength = length - nameStart;
     if (nameLength <= 0) return SafeWrite::Failed;
     const int temporaryLength = nameLength < kTemporaryNameMax ? nameLength : kTemporaryNameMax;
-    wchar_t* temporary = new (std::nothrow) wchar_t[nameStart + temporaryLength + 1];
-    if (!temporary) return SafeWrite::Failed;
+    CArray<wchar_t> temporary;
+    if (!temporary.Resize(nameStart + temporaryLength + 1)) return SafeWrite::Failed;
     for (int i = 0; i < nameStart; ++i) temporary[i] = path[i];
 
-    PlatformFile file = CreateTemporary(temporary, nameStart, temporaryLength);
-    if (!file) {
-        delete[] temporary;
-        return exists && traits.directory ? SafeWrite::Failed : WriteInPlace(path, bytes, count);
-    }
+    PlatformFile file = CreateTemporary(temporary.Data(), nameStart, temporaryLength);
+    if (!file) return exists && traits.directory ? SafeWrite::Failed : WriteInPlace(path, bytes, count);
 
     // The replacement carries the old file's attributes from the start, so a
     // private file is never readable by others on the way.
-    if (exists) PlatformSetTraits(temporary, traits);
+    if (exists) PlatformSetTraits(temporary.Data(), traits);
     const bool written = WriteAll(file, bytes, count);
     PlatformClose(file);
-    const bool replaced = written && PlatformReplaceFile(temporary, path);
-    if (!replaced) PlatformDeleteFile(temporary);
-    delete[] temporary;
+    const bool replaced = written && PlatformReplaceFile(temporary.Data(), path);
+    if (!replaced) PlatformDeleteFile(temporary.Data());
     return replaced ? SafeWrite::Written : SafeWrite::Failed;
 }

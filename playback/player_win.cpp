@@ -1,7 +1,6 @@
 #include "playback/player_win.h"
 
 #include <climits>
-#include <new>
 
 #include "playback/capture_win.h"
 #include "win/handles_win.h"
@@ -12,16 +11,10 @@ static_assert(sizeof(std::atomic<RunState>) == 4 && std::atomic<RunState>::is_al
 // What one run plays: taken from the list on the window thread, owned by the
 // player thread from the moment it takes the run on.
 struct CPlayer::Snapshot {
-    ActionRecord* records = nullptr;
-    int count = 0;
-    wchar_t* folder = nullptr;  // zero-terminated; null when none is chosen
+    CArray<ActionRecord> records;
+    CArray<wchar_t> folder;  // zero-terminated; no storage when none is chosen
     int32_t format = 1;
     int32_t speed = kSpeedNormal;
-
-    ~Snapshot() {
-        delete[] records;
-        delete[] folder;
-    }
 };
 
 int32_t ParseRepeatCount(const wchar_t* text) {
@@ -55,7 +48,7 @@ CPlayer::CPlayer(IInputSink* input, IPlayTimer* timer)
 
 CPlayer::~CPlayer() {
     StopThread();
-    delete pending_.exchange(nullptr);
+    COwner<Snapshot> dropped(pending_.exchange(nullptr));
 }
 
 bool CPlayer::ChangeRunState(RunState expected, RunState desired) {
@@ -111,43 +104,25 @@ bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed) 
     if (!CanStart() || closing_.load()) return false;
     DWORD id = threadId_.load();
     if (!id) return false;
-    Snapshot* snapshot = new (std::nothrow) Snapshot;
+    COwner<Snapshot> snapshot = COwner<Snapshot>::New();
     if (!snapshot) return false;
     int count = list.count();
-    if (count > 0) {
-        snapshot->records = new (std::nothrow) ActionRecord[count];
-        if (!snapshot->records) {
-            delete snapshot;
-            return false;
-        }
-        for (int i = 0; i < count; ++i) snapshot->records[i] = *list.at(i);
-        snapshot->count = count;
-    }
+    if (!snapshot->records.Resize(count)) return false;
+    for (int i = 0; i < count; ++i) snapshot->records[i] = *list.at(i);
     const wchar_t* folder = list.screenshotFolder.GetWide();
-    if (folder && folder[0]) {
-        int length = lstrlenW(folder);
-        snapshot->folder = new (std::nothrow) wchar_t[length + 1];
-        if (!snapshot->folder) {
-            delete snapshot;
-            return false;
-        }
-        CopyMemory(snapshot->folder, folder, (length + 1) * sizeof(wchar_t));
-    }
+    if (folder && folder[0] && !snapshot->folder.Append(folder, lstrlenW(folder) + 1)) return false;
     snapshot->format = static_cast<int32_t>(list.screenshotFormat);
     snapshot->speed = speed;
     repeat_.store(repeatCount);
     // Playing from the request on, not only once the player thread takes the
     // run up: a stop or the break key in between then finds a run to end.
     const bool playing = count > 0;
-    if (playing && !ChangeRunState(RunState::Idle, RunState::Playing)) {
-        delete snapshot;
-        return false;
-    }
-    delete pending_.exchange(snapshot);
+    if (playing && !ChangeRunState(RunState::Idle, RunState::Playing)) return false;
+    COwner<Snapshot> replaced(pending_.exchange(snapshot.Release()));
     requested_.fetch_add(1);
     if (!PostThreadMessageW(id, WM_PLAY_START, 0, 0)) {
         requested_.fetch_sub(1);
-        delete pending_.exchange(nullptr);
+        COwner<Snapshot> dropped(pending_.exchange(nullptr));
         if (playing) ChangeRunState(RunState::Playing, RunState::Idle);
         return false;
     }
@@ -172,14 +147,15 @@ DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
     player->threadId_.store(GetCurrentThreadId());
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_PLAY_START) continue;
-        Snapshot* snapshot = player->pending_.exchange(nullptr);
+        COwner<Snapshot> snapshot(player->pending_.exchange(nullptr));
+        const bool taken = static_cast<bool>(snapshot);
         player->refused_ = false;
-        player->Run(snapshot);
-        delete snapshot;
+        player->Run(snapshot.Get());
+        snapshot.Reset();
         // Only Playing is taken back: a recording the window started after
         // a stopped run is left alone.
         player->ChangeRunState(RunState::Playing, RunState::Idle);
-        if (snapshot) player->finished_.fetch_add(1);
+        if (taken) player->finished_.fetch_add(1);
         HWND window = player->window_.load();
         if (window) PostMessageW(window, WM_PLAY_END, player->refused_ ? kPlayEndRefused : kPlayEndNormal, 0);
     }
@@ -202,7 +178,7 @@ void CPlayer::ShowPass(const wchar_t* text) {
 
 bool CPlayer::Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot) {
     if (record.kind == ActionKind::Screenshot) {
-        TakeScreenshot(snapshot.folder, snapshot.format);
+        TakeScreenshot(snapshot.folder.Data(), snapshot.format);
         return true;
     }
     INPUT inputs[kMaxActionInputs];
@@ -216,7 +192,7 @@ bool CPlayer::Perform(const ActionRecord& record, const RECT& desktop, const Sna
 
 void CPlayer::Run(Snapshot* snapshot) {
     ShowPass(L"");
-    if (!snapshot || snapshot->count == 0 || closing_.load()) return;
+    if (!snapshot || snapshot->records.Empty() || closing_.load()) return;
     // Stopped between the request and now: nothing is played.
     if (state_.load() != RunState::Playing) return;
     // Releases an earlier run could not make are tried again first.
@@ -233,7 +209,7 @@ void CPlayer::Run(Snapshot* snapshot) {
     uint32_t interval = 0;
     bool scaled = false;
     do {
-        if (index >= snapshot->count) {
+        if (index >= snapshot->records.Count()) {
             int32_t repeat = repeat_.load();
             if (repeat == 0) {
                 complete = true;

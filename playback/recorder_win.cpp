@@ -1,9 +1,9 @@
 #include "playback/recorder_win.h"
 
 #include <cstddef>
-#include <new>
 
 #include "config/app_parameter.h"
+#include "core/array.h"
 #include "core/debug.h"
 
 namespace {
@@ -97,19 +97,18 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
     UINT size = 0;
     if (GetRawInputData(input, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
     if (size < sizeof(RAWINPUTHEADER)) return;
-    BYTE* buffer = new (std::nothrow) BYTE[size];
-    if (!buffer) return;
+    CArray<BYTE> buffer;
+    if (!buffer.Resize(static_cast<int>(size))) return;
     UINT capacity = size;
-    UINT read = GetRawInputData(input, RID_INPUT, buffer, &capacity, sizeof(RAWINPUTHEADER));
+    UINT read = GetRawInputData(input, RID_INPUT, buffer.Data(), &capacity, sizeof(RAWINPUTHEADER));
     if (read != static_cast<UINT>(-1) && read >= sizeof(RAWINPUTHEADER) && read <= size) {
-        const RAWINPUT* raw = reinterpret_cast<const RAWINPUT*>(buffer);
+        const RAWINPUT* raw = reinterpret_cast<const RAWINPUT*>(buffer.Data());
         if (raw->header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
             OnMouseEvent(raw->data.mouse.usButtonFlags);
         } else if (raw->header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
             OnKeyEvent(raw->data.keyboard.VKey, raw->data.keyboard.Flags);
         }
     }
-    delete[] buffer;
 }
 
 void CRecorder::OnMouseEvent(USHORT buttonFlags) {
