@@ -106,6 +106,15 @@ public:
         block_->count += n;
         return true;
     }
+    // Moves the last element into *out and removes it; false when empty.
+    bool Pop(T* out) {
+        if (Empty()) return false;
+        const int last = block_->count - 1;
+        *out = Items()[last];
+        ClearSlots(last, last + 1);
+        block_->count = last;
+        return true;
+    }
     // Removes element i (0 <= i < count); the ones after it move up.
     void RemoveAt(int i) {
         const int count = block_->count;

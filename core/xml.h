@@ -113,10 +113,10 @@ XmlElement* AppendNewChild(XmlElement* parent, const wchar_t* name, const wchar_
 // AppendChild alone, as trees built for writing are.
 void AppendChild(XmlElement* parent, XmlElement* child);
 
-// The whole document for the sibling chain from `first`, zero-terminated, as
-// a new buffer the caller releases with std::free; null when memory ran out.
-// *length (when given) receives the byte count without terminator.
-char* BuildXmlText(const XmlElement* first, int32_t* length = nullptr);
+// The whole document for the sibling chain from `first` into `text`: its count
+// is the byte count, and a zero follows. False (the text then holds nothing)
+// when memory ran out.
+bool BuildXmlText(const XmlElement* first, CArray<char>* text);
 
 // Writes the children of `holder` as the top-level elements of the file at
 // path through WriteFileSafely (core/file.h): a failed save leaves the old

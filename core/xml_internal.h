@@ -3,6 +3,7 @@
 // own operations (tested one by one); not for other callers.
 #include <atomic>
 #include <cstddef>
+#include <utility>
 
 #include "core/xml.h"
 
@@ -23,7 +24,7 @@ struct XmlCursor {
 class CXml {
 public:
     CXml() {}
-    virtual ~CXml();
+    virtual ~CXml() {}
     CXml(const CXml&) = delete;
     CXml& operator=(const CXml&) = delete;
 
@@ -47,7 +48,7 @@ public:
     XmlEnd End() const { return end_; }
     int64_t EndOffset() const { return endOffset_; }
 
-    char* BuildXmlText(const XmlElement* first, int32_t* length = nullptr);
+    bool BuildXmlText(const XmlElement* first, CArray<char>* text);
 
 private:
     // What reading a name or a run of text gave.
@@ -75,8 +76,7 @@ private:
 
     xmldetail::XmlArena* arena_ = nullptr;  // elements of the document being read
     bool asciiDirect_ = false;  // its ASCII texts need no conversion
-    char* scratch_ = nullptr;  // decoding room for texts with entities or blanks
-    int32_t scratchSize_ = 0;
+    CArray<char> scratch_;  // decoding room for texts with entities or blanks
     XmlEnd end_ = XmlEnd::Complete;
     int64_t endOffset_ = -1;
 };
@@ -86,11 +86,6 @@ private:
 // would pass 2 GiB) marks the buffer as failed instead of leaving a hole.
 class CXmlString {
 public:
-    CXmlString() {}
-    virtual ~CXmlString();
-    CXmlString(const CXmlString&) = delete;
-    CXmlString& operator=(const CXmlString&) = delete;
-
     // Wide text of `count` units (-1: up to the terminator), converted to the
     // output code page.
     void Append(const wchar_t* piece, int32_t count = -1);
@@ -99,21 +94,18 @@ public:
     // Text with the five special characters written as entities.
     void AppendEscaped(const CString* text);
 
-    const char* GetBytes() const { return bytes_; }
-    int32_t GetLength() const { return length_; }
+    const char* GetBytes() const { return bytes_.Data(); }
+    int32_t GetLength() const { return bytes_.Count(); }
     bool Failed() const { return failed_; }
-    // Hands the buffer (null when nothing was appended) to the caller, who
-    // releases it with std::free.
-    char* Detach();
+    // Hands the bytes (no storage when nothing was appended) to the caller.
+    CArray<char> Detach() { return std::move(bytes_); }
 
     int32_t codePage = kCodePageUtf8;
 
 private:
     char* Reserve(int32_t count);
 
-    char* bytes_ = nullptr;
-    int32_t capacity_ = 0;
-    int32_t length_ = 0;
+    CArray<char> bytes_;  // the count is the length; the slot past it is zero
     bool failed_ = false;
 };
 

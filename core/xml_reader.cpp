@@ -75,10 +75,6 @@ void FreeAttribute(XmlAttribute* attribute) {
 
 }  // namespace
 
-CXml::~CXml() {
-    delete[] scratch_;
-}
-
 XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
     SkipBlanks(cursor);
     CString* name = ParseName(cursor);
@@ -397,24 +393,20 @@ XmlLoad LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context) {
     if (!file.OpenRead(name)) return load;
     const uint64_t size = file.GetSize();
     if (size > static_cast<uint64_t>(kXmlMaxDocumentSize)) return load;
-    char* buffer = nullptr;
+    CArray<char> buffer;
     if (size > 0) {
-        buffer = ReaderMayAllocate() ? new (std::nothrow) char[size] : nullptr;
-        if (!buffer) {
+        if (!ReaderMayAllocate() || !buffer.Resize(static_cast<int>(size))) {
             load.end = XmlEnd::OutOfMemory;
             load.offset = 0;
             return load;
         }
-        if (file.Read(buffer, static_cast<uint32_t>(size), 0) != size) {
-            delete[] buffer;
-            return load;
-        }
+        if (file.Read(buffer.Data(), static_cast<uint32_t>(size), 0) != size) return load;
     }
     file.Close();
-    XmlDocument document = ParseXmlDocument(buffer, static_cast<size_t>(size));
+    XmlDocument document = ParseXmlDocument(buffer.Data(), static_cast<size_t>(size));
     // The tree holds copies of everything: the bytes can go before the
     // consumer runs, which lowers the peak memory of a large load.
-    delete[] buffer;
+    buffer.Free();
     load.end = document.end;
     load.offset = document.offset;
     if (document.first) {

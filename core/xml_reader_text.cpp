@@ -82,14 +82,15 @@ void CXml::RunOutOfMemory(XmlCursor* cursor) {
 }
 
 char* CXml::Scratch(int32_t size) {
-    if (size > scratchSize_) {
-        delete[] scratch_;
-        int64_t grown = static_cast<int64_t>(scratchSize_) * 2;
+    const int32_t capacity = scratch_.Capacity();
+    if (size > capacity) {
+        // What the room held is not needed: it is dropped, not copied.
+        scratch_.Free();
+        int64_t grown = static_cast<int64_t>(capacity) * 2;
         int32_t wanted = grown > size && grown <= kXmlMaxDocumentSize ? static_cast<int32_t>(grown) : size;
-        scratch_ = new (std::nothrow) char[wanted];
-        scratchSize_ = scratch_ ? wanted : 0;
+        if (!scratch_.Reserve(wanted)) return nullptr;
     }
-    return scratch_;
+    return scratch_.Data();
 }
 
 CXml::Piece CXml::StoreText(XmlCursor* cursor, const char* bytes, int32_t count, CString* out) {

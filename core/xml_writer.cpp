@@ -1,9 +1,6 @@
 // The writer: element trees to the bytes of an XML file, and the safe
 // replacement of the file on disk.
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "core/file.h"
 #include "core/xml_internal.h"
@@ -41,72 +38,34 @@ bool HasName(const CString* name) {
     return name && name->GetText() && name->GetLength() > 0;
 }
 
-// Elements whose end tags are still to be written, innermost last; kept on
-// the heap so that the depth of a tree never matters.
-class OpenElements {
-public:
-    ~OpenElements() { delete[] items_; }
-    bool Push(const XmlElement* element) {
-        if (count_ == capacity_) {
-            int32_t grown = capacity_ ? capacity_ * 2 : 64;
-            if (capacity_ > INT_MAX / 4) return false;
-            const XmlElement** items = new (std::nothrow) const XmlElement*[grown];
-            if (!items) return false;
-            if (count_) std::memcpy(items, items_, sizeof(*items) * count_);
-            delete[] items_;
-            items_ = items;
-            capacity_ = grown;
-        }
-        items_[count_++] = element;
-        return true;
-    }
-    const XmlElement* Pop() { return count_ ? items_[--count_] : nullptr; }
-
-private:
-    const XmlElement** items_ = nullptr;
-    int32_t capacity_ = 0;
-    int32_t count_ = 0;
-};
-
 }  // namespace
-
-CXmlString::~CXmlString() {
-    std::free(bytes_);
-}
 
 char* CXmlString::Reserve(int32_t count) {
     if (failed_ || count < 0) {
         failed_ = true;
         return nullptr;
     }
-    int64_t need = static_cast<int64_t>(length_) + count + 1;
+    const int32_t length = bytes_.Count();
+    int64_t need = static_cast<int64_t>(length) + count + 1;
     if (need > kXmlMaxDocumentSize) {
         failed_ = true;
         return nullptr;
     }
-    if (need > capacity_) {
-        // Doubling keeps a large document's copies linear in its size, and
-        // realloc lets the system move big buffers without copying.
-        int64_t grown = static_cast<int64_t>(capacity_) * 2;
+    if (need > bytes_.Capacity()) {
+        // Doubling keeps a large document's copies linear in its size.
+        int64_t grown = static_cast<int64_t>(bytes_.Capacity()) * 2;
         if (grown < need + 256) grown = need + 256;
         if (grown > kXmlMaxDocumentSize) grown = kXmlMaxDocumentSize;
-        char* bytes = static_cast<char*>(std::realloc(bytes_, static_cast<size_t>(grown)));
-        if (!bytes) {
+        if (!bytes_.Reserve(static_cast<int32_t>(grown))) {
             failed_ = true;
             return nullptr;
         }
-        bytes_ = bytes;
-        capacity_ = static_cast<int32_t>(grown);
     }
-    return bytes_ + length_;
+    return bytes_.Data() + length;
 }
 
 void CXmlString::AppendBytes(const char* bytes, int32_t count) {
-    char* room = Reserve(count);
-    if (!room) return;
-    if (count) std::memcpy(room, bytes, count);
-    length_ += count;
-    bytes_[length_] = '\0';
+    if (Reserve(count)) bytes_.Append(bytes, count);
 }
 
 void CXmlString::Append(const wchar_t* piece, int32_t count) {
@@ -122,11 +81,12 @@ void CXmlString::Append(const wchar_t* piece, int32_t count) {
     if (!room) return;
     int written = PlatformWideToMulti(codePage, piece, count, room, needed);
     if (written != needed) {
+        // The slots past the count stay zero, whatever was half written.
+        std::memset(room, 0, static_cast<size_t>(needed));
         failed_ = true;
         return;
     }
-    length_ += written;
-    bytes_[length_] = '\0';
+    bytes_.Resize(bytes_.Count() + written);
 }
 
 void CXmlString::AppendEscaped(const CString* text) {
@@ -162,15 +122,8 @@ void CXmlString::AppendEscaped(const CString* text) {
     Append(wide + run, i - run);
 }
 
-char* CXmlString::Detach() {
-    char* bytes = bytes_;
-    bytes_ = nullptr;
-    capacity_ = 0;
-    length_ = 0;
-    return bytes;
-}
-
-char* CXml::BuildXmlText(const XmlElement* first, int32_t* length) {
+bool CXml::BuildXmlText(const XmlElement* first, CArray<char>* text) {
+    text->Free();
     codePage = kCodePageUtf8;
     CXmlString out;
     out.codePage = kCodePageUtf8;
@@ -182,12 +135,14 @@ char* CXml::BuildXmlText(const XmlElement* first, int32_t* length) {
     }
     out.AppendBytes("?>\r\n", 4);
 
-    OpenElements open;
+    // Elements whose end tags are still to be written, innermost last; kept on
+    // the heap so that the depth of a tree never matters.
+    CArray<const XmlElement*> open;
     const XmlElement* element = first;
     for (;;) {
         if (!element) {
-            const XmlElement* closing = open.Pop();
-            if (!closing) break;
+            const XmlElement* closing = nullptr;
+            if (!open.Pop(&closing)) break;
             out.AppendBytes("</", 2);
             AppendString(&out, closing->name);
             out.AppendBytes(">\r\n", 3);
@@ -209,37 +164,32 @@ char* CXml::BuildXmlText(const XmlElement* first, int32_t* length) {
         if (element->text || element->firstChild) {
             out.AppendBytes(">", 1);
             out.AppendEscaped(element->text);
-            if (!open.Push(element)) return nullptr;
+            if (!open.Append(element)) return false;
             element = element->firstChild;
         } else {
             out.AppendBytes("/>\r\n", 4);
             element = element->next;
         }
     }
-    if (out.Failed()) return nullptr;
-    if (length) *length = out.GetLength();
-    return out.Detach();
+    if (out.Failed()) return false;
+    *text = out.Detach();
+    return true;
 }
 
-char* BuildXmlText(const XmlElement* first, int32_t* length) {
+bool BuildXmlText(const XmlElement* first, CArray<char>* text) {
     CXml xml;
-    return xml.BuildXmlText(first, length);
+    return xml.BuildXmlText(first, text);
 }
 
 bool SaveXmlFile(const wchar_t* path, XmlElement* holder) {
-    bool written = false;
-    char* text = nullptr;
-    int32_t length = 0;
-    if (path && path[0] && holder && holder->firstChild) {
-        text = BuildXmlText(holder->firstChild, &length);
-    }
+    CArray<char> text;
+    const bool built = path && path[0] && holder && holder->firstChild && BuildXmlText(holder->firstChild, &text);
     FreeElements(holder);
-    if (!text) return false;
+    if (!built) return false;
 
     // The path takes the form CFile gives paths (through the ANSI code page).
     CString target(path);
     const wchar_t* targetWide = target.GetWide();
-    written = targetWide && WriteFileSafely(targetWide, text, static_cast<uint32_t>(length)) == SafeWrite::Written;
-    std::free(text);
-    return written;
+    return targetWide &&
+           WriteFileSafely(targetWide, text.Data(), static_cast<uint32_t>(text.Count())) == SafeWrite::Written;
 }

@@ -12,13 +12,13 @@ namespace {
 void Reload(const ActionList& list, ActionList* back) {
     XmlElement* holder = BuildActionTree(list, list.ident);
     if (!holder) abort();
-    int32_t length = 0;
-    char* text = BuildXmlText(holder->firstChild, &length);
+    CArray<char> text;
+    const bool built = BuildXmlText(holder->firstChild, &text);
     FreeElements(holder);
-    if (!text) abort();
-    XmlDocument document = ParseXmlDocument(text, static_cast<size_t>(length));
+    if (!built) abort();
+    XmlDocument document = ParseXmlDocument(text.Data(), static_cast<size_t>(text.Count()));
     XmlElement* first = document.first;
-    std::free(text);
+    text.Free();
     if (!first || document.end != XmlEnd::Complete || !ReadActionTree(back, first)) abort();
     FreeElements(first);
 }

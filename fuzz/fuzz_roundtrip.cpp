@@ -138,25 +138,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         holder->firstChild->encoding = NewString(encoding);
     }
 
-    int32_t length = 0;
-    char* text = BuildXmlText(holder->firstChild, &length);
-    if (!text || static_cast<size_t>(length) != std::strlen(text)) abort();
-    XmlDocument document = ParseXmlDocument(text, static_cast<size_t>(length));
+    CArray<char> text;
+    if (!BuildXmlText(holder->firstChild, &text) || static_cast<size_t>(text.Count()) != std::strlen(text.Data())) {
+        abort();
+    }
+    XmlDocument document = ParseXmlDocument(text.Data(), static_cast<size_t>(text.Count()));
     XmlElement* read = document.first;
     if (!read || document.end != XmlEnd::Complete) abort();
     Compare(holder->firstChild, read);
     if (Bytes(holder->firstChild->encoding) != Bytes(read->encoding)) abort();
 
     // Writing what was read gives the same bytes again once folded.
-    int32_t again = 0;
-    char* second = BuildXmlText(read, &again);
-    XmlElement* reread = ParseXmlDocument(second, static_cast<size_t>(again)).first;
+    CArray<char> second;
+    if (!BuildXmlText(read, &second)) abort();
+    XmlElement* reread = ParseXmlDocument(second.Data(), static_cast<size_t>(second.Count())).first;
     if (!reread) abort();
     Compare(read, reread);
-    std::free(second);
     FreeElements(reread);
     FreeElements(read);
-    std::free(text);
     FreeElements(holder);
     return 0;
 }

@@ -35,12 +35,11 @@ public:
         XmlElement* holder = NewElement(L"root", nullptr);
         if (!holder) return 0;
         WriteSettings(holder);
-        int32_t length = 0;
-        char* text = holder->firstChild ? BuildXmlText(holder->firstChild, &length) : nullptr;
+        CArray<char> text;
+        const bool built = holder->firstChild && BuildXmlText(holder->firstChild, &text);
         FreeElements(holder);
-        if (!text) return 0;
-        saved.assign(text, static_cast<size_t>(length));
-        std::free(text);
+        if (!built) return 0;
+        saved.assign(text.Data(), static_cast<size_t>(text.Count()));
         return 1;
     }
 

@@ -25,12 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     XmlElement* first = ParseXmlDocument(reinterpret_cast<const char*>(data), size).first;
     if (!first) return 0;
     Touch(first, 1);
-    int32_t length = 0;
-    char* text = BuildXmlText(first, &length);
-    if (!text) abort();
-    XmlDocument again = ParseXmlDocument(text, static_cast<size_t>(length));
+    CArray<char> text;
+    if (!BuildXmlText(first, &text)) abort();
+    XmlDocument again = ParseXmlDocument(text.Data(), static_cast<size_t>(text.Count()));
     FreeElements(again.first);
-    std::free(text);
     FreeElements(first);
     return 0;
 }

@@ -275,6 +275,12 @@ TEST_CASE("CArray grows, keeps unused slots zero, and fails without changing any
     CHECK(a[97] == 294);
     CHECK(a.Data()[98] == 0);
     CHECK(a.Data()[99] == 0);
+    int32_t popped = 0;
+    CHECK(a.Pop(&popped));
+    CHECK(popped == 294);
+    CHECK(a.Count() == 97);
+    CHECK(a.Data()[97] == 0);  // the slot it left is cleared
+    CHECK(a.Append(294) != nullptr);
 
     const int32_t more[] = {7, 8, 9};
     CHECK(a.Append(more, 3));
@@ -312,6 +318,8 @@ TEST_CASE("CArray grows, keeps unused slots zero, and fails without changing any
     CHECK(moved.Count() == 0);
     CHECK(moved.Capacity() == capacity);
     CHECK(moved.Data()[1] == 0);
+    CHECK_FALSE(moved.Pop(&popped));  // an empty array gives nothing
+    CHECK(popped == 294);
     moved.Free();
     CHECK(moved.Data() == nullptr);
     CHECK(moved.Capacity() == 0);

@@ -47,11 +47,9 @@ void FillExample(ActionList* list) {
 std::string BuildFile(const ActionList& list, const MachineIdent& ident) {
     XmlElement* holder = BuildActionTree(list, ident);
     REQUIRE(holder);
-    int32_t length = 0;
-    char* text = BuildXmlText(holder->firstChild, &length);
-    REQUIRE(text);
-    std::string out(text, length);
-    std::free(text);
+    CArray<char> text;
+    REQUIRE(BuildXmlText(holder->firstChild, &text));
+    std::string out(text.Data(), text.Count());
     FreeElements(holder);
     return out;
 }

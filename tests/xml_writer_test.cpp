@@ -16,12 +16,10 @@ using xmltest::kDeclaration;
 namespace {
 
 std::string Build(const XmlElement* first) {
-    int32_t length = -1;
-    char* text = BuildXmlText(first, &length);
-    REQUIRE(text);
-    std::string out(text, length);
-    CHECK(out.size() == std::string(text).size());
-    std::free(text);
+    CArray<char> text;
+    REQUIRE(BuildXmlText(first, &text));
+    std::string out(text.Data(), text.Count());
+    CHECK(out.size() == std::string(text.Data()).size());
     return out;
 }
 
