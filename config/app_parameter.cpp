@@ -99,15 +99,11 @@ void CAppParameter::WriteSettings(XmlElement* holder) {
     CCommConfig::WriteSettings(holder);
     XmlElement* config = FindElement(settings::FirstChild(holder), L"config");
     if (!config) {
-        config = NewElement(L"config", nullptr);
+        config = AppendNewChild(holder, L"config", nullptr);
         if (!config) return;
-        AppendChild(holder, config);
     }
     XmlElement* udp = FindElement(settings::FirstChild(config), L"udp");
-    if (!udp) {
-        udp = NewElement(L"udp", nullptr);
-        AppendChild(config, udp);
-    }
+    if (!udp) udp = AppendNewChild(config, L"udp", nullptr);
     if (udp) {
         settings::AppendAddress(udp, L"my_adress", my_adress);
         settings::AppendInt(udp, L"my_port", my_port);

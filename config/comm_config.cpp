@@ -73,11 +73,11 @@ namespace settings {
 void AppendInt(XmlElement* parent, const wchar_t* name, int32_t value) {
     wchar_t digits[16];
     FormatDecimal(value, digits);
-    AppendChild(parent, NewElement(name, digits));
+    AppendNewChild(parent, name, digits);
 }
 
 void AppendText(XmlElement* parent, const wchar_t* name, CString& value) {
-    AppendChild(parent, NewElement(name, value.GetWide()));
+    AppendNewChild(parent, name, value.GetWide());
 }
 
 void AppendAddress(XmlElement* parent, const wchar_t* name, uint32_t address) {
@@ -90,7 +90,7 @@ void AppendAddress(XmlElement* parent, const wchar_t* name, uint32_t address) {
         if (shift > 0) text[at++] = L'.';
     }
     text[at] = 0;
-    AppendChild(parent, NewElement(name, text));
+    AppendNewChild(parent, name, text);
 }
 
 XmlElement* FirstChild(XmlElement* element) { return element ? element->firstChild : nullptr; }
@@ -227,9 +227,10 @@ void CCommConfig::ReadColors(XmlElement* colors) {
 
 void CCommConfig::WriteSettings(XmlElement* holder) {
     if (!holder) return;
-    XmlElement* config = NewElement(L"config", nullptr);
+    // The whole tree shares the holder's memory (see AppendNewChild): a
+    // settings document is some sixty small elements.
+    XmlElement* config = AppendNewChild(holder, L"config", nullptr);
     if (!config) return;
-    AppendChild(holder, config);
     settings::AppendInt(config, L"language", language);
     settings::AppendText(config, L"font_name", font_name);
     settings::AppendInt(config, L"font_size", font_size);
@@ -242,13 +243,11 @@ void CCommConfig::WriteSettings(XmlElement* holder) {
 }
 
 void CCommConfig::WriteColors(XmlElement* config) {
-    XmlElement* colors = NewElement(L"colors", nullptr);
+    XmlElement* colors = AppendNewChild(config, L"colors", nullptr);
     if (!colors) return;
-    AppendChild(config, colors);
     for (int32_t i = 0; i < color_count; ++i) {
-        XmlElement* color = NewElement(L"color", nullptr);
+        XmlElement* color = AppendNewChild(colors, L"color", nullptr);
         if (!color) continue;
-        AppendChild(colors, color);
         settings::AppendInt(color, L"index", i);
         settings::AppendInt(color, L"text", static_cast<int32_t>(current_colors[i].text));
         settings::AppendInt(color, L"background", static_cast<int32_t>(current_colors[i].background));
