@@ -10,6 +10,7 @@
 
 #include "app/row_time_codes.h"
 #include "config/comm_config.h"
+#include "config/command_line.h"
 #include "frame/app_base.h"
 #include "model/action.h"
 #include "model/opfile.h"
@@ -36,8 +37,14 @@ public:
     CAppMain();
     ~CAppMain() override;
 
-    // The frame's Run, then the stop of the player thread.
+    // Reads the command line. Without arguments, or with a file to open,
+    // the frame's Run and then the stop of the player thread; otherwise
+    // RunCommand. Returns the exit code.
     int Run(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show) override;
+    // The usage text, a wrong argument, or a /play run (command_line_win.cpp);
+    // never shows the main window. Returns the exit code of
+    // config/command_line.h.
+    int RunCommand(HINSTANCE instance, const LaunchRequest& request);
     INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnNotify(int id, NMHDR* header) override;
     void OnCommand(int id, int code) override;
@@ -97,10 +104,24 @@ public:
 
     // File commands (app/file_commands_win.cpp).
     void OpenFile();
+    // Open without the file dialog: the unsaved-changes prompt, then the
+    // file at `path`, with the warning for a file from another computer.
+    void OpenPath(const wchar_t* path);
     // Save: to filePath, else (or when that fails) Save As.
     void SaveFile();
     // Save As (file dialog, then save).
     virtual SaveOutcome SaveAs();
+    // A file dropped on the window: the first one named *.mou opens as Open
+    // would; other files are ignored. Returns 1 when one was opened.
+    int OnDropFiles(HDROP drop, wchar_t* buffer, int size) override;
+    // The recent files of the File menu (app/recent_files_win.cpp): shown
+    // between Setting and Exit; an entry that is chosen opens, or, when its
+    // file is gone, is taken off the list with a message.
+    void ShowRecentFiles();
+    void OpenRecentFile(int index);
+    // `path` was opened or saved: it becomes the first recent file.
+    void NoteRecentFile(const wchar_t* path);
+
     // The play-start check: true when the list comes from this computer or
     // the user agrees to play it all the same.
     bool ConfirmPlayStart();
@@ -145,6 +166,10 @@ private:
     bool ReportInputUnavailable(const wchar_t* refused);
     // A run ended because the system refused its input.
     void ReportRefusedInput();
+    // The list takes the file at `path`, after the unsaved-changes prompt;
+    // a file that gave nothing leaves the list as it was. Shared by the ways
+    // of opening a file.
+    void LoadPath(const wchar_t* path);
     // Saves to filePath; a write that fails is reported. Cancelled when
     // there is no file, or the list did not come whole from it.
     SaveOutcome SaveToFilePath();
@@ -177,7 +202,14 @@ private:
     bool enabledKnown_ = false;
     HACCEL shortcuts_ = nullptr;
     HHOOK shortcutFilter_ = nullptr;
+    // The file named on the command line, opened once the window is shown.
+    const wchar_t* openAtStart_ = nullptr;
 };
+
+// The program's command line after the program name.
+LaunchRequest ReadProgramCommandLine();
+// Whether `ident` is this computer's mark.
+bool FromThisComputer(const MachineIdent& ident);
 
 // The five list-view column widths at 96 dpi, the least each column gets.
 extern const int kListColumnWidths[kRowColumns];

@@ -45,6 +45,9 @@ int ListColumnWidth(HDC dc, int column, int language, int dpi) {
 
 namespace {
 
+// The main window opens the file named on the command line.
+const UINT WM_OPEN_AT_START = WM_APP + 1;
+
 // The window's dpi: the program is per-monitor DPI aware, so fixed pixel
 // sizes would shrink on scaled displays. Looked up at run time because older
 // systems lack GetDpiForWindow.
@@ -71,6 +74,11 @@ CAppMain::CAppMain() {
 CAppMain::~CAppMain() {}
 
 int CAppMain::Run(HINSTANCE hInstance, HINSTANCE previous, LPWSTR commandLine, int show) {
+    const LaunchRequest request = ReadProgramCommandLine();
+    if (request.mode != LaunchMode::Window && request.mode != LaunchMode::Open) {
+        return RunCommand(hInstance, request);
+    }
+    openAtStart_ = request.file;
     int result = CAppBase::Run(hInstance, previous, commandLine, show);
     RemoveShortcuts();
     player.StopThread();
@@ -93,6 +101,10 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return 1;
     case WM_INPUT_UNAVAILABLE:
         ReportInputUnavailable(nullptr);
+        return 1;
+    case WM_OPEN_AT_START:
+        if (openAtStart_) OpenPath(openAtStart_);
+        openAtStart_ = nullptr;
         return 1;
     case WM_CLOSE:
         // Unhandled: the dialog manager turns it into the cancel command,
@@ -128,6 +140,11 @@ void CAppMain::OnInitDialog(HWND dialog) {
     if (!recorder.RegisterInput()) PostMessageW(dialog, WM_INPUT_UNAVAILABLE, 0, 0);
     InstallShortcuts();
     UpdateControls();
+    // Posted, so that the window is on the screen before a warning about the
+    // file can appear over it.
+    if (openAtStart_) PostMessageW(dialog, WM_OPEN_AT_START, 0, 0);
+    ShowRecentFiles();
+    DragAcceptFiles(dialog, TRUE);
 }
 
 void CAppMain::EndRecordingOrRun() {

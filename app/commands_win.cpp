@@ -90,6 +90,10 @@ void CAppMain::OnCommand(int id, int code) {
         if (GetFocus() == ListView()) ModifyRecord();
         break;
     default:
+        if (id >= ID_FILE_RECENT_FIRST && id <= ID_FILE_RECENT_LAST) {
+            OpenRecentFile(id - ID_FILE_RECENT_FIRST);
+            break;
+        }
         // Cancel (Escape, closing), Exit, About, Help, Language and the
         // frame's other commands.
         CAppBase::OnCommand(id, code);

@@ -18,14 +18,6 @@
 
 namespace {
 
-bool FromThisComputer(const MachineIdent& ident) {
-    const MachineIdent here = CurrentMachineIdent();
-    for (int k = 0; k < 4; ++k) {
-        if (ident.w[k] != here.w[k]) return false;
-    }
-    return true;
-}
-
 void PrepareFileDialog(OPENFILENAMEW* dialog, HWND owner, wchar_t* path, const wchar_t* title) {
     *dialog = {};
     dialog->lStructSize = sizeof *dialog;
@@ -51,6 +43,14 @@ const wchar_t* WithOperationExtension(const wchar_t* path, CArray<wchar_t>* targ
 
 }  // namespace
 
+bool FromThisComputer(const MachineIdent& ident) {
+    const MachineIdent here = CurrentMachineIdent();
+    for (int k = 0; k < 4; ++k) {
+        if (ident.w[k] != here.w[k]) return false;
+    }
+    return true;
+}
+
 void CAppMain::OpenFile() {
     if (EditsLocked()) return;
     // The list is dropped only for a file that could be read: the prompt
@@ -69,7 +69,18 @@ void CAppMain::OpenFile() {
         ResetList();
         return;
     }
+    LoadPath(path);
+}
 
+void CAppMain::OpenPath(const wchar_t* path) {
+    if (EditsLocked()) return;
+    if (!saveIfModified(SaveReason::Update)) return;
+    // A run may have begun while the prompt was open.
+    if (EditsLocked()) return;
+    LoadPath(path);
+}
+
+void CAppMain::LoadPath(const wchar_t* path) {
     ActionList loaded;
     const OperationFileLoad result = LoadOperationFile(&loaded, path);
     if (!result.operationFile || (result.records == 0 && !result.whole())) {
@@ -95,6 +106,7 @@ void CAppMain::OpenFile() {
     SetWindowTextW(FolderBox(), folder ? folder : L"");
     SelectComboItemByData(FormatBox(), static_cast<LPARAM>(list.screenshotFormat));
     if (incompleteFromFile_) ReportLoad(path, result, true);
+    NoteRecentFile(path);
 }
 
 void CAppMain::ReportLoad(const wchar_t* path, const OperationFileLoad& load, bool kept) {
@@ -131,7 +143,10 @@ void CAppMain::SaveFile() {
 
 SaveOutcome CAppMain::SaveToFilePath() {
     if (list.filePath.GetLength() == 0 || incompleteFromFile_) return SaveOutcome::Cancelled;
-    if (list.save(nullptr)) return SaveOutcome::Saved;
+    if (list.save(nullptr)) {
+        NoteRecentFile(list.filePath.GetWide());
+        return SaveOutcome::Saved;
+    }
     ReportSaveFailure(list.filePath.GetWide());
     return SaveOutcome::Failed;
 }
@@ -153,6 +168,7 @@ SaveOutcome CAppMain::SaveAs() {
     const int saved = list.save(target);
     if (saved) {
         incompleteFromFile_ = false;
+        NoteRecentFile(target);
     } else {
         ReportSaveFailure(target);
     }

@@ -38,6 +38,19 @@ void ReadAddress(XmlElement* items, const wchar_t* addressName, const wchar_t* p
     port = static_cast<uint16_t>(static_cast<uint32_t>(IntOf(FindElement(items, portName), 0)));
 }
 
+// Paths compared as the file system does for the letters A to Z.
+bool SamePath(CString& stored, const wchar_t* path) {
+    const wchar_t* held = stored.GetWide();
+    if (!held) return false;
+    for (;; ++held, ++path) {
+        wchar_t a = *held, b = *path;
+        if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
+        if (b >= L'A' && b <= L'Z') b = static_cast<wchar_t>(b - L'A' + L'a');
+        if (a != b) return false;
+        if (!a) return true;
+    }
+}
+
 }  // namespace
 
 CAppParameter::CAppParameter() {}
@@ -92,6 +105,39 @@ void CAppParameter::ReadSettings(XmlElement* first) {
     break_key = IntOf(FindElement(items, L"break_key"), kDefaultBreakKey);
     play_speed = IntOf(FindElement(items, L"play_speed"), kSpeedNormal);
     if (play_speed < kSpeedMin || play_speed > kSpeedMax) play_speed = kSpeedNormal;
+    for (CString& entry : recent_files) entry.Clear();
+    XmlElement* recent = FindElement(items, L"recent_files");
+    int count = 0;
+    for (XmlElement* file = recent ? settings::FirstChild(recent) : nullptr; file && count < kRecentFileCount;
+         file = file->next) {
+        if (!file->name || !file->name->IsEqual(L"file")) continue;
+        const wchar_t* path = TextOf(file);
+        if (!path || !path[0]) continue;
+        bool listed = false;
+        for (int i = 0; i < count && !listed; ++i) listed = SamePath(recent_files[i], path);
+        if (!listed) recent_files[count++].Assign(path);
+    }
+}
+
+bool CAppParameter::AddRecentFile(const wchar_t* path) {
+    if (!path || !path[0]) return false;
+    if (SamePath(recent_files[0], path) && recent_files[0].IsEqual(path)) return false;
+    int found = kRecentFileCount - 1;
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        if (SamePath(recent_files[i], path)) {
+            found = i;
+            break;
+        }
+    }
+    for (int i = found; i > 0; --i) recent_files[i].Assign(recent_files[i - 1]);
+    recent_files[0].Assign(path);
+    return true;
+}
+
+void CAppParameter::RemoveRecentFile(int index) {
+    if (index < 0 || index >= kRecentFileCount) return;
+    for (int i = index; i + 1 < kRecentFileCount; ++i) recent_files[i].Assign(recent_files[i + 1]);
+    recent_files[kRecentFileCount - 1].Clear();
 }
 
 void CAppParameter::WriteSettings(XmlElement* holder) {
@@ -112,6 +158,13 @@ void CAppParameter::WriteSettings(XmlElement* holder) {
     }
     settings::AppendInt(config, L"break_key", break_key);
     settings::AppendInt(config, L"play_speed", play_speed);
+    if (recent_files[0].GetLength() == 0) return;
+    XmlElement* recent = NewElement(L"recent_files", nullptr);
+    if (!recent) return;
+    AppendChild(config, recent);
+    for (CString& entry : recent_files) {
+        if (entry.GetLength() > 0) settings::AppendText(recent, L"file", entry);
+    }
 }
 
 CAppParameter* TheAppParameter() { return dynamic_cast<CAppParameter*>(g_config); }

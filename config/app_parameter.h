@@ -19,6 +19,9 @@ enum : int {
     kResourceAccelerators = 10016,
 };
 
+// Operation files the File menu offers again, the most recent first.
+constexpr int kRecentFileCount = 4;
+
 // VK_F1: the break key until the user picks another.
 constexpr int32_t kDefaultBreakKey = 112;
 
@@ -49,6 +52,17 @@ public:
     // Playback speed in hundredths (model/play_speed.h); a stored value
     // outside x0.1 .. x100 reads as the normal speed.
     int32_t play_speed = kSpeedNormal;
+    // The last operation files opened or saved, most recent first; the
+    // empty ones are at the end. Kept in the settings file as `file`
+    // elements of `recent_files`, which is written only when one is set.
+    CString recent_files[kRecentFileCount];
+
+    // `path` becomes the first entry; the same path further down (letter
+    // case ignored) goes, and the last falls off. False when the list stays
+    // as it was (an empty path, or the first entry already).
+    bool AddRecentFile(const wchar_t* path);
+    // Removes entry `index`; those after it move up.
+    void RemoveRecentFile(int index);
 };
 
 // The process-wide configuration as the product's own class, or null while

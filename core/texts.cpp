@@ -94,6 +94,34 @@ const TextPair kTexts[] = {
      L"システムが Taplore の送った入力を受け付けなかったため、再生を停止しました。\n"
      L"管理者として実行中のプログラムがフォーカスを持っている可能性があります。"
      L"Taplore からの入力はそのプログラムに届きません。"},
+    {L"The file is no longer there and has been taken off the list:\n%s",
+     L"ファイルが見つからないため、一覧から外しました。\n%s"},
+    {L"Taplore.exe [FILE.mou]\n"
+     L"    Starts with that file open.\n\n"
+     L"Taplore.exe /play FILE.mou [/repeat N] [/speed X] [/yes] [/quiet]\n"
+     L"    Plays the file without showing the main window, then ends.\n"
+     L"    /repeat N   plays it N times (0 once, a negative number until the break key).\n"
+     L"    /speed X    the speed, 0.1 to 100, such as 2 or 0.5 (1 when not given).\n"
+     L"    /yes        plays a file saved on another computer without asking.\n"
+     L"    /quiet      shows no window and no message (for the Task Scheduler).\n\n"
+     L"Exit code: 0 every pass ran, 1 the break key stopped it, 2 the file could not be read, "
+     L"an argument is wrong, or the run was refused.",
+     L"Taplore.exe [ファイル.mou]\n"
+     L"    そのファイルを開いて起動します。\n\n"
+     L"Taplore.exe /play ファイル.mou [/repeat N] [/speed X] [/yes] [/quiet]\n"
+     L"    メイン画面を出さずにファイルを再生して終了します。\n"
+     L"    /repeat N   N 回再生します（0 は 1 回、負の数は停止キーまで）。\n"
+     L"    /speed X    再生速度（0.1 から 100、例: 2、0.5。省略時は 1）。\n"
+     L"    /yes        他のパソコンで保存したファイルも確認せずに再生します。\n"
+     L"    /quiet      画面もメッセージも出しません（タスク スケジューラ向け）。\n\n"
+     L"終了コード: 0 すべて再生した、1 停止キーで止めた、2 ファイルを読めない・引数が正しくない・再生しなかった。"},
+    {L"The operation file could not be read:\n%s", L"操作ファイルを読み込めませんでした。\n%s"},
+    {L"Unknown switch: %s", L"不明なスイッチです: %s"},
+    {L"%s needs a value after it.", L"%s の後に値がありません。"},
+    {L"Not a repeat count for /repeat: %s", L"/repeat の回数が正しくありません: %s"},
+    {L"Not a speed from 0.1 to 100 for /speed: %s", L"/speed の速度が正しくありません（0.1 から 100）: %s"},
+    {L"/play needs the file to play.%s", L"/play には再生するファイルを指定してください。%s"},
+    {L"An argument that needs /play, or a second file: %s", L"/play なしでは使えない引数か、2 つ目のファイルです: %s"},
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(TextId::Count), "one pair per TextId");
 

@@ -70,6 +70,17 @@ enum class TextId : int {
     PlayRefusedText,    // likewise
     PlayStoppedCaption,
     InjectionRefusedText,
+    // Recent files of the File menu.
+    RecentMissingFormat,  // one %s: the path
+    // The command line (config/command_line.h); the errors have one %s.
+    Usage,
+    PlayFileUnreadableFormat,
+    ErrorUnknownSwitch,
+    ErrorMissingValue,
+    ErrorBadRepeat,
+    ErrorBadSpeed,
+    ErrorMissingFile,
+    ErrorExtraArgument,
     Count
 };
 

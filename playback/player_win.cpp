@@ -150,7 +150,7 @@ DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
         COwner<Snapshot> snapshot(player->pending_.exchange(nullptr));
         const bool taken = static_cast<bool>(snapshot);
         player->refused_ = false;
-        player->Run(snapshot.Get());
+        player->lastComplete_.store(player->Run(snapshot.Get()));
         snapshot.Reset();
         // Only Playing is taken back: a recording the window started after
         // a stopped run is left alone.
@@ -190,11 +190,12 @@ bool CPlayer::Perform(const ActionRecord& record, const RECT& desktop, const Sna
     return sent == static_cast<UINT>(n);
 }
 
-void CPlayer::Run(Snapshot* snapshot) {
+bool CPlayer::Run(Snapshot* snapshot) {
     ShowPass(L"");
-    if (!snapshot || snapshot->records.Empty() || closing_.load()) return;
+    if (!snapshot || closing_.load()) return false;
+    if (snapshot->records.Empty()) return true;
     // Stopped between the request and now: nothing is played.
-    if (state_.load() != RunState::Playing) return;
+    if (state_.load() != RunState::Playing) return false;
     // Releases an earlier run could not make are tried again first.
     if (!held_.Empty()) held_.ReleaseAll(input_);
     timer_->BeginRun();
@@ -272,4 +273,5 @@ void CPlayer::Run(Snapshot* snapshot) {
         held_.ReleaseAll(input_);
     }
     timer_->EndRun();
+    return complete;
 }

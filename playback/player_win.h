@@ -105,6 +105,10 @@ public:
     // something else (it is then left as it was).
     bool ChangeRunState(RunState expected, RunState desired);
 
+    // Whether the last run that ended played every pass (an empty list
+    // counts as played); false when it was stopped.
+    bool LastRunComplete() const { return lastComplete_.load(); }
+
     // The repeat count as the current run counts it down.
     int32_t RepeatCount() const { return repeat_.load(); }
     DWORD ThreadId() const { return threadId_.load(); }
@@ -114,7 +118,8 @@ private:
     struct Snapshot;
 
     static DWORD WINAPI ThreadProc(LPVOID param);
-    void Run(Snapshot* snapshot);
+    // True when every pass was played.
+    bool Run(Snapshot* snapshot);
     // False when the system refused some of the action's input.
     bool Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot);
     void ShowPass(const wchar_t* text);
@@ -136,6 +141,7 @@ private:
     // player is busy while they differ.
     std::atomic<uint32_t> requested_{0};
     std::atomic<uint32_t> finished_{0};
+    std::atomic<bool> lastComplete_{false};
     // Set by StopThread: no run begins any more.
     std::atomic<bool> closing_{false};
     // Player thread only: what runs have pressed and not yet released, and

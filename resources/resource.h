@@ -42,6 +42,11 @@
 #define ID_WINDOW_CASCADE 5022
 #define ID_WINDOW_CLOSE_ALL 5023
 #define ID_MDI_FIRST_CHILD 5024
+// The recent files of the File menu (four) and the separator below them,
+// made by the program.
+#define ID_FILE_RECENT_FIRST 5030
+#define ID_FILE_RECENT_LAST 5033
+#define ID_FILE_RECENT_SEPARATOR 5034
 
 // Main dialog controls.
 #define IDC_RECORD_START 20011

@@ -1,6 +1,7 @@
 #include "doctest.h"
 
 #include <string>
+#include <vector>
 
 #include "config/version.h"
 #include "config_sandbox.h"
@@ -166,6 +167,52 @@ TEST_CASE("play_speed takes x0.1 .. x100 in hundredths and falls back to x1") {
     config.play_speed = 400;
     config.Initialize();
     CHECK(config.play_speed == 100);
+}
+
+TEST_CASE("recent files: at most four, most recent first, one entry per path, kept in the settings file") {
+    SettingsSandbox box;
+    // Read: empty and repeated entries (letter case ignored) are skipped,
+    // and only the first four are kept; elements other than file are not
+    // entries.
+    LoadedParameters loaded(box, ConfigFile("<recent_files>" + Element("file", "C:\\a.mou") + Element("file", "") +
+                                            Element("other", "C:\\x.mou") + Element("file", "c:\\A.MOU") +
+                                            Element("file", "C:\\b.mou") + Element("file", "C:\\c.mou") +
+                                            Element("file", "C:\\d.mou") + Element("file", "C:\\e.mou") +
+                                            "</recent_files>\r\n"));
+    CAppParameter& config = loaded.config;
+    auto entries = [&] {
+        std::vector<std::string> list;
+        for (CString& entry : config.recent_files) list.push_back(Text(entry));
+        return list;
+    };
+    CHECK(entries() == std::vector<std::string>{"C:\\a.mou", "C:\\b.mou", "C:\\c.mou", "C:\\d.mou"});
+
+    CHECK(config.AddRecentFile(L"C:\\c.mou"));
+    CHECK(entries() == std::vector<std::string>{"C:\\c.mou", "C:\\a.mou", "C:\\b.mou", "C:\\d.mou"});
+    CHECK_FALSE(config.AddRecentFile(L"C:\\c.mou"));
+    CHECK_FALSE(config.AddRecentFile(L""));
+    CHECK_FALSE(config.AddRecentFile(nullptr));
+    // The same file in other letter case replaces the entry.
+    CHECK(config.AddRecentFile(L"C:\\B.mou"));
+    CHECK(entries() == std::vector<std::string>{"C:\\B.mou", "C:\\c.mou", "C:\\a.mou", "C:\\d.mou"});
+    // A new one pushes the last out.
+    CHECK(config.AddRecentFile(L"D:\\new.mou"));
+    CHECK(entries() == std::vector<std::string>{"D:\\new.mou", "C:\\B.mou", "C:\\c.mou", "C:\\a.mou"});
+    config.RemoveRecentFile(1);
+    config.RemoveRecentFile(9);
+    CHECK(entries() == std::vector<std::string>{"D:\\new.mou", "C:\\c.mou", "C:\\a.mou", ""});
+
+    // Written after the other settings, and read back the same.
+    REQUIRE(config.SaveSettings() == 1);
+    CHECK(ReadBytes(box.LocalIni()).find(Element("play_speed", "100") + "<recent_files>" +
+                                         Element("file", "D:\\new.mou") + Element("file", "C:\\c.mou") +
+                                         Element("file", "C:\\a.mou") + "</recent_files>\r\n</config>") !=
+          std::string::npos);
+    CAppParameter again;
+    again.Initialize();
+    CHECK(Text(again.recent_files[0]) == "D:\\new.mou");
+    CHECK(Text(again.recent_files[2]) == "C:\\a.mou");
+    CHECK(again.recent_files[3].GetLength() == 0);
 }
 
 TEST_CASE("the settings file is written byte for byte in the fixed element order") {

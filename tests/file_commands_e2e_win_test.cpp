@@ -527,3 +527,84 @@ TEST_CASE("bench: open, Delete and Up on a list of 1,000,000 operations" * docte
     std::printf("open_1M_ms: %.0f\ndelete_1M_ms: %.1f\nup_1M_ms: %.1f\n", openMs, deleteMs, upMs);
     std::fflush(stdout);
 }
+
+TEST_CASE("the File menu's recent files: opened and saved files first, kept over a restart, a lost one taken off") {
+    const char* lostText[2] = {"The file is no longer there and has been taken off the list:\n",
+                               "ファイルが見つからないため、一覧から外しました。\n"};
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        CMainWindow window;
+        // Files a .. e hold 1 .. 5 rows, so the row count tells which is open.
+        const MachineIdent here = CurrentMachineIdent();
+        std::vector<std::string> paths;
+        for (int k = 0; k < 5; ++k) {
+            std::vector<ActionRecord> records;
+            for (int r = 0; r <= k; ++r) records.push_back(drive::MouseRecord(10, r, r));
+            paths.push_back(window.PathIn(std::string(1, static_cast<char>('a' + k)) + " list.mou"));
+            REQUIRE(gui::WriteFileAt(paths.back(), drive::OperationFile(records, &here)));
+        }
+        std::string stored = "<recent_files>";
+        for (int k = 0; k < 4; ++k) stored += "<file>" + paths[k] + "</file>";
+        REQUIRE(window.Start(language, stored + "</recent_files>\r\n"));
+        const std::string ini = window.Run().CurrentIni();
+        auto recent = [&](std::vector<int> order) {
+            std::string want = "<recent_files>";
+            for (int k : order) want += "<file>" + paths[k] + "</file>\r\n";
+            return Contains(window.ReadAfterCommands(ini), want + "</recent_files>");
+        };
+
+        // The third entry opens c and moves it to the top.
+        window.Post(ID_FILE_RECENT_FIRST + 2);
+        REQUIRE(window.WaitCount(3));
+        CHECK(recent({2, 0, 1, 3}));
+        // Open puts e first; d, the fifth, falls off.
+        REQUIRE(window.Open(paths[4]));
+        REQUIRE(window.WaitCount(5));
+        CHECK(recent({4, 2, 0, 1}));
+        // Save As of the list under a's name: a comes first again.
+        window.Post(ID_FILE_SAVE_AS);
+        REQUIRE(window.CompleteFileDialog(window.SaveTitle(), paths[0]));
+        CHECK(recent({0, 4, 2, 1}));
+
+        // b is gone: choosing it tells so, takes it off and opens nothing.
+        REQUIRE(DeleteFileW(gui::Wide(paths[1]).c_str()));
+        window.Post(ID_FILE_RECENT_FIRST + 3);
+        drive::MessageBoxView box = window.Answer(kFileCaption[language], IDOK);
+        REQUIRE(box.window != nullptr);
+        CHECK(box.text == lostText[language] + paths[1]);
+        CHECK(recent({0, 4, 2}));
+        CHECK(window.Count() == 5);
+
+        // After a restart the list is the same, and its second entry opens e.
+        CHECK(window.Exit() == 1);
+        REQUIRE(window.Restart());
+        window.Post(ID_FILE_RECENT_FIRST + 1);
+        REQUIRE(window.WaitCount(5));
+        CHECK(recent({4, 0, 2}));
+    }
+}
+
+TEST_CASE("a .mou dropped on the window opens as Open would, after the unsaved-changes question; others are ignored") {
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    const MachineIdent here = CurrentMachineIdent();
+    const std::string dropped = window.PathIn("dropped.MOU");
+    REQUIRE(gui::WriteFileAt(dropped, drive::OperationFile({drive::MouseRecord(0, 9, 9), drive::MouseRecord(5, 8, 8)},
+                                                           &here)));
+    const std::string text = window.PathIn("notes.txt");
+    REQUIRE(gui::WriteFileAt(text, "not a list"));
+    REQUIRE(window.AddPoints({1}));
+
+    // Only other files: nothing happens, not even the question.
+    window.Drop({text});
+    window.Sync();
+    CHECK_FALSE(window.Has("Operation update"));
+    CHECK(window.Points() == std::vector<std::string>{"(x=1, y=0)"});
+
+    // The list file among them opens, once the question is answered.
+    window.Drop({text, dropped});
+    CHECK(window.Answer("Operation update", IDNO).window != nullptr);
+    REQUIRE(window.WaitCount(2));
+    CHECK(window.Points() == std::vector<std::string>{"(x=9, y=9)", "(x=8, y=8)"});
+    CHECK(Contains(window.ReadAfterCommands(window.Run().CurrentIni()), "<file>" + dropped + "</file>"));
+}

@@ -228,8 +228,9 @@ public:
     std::string CurrentIni() const { return testutil::Join(currentDir_, "Taplore.ini"); }
 
     // Starts the program; `environment` entries ("NAME=value") are added to
-    // this process's own environment for the child.
-    bool Start(const std::vector<std::string>& environment = {}) {
+    // this process's own environment for the child, `arguments` to its
+    // command line after the program's quoted path.
+    bool Start(const std::vector<std::string>& environment = {}, const std::string& arguments = "") {
         std::wstring block;
         if (!environment.empty()) {
             // Entries named in `environment` replace this process's own.
@@ -253,6 +254,7 @@ public:
             block += L'\0';
         }
         std::wstring commandLine = L"\"" + Wide(ProgramPath()) + L"\"";
+        if (!arguments.empty()) commandLine += L" " + Wide(arguments);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
+#include <shlobj.h>
 
 #include <cstdint>
 #include <string>
@@ -200,6 +201,31 @@ public:
         if (!run_.Start()) return false;
         main_ = run_.WaitForWindow(language == 1 ? kMainJapanese : kMainEnglish);
         return main_ != nullptr;
+    }
+
+    // Starts the program again after it ended, with the settings it left.
+    bool Restart() {
+        if (!run_.Start()) return false;
+        main_ = run_.WaitForWindow(language_ == 1 ? kMainJapanese : kMainEnglish);
+        return main_ != nullptr;
+    }
+    // Drops files on the main window as the shell does: a drop handle in the
+    // program's memory (fixed memory, whose handle is its address).
+    void Drop(const std::vector<std::string>& paths) {
+        std::wstring names;
+        for (const std::string& path : paths) names += gui::Wide(path) + L'\0';
+        names += L'\0';
+        DROPFILES header = {};
+        header.pFiles = sizeof header;
+        header.fWide = TRUE;
+        const SIZE_T size = sizeof header + names.size() * sizeof(wchar_t);
+        char* memory = static_cast<char*>(VirtualAllocEx(run_.Process(), nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+        if (!memory) return;
+        WriteProcessMemory(run_.Process(), memory, &header, sizeof header, nullptr);
+        WriteProcessMemory(run_.Process(), memory + sizeof header, names.data(), names.size() * sizeof(wchar_t), nullptr);
+        // Left to the program: it releases the drop, and the process ends
+        // with the test.
+        PostMessageW(main_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
     }
 
     gui::CProgramRun& Run() { return run_; }

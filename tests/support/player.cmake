@@ -15,6 +15,10 @@ if(WIN32)
   target_link_options(player_bench PRIVATE -municode)
   set_target_properties(player_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${player_test_bin})
   add_dependencies(player_bench player_target)
+  # /play of the real program is checked by what reaches the target.
+  if(TARGET command_line_e2e_win_test)
+    add_dependencies(command_line_e2e_win_test player_target)
+  endif()
 
   # capture_probe.exe takes screenshots through the player; capture_decode
   # decodes them with ImageMagick on the Linux side.

@@ -1,0 +1,124 @@
+// What the command line asks for beyond the main window: the usage text, a
+// wrong argument, and /play, which plays a file without showing the main
+// window and ends with an exit code (config/command_line.h).
+//
+// A /play run has a hidden window of its own: it receives the raw keyboard
+// input that carries the break key and the player's WM_PLAY_END. It is never
+// shown, so nothing of the program appears on the desktop unless a question
+// or a message must be shown.
+#include "app/app_main.h"
+
+#include <shellapi.h>
+
+#include <new>
+
+#include "config/comm_config.h"
+#include "core/debug.h"
+
+namespace {
+
+const wchar_t kPlayWindowClass[] = L"TAPLORE PLAY COMMAND";
+
+// The language of a start that shows no main window: the stored choice, else
+// the user's own, without asking (the question belongs to the main window).
+int CommandLanguage() {
+    const int stored = g_config ? g_config->language : -1;
+    if (stored == 0 || stored == 1) return stored;
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? 1 : 0;
+}
+
+// `format` with its one %s replaced by `argument`.
+void ShowFormatted(const wchar_t* format, const wchar_t* argument, UINT icon) {
+    if (!argument) argument = L"";
+    const int size = lstrlenW(format) + lstrlenW(argument) + 1;
+    wchar_t* text = new (std::nothrow) wchar_t[size];
+    if (text) wsprintfW(text, format, argument);
+    MessageBoxW(nullptr, text ? text : format, L"Taplore", MB_OK | icon);
+    delete[] text;
+}
+
+LRESULT CALLBACK PlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CAppMain* app = reinterpret_cast<CAppMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_INPUT:
+        if (app) app->recorder.OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+        break;
+    case WM_PLAY_END:
+        if (app && app->player.OnPlayEnd()) PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+LaunchRequest ReadProgramCommandLine() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    LaunchRequest request;
+    if (!arguments) return request;
+    // The request points into the arguments, which stay for the process's
+    // whole life.
+    if (count > 1) request = ParseCommandLine(count - 1, arguments + 1);
+    return request;
+}
+
+int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
+    instance = hInstance;
+    if (g_config) g_config->ui_language = CommandLanguage();
+    const int language = UiLanguage();
+    if (request.mode == LaunchMode::Usage) {
+        MessageBoxW(nullptr, UsageText(language), L"Taplore", MB_OK | MB_ICONINFORMATION);
+        return kExitPlayed;
+    }
+    if (request.mode == LaunchMode::Error) {
+        DebugPrint(L"command line refused\n");
+        if (!request.quiet) ShowFormatted(LaunchErrorFormat(request.error, language), request.argument, MB_ICONWARNING);
+        return kExitFailed;
+    }
+    // Only a whole list plays: a damaged file could stop half way through
+    // what it was meant to do.
+    const OperationFileLoad load = LoadOperationFile(&list, request.file);
+    if (!load.operationFile || !load.whole()) {
+        DebugPrint(L"play : file not read : %s\n", request.file);
+        if (!request.quiet) {
+            ShowFormatted(UiText(TextId::PlayFileUnreadableFormat), request.file, MB_ICONWARNING);
+        }
+        return kExitFailed;
+    }
+    // A list from another computer: the question of Start Play, or with
+    // /quiet, where nobody could answer it, no run at all.
+    if (!request.yes && (request.quiet ? !FromThisComputer(list.ident) : !ConfirmPlayStart())) {
+        return kExitFailed;
+    }
+
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = PlayWindowProc;
+    windowClass.hInstance = hInstance;
+    windowClass.lpszClassName = kPlayWindowClass;
+    RegisterClassExW(&windowClass);
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kPlayWindowClass, L"Taplore", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, hInstance, nullptr);
+    if (!window) return kExitFailed;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    CRecorder::RegisterInput(window);
+    // The break key must not bring a window back: there is none to show.
+    recorder.SetWindow(nullptr);
+    player.SetMainWindow(window);
+    int result = kExitFailed;
+    if (player.StartThread() && player.RequestPlay(list, request.repeat, request.speed)) {
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        result = player.LastRunComplete() ? kExitPlayed : kExitStopped;
+    }
+    player.StopThread();
+    player.SetMainWindow(nullptr);
+    DestroyWindow(window);
+    return result;
+}

@@ -1,0 +1,184 @@
+// The command line of the real program: a file named on it opens in the main
+// window; /play plays a file without the main window and tells how it went
+// by its exit code; /quiet shows nothing at all; /? shows the usage.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "doctest.h"
+#include "main_window_driver_win.h"
+#include "support/player_target.h"
+
+namespace {
+
+ActionRecord Key(uint32_t interval, ActionKind kind, int32_t code) {
+    return ActionRecord{interval, ActionDevice::Keyboard, kind, 0, 0, code};
+}
+
+// A private copy of the program started with `arguments` (paths quoted by
+// the caller); the settings choose the language.
+struct CommandRun {
+    gui::CProgramRun run;
+    std::string Path(const std::string& name) const { return testutil::Join(gui::ParentOf(run.CurrentIni()), name); }
+    std::string Write(const std::string& name, const std::vector<ActionRecord>& records, bool here = true) {
+        const MachineIdent ident = CurrentMachineIdent();
+        const std::string path = Path(name);
+        gui::WriteFileAt(path, drive::OperationFile(records, here ? &ident : nullptr));
+        return path;
+    }
+    bool Start(int language, const std::string& arguments) {
+        return run.Copied() && gui::WriteFileAt(run.CurrentIni(), drive::Settings(language)) &&
+               run.Start({}, arguments);
+    }
+    // The message box with `caption`: what it says, after pressing `id`.
+    drive::MessageBoxView Answer(const std::string& caption, int id) {
+        drive::MessageBoxView view;
+        HWND box = gui::WaitForTopWindow(run.Pid(), caption);
+        if (!box) return view;
+        view = drive::ReadMessageBox(box);
+        drive::Press(box, id);
+        return view;
+    }
+};
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+}  // namespace
+
+TEST_CASE("/play plays into the target without a window and ends with 0; stopped by the break key, 1") {
+    target::Process target;
+    REQUIRE(target.Start(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)));
+    CommandRun c;
+    const std::string clicks = c.Write("clicks.mou", {drive::MouseRecord(0, 100, 120, ActionKind::MouseLeftClick),
+                                                      drive::MouseRecord(200, 300, 320, ActionKind::MouseLeftClick)});
+    REQUIRE(c.Start(0, "/play " + Quoted(clicks) + " /repeat 3 /speed x2 /quiet"));
+    CHECK(c.run.WaitForExit(20000) == 0);
+    std::vector<POINT> downs;
+    CHECK(gui::WaitFor([&] {
+        downs.clear();
+        for (LONG i = 0; i < target.count(); ++i) {
+            const target::Event& e = target.log()->events[i];
+            if (e.message == WM_LBUTTONDOWN) downs.push_back({e.clientX, e.clientY});
+        }
+        return downs.size() >= 6;
+    }));
+    REQUIRE(downs.size() == 6);
+    for (size_t i = 0; i < downs.size(); ++i) {
+        CHECK(downs[i].x == (i % 2 ? 300 : 100));
+        CHECK(downs[i].y == (i % 2 ? 320 : 120));
+    }
+
+    // The list's own release of the break key stops the run as the key does;
+    // the key after it would come half a minute later.
+    CommandRun stopped;
+    const std::string breaking = stopped.Write(
+        "break.mou", {Key(0, ActionKind::ReleaseKey, VK_F1), Key(30000, ActionKind::ReleaseKey, VK_F24)});
+    REQUIRE(stopped.Start(0, "/play " + Quoted(breaking)));
+    CHECK(stopped.run.WaitForExit(15000) == 1);
+}
+
+TEST_CASE("/play ends with 2 and says why: a file it cannot read, a wrong argument, a question answered No") {
+    struct Texts {
+        const char* unread;
+        const char* badSpeed;
+        const char* unknown;
+        const char* usageStart;
+        const char* playStart;
+    };
+    const Texts texts[2] = {
+        {"The operation file could not be read:\n", "Not a speed from 0.1 to 100 for /speed: fast",
+         "Unknown switch: /plya", "Taplore.exe [FILE.mou]\n", "Play start"},
+        {"操作ファイルを読み込めませんでした。\n", "/speed の速度が正しくありません（0.1 から 100）: fast",
+         "不明なスイッチです: /plya", "Taplore.exe [ファイル.mou]\n", "再生開始"},
+    };
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        const Texts& t = texts[language];
+        {
+            CommandRun c;
+            const std::string missing = c.Path("missing.mou");
+            REQUIRE(c.Start(language, "/play " + Quoted(missing)));
+            drive::MessageBoxView box = c.Answer("Taplore", IDOK);
+            CHECK(box.text == t.unread + missing);
+            CHECK(c.run.WaitForExit() == 2);
+        }
+        const std::pair<std::string, const char*> wrong[] = {
+            {"/play x.mou /speed fast", t.badSpeed},
+            {"/plya x.mou", t.unknown},
+        };
+        for (const auto& w : wrong) {
+            CAPTURE(w.first);
+            CommandRun c;
+            REQUIRE(c.Start(language, w.first));
+            CHECK(c.Answer("Taplore", IDOK).text == w.second);
+            CHECK(c.run.WaitForExit() == 2);
+        }
+        {
+            CommandRun c;
+            REQUIRE(c.Start(language, "/?"));
+            drive::MessageBoxView box = c.Answer("Taplore", IDOK);
+            CHECK(box.text.rfind(t.usageStart, 0) == 0);
+            CHECK(c.run.WaitForExit() == 0);
+        }
+        // A list from another computer asks first, as Start Play does; No
+        // plays nothing. Kind 12 sends nothing when it does play.
+        const std::vector<ActionRecord> silent = {drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(12)),
+                                                  drive::MouseRecord(20, 2, 2, static_cast<ActionKind>(12))};
+        for (int answer : {IDNO, IDYES}) {
+            CommandRun c;
+            const std::string foreign = c.Write("foreign.mou", silent, false);
+            REQUIRE(c.Start(language, "/play " + Quoted(foreign)));
+            drive::MessageBoxView box = c.Answer(t.playStart, answer);
+            REQUIRE(box.window != nullptr);
+            CHECK(box.defaultId == IDNO);
+            CHECK(c.run.WaitForExit() == (answer == IDYES ? 0 : 2));
+        }
+    }
+    // /quiet: no window and no message whatever happens, the code alone
+    // tells; /yes plays a foreign list without the question.
+    const std::vector<ActionRecord> silent = {drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(12))};
+    struct Quiet {
+        std::string arguments;
+        long code;
+    } quiet[] = {
+        {"/play missing.mou /quiet", 2},           {"/quiet /play foreign.mou /repeat 2x", 2},
+        {"/bogus /quiet", 2},                      {"/play /quiet", 2},
+        {"/play foreign.mou /quiet", 2},           {"/play foreign.mou /yes /quiet", 0},
+        {"/play foreign.mou /yes /repeat 2", 0},   {"/play here.mou /quiet /speed 100 /repeat 0", 0},
+    };
+    for (const Quiet& q : quiet) {
+        CAPTURE(q.arguments);
+        CommandRun c;
+        c.Write("foreign.mou", silent, false);
+        c.Write("here.mou", silent);
+        REQUIRE(c.Start(1, q.arguments));
+        CHECK(c.run.WaitForExit() == q.code);
+    }
+}
+
+TEST_CASE("a file named on the command line opens in the main window, with Open's warning") {
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        CommandRun c;
+        const std::string here = c.Write("here list.mou", {drive::MouseRecord(0, 5, 6), drive::MouseRecord(30, 7, 8)});
+        REQUIRE(c.Start(language, Quoted(here)));
+        HWND main = c.run.WaitForWindow(language == 1 ? drive::kMainJapanese : drive::kMainEnglish);
+        REQUIRE(main != nullptr);
+        HWND view = GetDlgItem(main, IDC_ACTION_LIST);
+        CHECK(gui::WaitFor([&] { return drive::SendBounded(view, LVM_GETITEMCOUNT, 0, 0) == 2; }));
+        CHECK(gui::TopWindowCaptions(c.run.Pid()).size() == 1);
+
+        CommandRun f;
+        const std::string foreign = f.Write("foreign.mou", {drive::MouseRecord(0, 5, 6)}, false);
+        REQUIRE(f.Start(language, Quoted(foreign)));
+        drive::MessageBoxView box = f.Answer(language == 1 ? "マウス操作ファイル" : "Mouse operation file", IDOK);
+        REQUIRE(box.window != nullptr);
+        HWND fmain = f.run.WaitForWindow(language == 1 ? drive::kMainJapanese : drive::kMainEnglish);
+        REQUIRE(fmain != nullptr);
+        CHECK(gui::WaitFor([&] {
+            return drive::SendBounded(GetDlgItem(fmain, IDC_ACTION_LIST), LVM_GETITEMCOUNT, 0, 0) == 1;
+        }));
+    }
+}
