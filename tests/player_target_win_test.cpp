@@ -219,21 +219,31 @@ TEST_CASE("at x2 and x0.5 the clicks arrive at half and twice the recorded gaps"
         std::vector<Seen> seen = s.Events(n * 2);
         REQUIRE(seen.size() == n * 2);
         // The first click also activates the target, so timing starts at the
-        // second. Each gap's ratio to its recorded interval: a stall of the
-        // machine spoils one ratio, not the median, and the whole span keeps
-        // to the scaled schedule because late actions are not carried on.
+        // second. Each gap's ratio to its recorded interval, and the whole
+        // span against the scaled schedule with the one gap that strayed
+        // most left out: a stall of the machine spoils that gap only.
         const double want = 100.0 / speed;
         std::vector<double> ratios;
-        double recorded = 0;
+        double recorded = 0, played = 0, worst = 0;
+        size_t worstAt = 0;
         for (size_t i = 2; i < n; ++i) {
-            recorded += intervals[i];
-            ratios.push_back(Milliseconds(seen[2 * i].counter - seen[2 * (i - 1)].counter) / intervals[i]);
+            const double gap = Milliseconds(seen[2 * i].counter - seen[2 * (i - 1)].counter);
+            ratios.push_back(gap / intervals[i]);
+            if (std::fabs(gap - intervals[i] * want) > worst) {
+                worst = std::fabs(gap - intervals[i] * want);
+                worstAt = i;
+            }
         }
-        const double span = Milliseconds(seen[2 * (n - 1)].counter - seen[2].counter) / recorded;
+        for (size_t i = 2; i < n; ++i) {
+            if (i == worstAt) continue;
+            recorded += intervals[i];
+            played += Milliseconds(seen[2 * i].counter - seen[2 * (i - 1)].counter);
+        }
+        const double span = played / recorded;
         std::sort(ratios.begin(), ratios.end());
         const double median = ratios[ratios.size() / 2];
         MESSAGE("x" << speed / 100.0 << ": median gap ratio " << median << ", span ratio " << span
-                    << " (want " << want << ")");
+                    << " without the worst gap (" << worst << " ms off; want " << want << ")");
         // Playing at the recorded pace gives 1 for both, far outside.
         CHECK(median > want * 0.85);
         CHECK(median < want * 1.15);
