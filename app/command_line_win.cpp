@@ -104,9 +104,15 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
                                   nullptr, hInstance, nullptr);
     if (!window) return kExitFailed;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    CRecorder::RegisterInput(window);
+    recorder.SetWindow(window);
+    const bool input = recorder.RegisterInput();
     // The break key must not bring a window back: there is none to show.
     recorder.SetWindow(nullptr);
+    // Without raw input the break key could not stop the run.
+    if (!input) {
+        DestroyWindow(window);
+        return kExitFailed;
+    }
     player.SetMainWindow(window);
     int result = kExitFailed;
     if (player.StartThread() && player.RequestPlay(list, request.repeat, request.speed)) {
