@@ -143,10 +143,20 @@ TEST_CASE("/play ends with 2 and says why: a file it cannot read, a wrong argume
         std::string arguments;
         long code;
     } quiet[] = {
-        {"/play missing.mou /quiet", 2},           {"/quiet /play foreign.mou /repeat 2x", 2},
-        {"/bogus /quiet", 2},                      {"/play /quiet", 2},
-        {"/play foreign.mou /quiet", 2},           {"/play foreign.mou /yes /quiet", 0},
-        {"/play foreign.mou /yes /repeat 2", 0},   {"/play here.mou /quiet /speed 100 /repeat 0", 0},
+        {"/play missing.mou /quiet", 2},
+        {"/bogus /quiet", 2},
+        {"/play /quiet", 2},
+        {"/play foreign.mou /quiet", 2},
+        {"/play foreign.mou /yes /quiet", 0},
+        {"/play foreign.mou /yes /repeat 2", 0},
+        {"/play here.mou /quiet /speed 100 /repeat 0", 0},
+        // A list that would play: a wrong switch or number anywhere starts nothing.
+        {"/quiet /play here.mou /repeat 2x", 2},
+        {"/play here.mou /repeat /quiet", 2},
+        {"/play here.mou /speed 0 /quiet", 2},
+        {"/play here.mou /speed 101 /quiet", 2},
+        {"/play here.mou /quiet /spede 2", 2},
+        {"here.mou /repeat 2 /quiet", 2},
     };
     for (const Quiet& q : quiet) {
         CAPTURE(q.arguments);
