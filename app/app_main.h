@@ -82,7 +82,8 @@ public:
     // going the list and its screenshot settings must not change, so every
     // editing command refuses to act.
     bool EditsLocked() const;
-    void StartRecord();
+    // True when a recording began.
+    bool StartRecord();
     void StartPlay();
     void AddRecord();
     // Modify, Delete, Up (step -1) and Down (step 1) act on the first
@@ -121,6 +122,16 @@ public:
     void OpenRecentFile(int index);
     // `path` was opened or saved: it becomes the first recent file.
     void NoteRecentFile(const wchar_t* path);
+
+    // The hotkeys of Start Record and Start Play (app/hotkeys_win.cpp):
+    // registered from the settings, again after the settings dialog; one
+    // that another program holds is reported once and stays not active.
+    void RegisterHotkeys();
+    void OnHotkey(int id);
+    // The play hotkey's wait for its keys to be released; then Start Play.
+    void OnPlayHotkeyTimer();
+    enum : UINT_PTR { kPlayHotkeyTimerId = 0x7A12 };
+    bool HotkeyActive(int index) const { return hotkeyActive_[index]; }
 
     // The play-start check: true when the list comes from this computer or
     // the user agrees to play it all the same.
@@ -204,7 +215,17 @@ private:
     HHOOK shortcutFilter_ = nullptr;
     // The file named on the command line, opened once the window is shown.
     const wchar_t* openAtStart_ = nullptr;
+    // Record and play hotkeys: registered, and the last one reported busy.
+    bool hotkeyActive_[2] = {false, false};
+    int32_t hotkeyReported_[2] = {0, 0};
+    // When the play hotkey was pressed, while its run waits; 0 otherwise.
+    DWORD playHotkeySince_ = 0;
 };
+
+// "Ctrl+Alt+Shift+R": a hotkey (config/app_parameter.h) as the user reads it,
+// into `out` of kHotkeyTextCapacity units; an empty text for none.
+enum : int { kHotkeyTextCapacity = 40 };
+int HotkeyText(int32_t hotkey, wchar_t* out);
 
 // The program's command line after the program name.
 LaunchRequest ReadProgramCommandLine();

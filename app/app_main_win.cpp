@@ -102,6 +102,13 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INPUT_UNAVAILABLE:
         ReportInputUnavailable(nullptr);
         return 1;
+    case WM_HOTKEY:
+        OnHotkey(static_cast<int>(wParam));
+        return 1;
+    case WM_TIMER:
+        if (wParam != kPlayHotkeyTimerId) return CAppBase::OnMessage(dialog, message, wParam, lParam);
+        OnPlayHotkeyTimer();
+        return 1;
     case WM_OPEN_AT_START:
         if (openAtStart_) OpenPath(openAtStart_);
         openAtStart_ = nullptr;
@@ -145,6 +152,7 @@ void CAppMain::OnInitDialog(HWND dialog) {
     if (openAtStart_) PostMessageW(dialog, WM_OPEN_AT_START, 0, 0);
     ShowRecentFiles();
     DragAcceptFiles(dialog, TRUE);
+    RegisterHotkeys();
 }
 
 void CAppMain::EndRecordingOrRun() {

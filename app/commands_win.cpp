@@ -82,7 +82,8 @@ void CAppMain::OnCommand(int id, int code) {
         SaveAs();
         break;
     case ID_FILE_SETTING:
-        ChooseBreakKey(main_window);
+        ChooseBreakKey(main_window, hotkeyActive_);
+        RegisterHotkeys();
         break;
     case IDOK:
         // Enter: the dialog manager makes it the OK command; on the list it
@@ -104,15 +105,16 @@ void CAppMain::OnCommand(int id, int code) {
 
 bool CAppMain::EditsLocked() const { return player.GetRunState() == RunState::Playing; }
 
-void CAppMain::StartRecord() {
+bool CAppMain::StartRecord() {
     // Neither the prompt nor anything else while recording or playing, nor
     // while a stopped run is still finishing its last step.
-    if (!recorder.CanStartRecord()) return;
-    if (ReportInputUnavailable(UiText(TextId::RecordRefusedText))) return;
-    if (!saveIfModified(SaveReason::Record)) return;
-    if (!recorder.StartRecord()) return;
+    if (!recorder.CanStartRecord()) return false;
+    if (ReportInputUnavailable(UiText(TextId::RecordRefusedText))) return false;
+    if (!saveIfModified(SaveReason::Record)) return false;
+    if (!recorder.StartRecord()) return false;
     incompleteFromFile_ = false;
     refreshRows();
+    return true;
 }
 
 void CAppMain::StartPlay() {

@@ -38,6 +38,15 @@ void ReadAddress(XmlElement* items, const wchar_t* addressName, const wchar_t* p
     port = static_cast<uint16_t>(static_cast<uint32_t>(IntOf(FindElement(items, portName), 0)));
 }
 
+// 0 (no hotkey), or a key code 1 .. 254 with modifier flags from the three.
+int32_t ReadHotkey(XmlElement* items, const wchar_t* name, int32_t fallback) {
+    const int32_t value = IntOf(FindElement(items, name), fallback);
+    if (value == 0) return 0;
+    const int32_t key = value & 0xFF, modifiers = value >> 8;
+    if (key == 0 || key == 0xFF || (modifiers & ~(kHotkeyShift | kHotkeyControl | kHotkeyAlt)) != 0) return fallback;
+    return value;
+}
+
 // Paths compared as the file system does for the letters A to Z.
 bool SamePath(CString& stored, const wchar_t* path) {
     const wchar_t* held = stored.GetWide();
@@ -105,6 +114,8 @@ void CAppParameter::ReadSettings(XmlElement* first) {
     break_key = IntOf(FindElement(items, L"break_key"), kDefaultBreakKey);
     play_speed = IntOf(FindElement(items, L"play_speed"), kSpeedNormal);
     if (play_speed < kSpeedMin || play_speed > kSpeedMax) play_speed = kSpeedNormal;
+    record_hotkey = ReadHotkey(items, L"record_hotkey", kDefaultRecordHotkey);
+    play_hotkey = ReadHotkey(items, L"play_hotkey", kDefaultPlayHotkey);
     for (CString& entry : recent_files) entry.Clear();
     XmlElement* recent = FindElement(items, L"recent_files");
     int count = 0;
@@ -158,6 +169,8 @@ void CAppParameter::WriteSettings(XmlElement* holder) {
     }
     settings::AppendInt(config, L"break_key", break_key);
     settings::AppendInt(config, L"play_speed", play_speed);
+    settings::AppendInt(config, L"record_hotkey", record_hotkey);
+    settings::AppendInt(config, L"play_hotkey", play_hotkey);
     if (recent_files[0].GetLength() == 0) return;
     XmlElement* recent = NewElement(L"recent_files", nullptr);
     if (!recent) return;

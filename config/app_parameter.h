@@ -22,6 +22,18 @@ enum : int {
 // Operation files the File menu offers again, the most recent first.
 constexpr int kRecentFileCount = 4;
 
+// A hotkey as the platform's hotkey field holds it: the virtual-key code in
+// the low byte, the modifier flags above it (kHotkeyShift, kHotkeyControl,
+// kHotkeyAlt); 0 means none.
+enum : int32_t {
+    kHotkeyShift = 0x01,
+    kHotkeyControl = 0x02,
+    kHotkeyAlt = 0x04,
+    // Ctrl+Alt+Shift+R and Ctrl+Alt+Shift+P.
+    kDefaultRecordHotkey = ((kHotkeyShift | kHotkeyControl | kHotkeyAlt) << 8) | 'R',
+    kDefaultPlayHotkey = ((kHotkeyShift | kHotkeyControl | kHotkeyAlt) << 8) | 'P',
+};
+
 // VK_F1: the break key until the user picks another.
 constexpr int32_t kDefaultBreakKey = 112;
 
@@ -52,6 +64,10 @@ public:
     // Playback speed in hundredths (model/play_speed.h); a stored value
     // outside x0.1 .. x100 reads as the normal speed.
     int32_t play_speed = kSpeedNormal;
+    // The global hotkeys of Start Record and Start Play; a stored value
+    // other than 0 or a key with modifiers reads as the default.
+    int32_t record_hotkey = kDefaultRecordHotkey;
+    int32_t play_hotkey = kDefaultPlayHotkey;
     // The last operation files opened or saved, most recent first; the
     // empty ones are at the end. Kept in the settings file as `file`
     // elements of `recent_files`, which is written only when one is set.

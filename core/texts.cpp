@@ -122,6 +122,12 @@ const TextPair kTexts[] = {
     {L"Not a speed from 0.1 to 100 for /speed: %s", L"/speed の速度が正しくありません（0.1 から 100）: %s"},
     {L"/play needs the file to play.%s", L"/play には再生するファイルを指定してください。%s"},
     {L"An argument that needs /play, or a second file: %s", L"/play なしでは使えない引数か、2 つ目のファイルです: %s"},
+    {L"Hotkey", L"ホットキー"},
+    {L"The hotkey %s of Start Record is in use by another program.\nIt is not active.",
+     L"記録開始のホットキー %s は他のプログラムが使用しています。\nこのホットキーは無効です。"},
+    {L"The hotkey %s of Start Play is in use by another program.\nIt is not active.",
+     L"再生開始のホットキー %s は他のプログラムが使用しています。\nこのホットキーは無効です。"},
+    {L"Not active: in use elsewhere", L"無効: 他のプログラムが使用中"},
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(TextId::Count), "one pair per TextId");
 

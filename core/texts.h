@@ -81,6 +81,12 @@ enum class TextId : int {
     ErrorBadSpeed,
     ErrorMissingFile,
     ErrorExtraArgument,
+    // Hotkeys: the report of one that another program holds (one %s: the
+    // hotkey), and the settings dialog's mark of such a hotkey.
+    HotkeyCaption,
+    RecordHotkeyBusyFormat,
+    PlayHotkeyBusyFormat,
+    HotkeyInactive,
     Count
 };
 

@@ -24,11 +24,19 @@ public:
 
     // In: the key to preselect. Out after OK: the chosen virtual-key code.
     int32_t break_key = 0;
+    // In: the hotkeys to show (config/app_parameter.h) and whether each is
+    // active; one that is not says so under its field. Out after OK: the
+    // hotkeys in the fields (0 for an empty one).
+    int32_t record_hotkey = 0;
+    int32_t play_hotkey = 0;
+    bool record_active = true;
+    bool play_active = true;
 };
 
 // The Setting command: the settings dialog, owned by `owner`, opens on the
-// configuration's break_key; after OK break_key takes the chosen key and the
+// configuration's break_key and hotkeys (`hotkeyActive`: record and play
+// registered, null for both); after OK they take the chosen keys and the
 // settings file is written at once. Cancel changes nothing. Returns the
 // dialog's result, or -1 (showing nothing) while no CAppParameter is
 // published.
-INT_PTR ChooseBreakKey(HWND owner);
+INT_PTR ChooseBreakKey(HWND owner, const bool* hotkeyActive = nullptr);

@@ -131,6 +131,10 @@ void CRecorder::OnMouseEvent(USHORT buttonFlags) {
 void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
     const RunState state = player_.GetRunState();
     if (state != RunState::Recording && state != RunState::Playing) return;
+    if (state == RunState::Recording && virtualKey < 256 && (ignored_[virtualKey >> 3] & (1u << (virtualKey & 7)))) {
+        if (flags & RI_KEY_BREAK) ignored_[virtualKey >> 3] &= static_cast<uint8_t>(~(1u << (virtualKey & 7)));
+        return;
+    }
     const int32_t key = virtualKey;
     const int32_t breakKey = BreakKey();
     if (flags & RI_KEY_BREAK) {
@@ -207,8 +211,36 @@ int CRecorder::StartRecord() {
     list_.ident = CurrentMachineIdent();
     lastEventTick_ = clock_.Now();
     WatchBreakKey();
+    for (uint8_t& bits : ignored_) bits = 0;
     if (window_) ShowWindow(window_, SW_MINIMIZE);
     return 1;
+}
+
+void CRecorder::IgnoreHeldKeys(int32_t hotkey) {
+    if (hotkey == 0) return;
+    const int32_t flags = hotkey >> 8;
+    int keys[10];
+    int n = 0;
+    keys[n++] = hotkey & 0xFF;
+    // Raw input names a modifier by its generic code or by its side.
+    if (flags & kHotkeyShift) {
+        keys[n++] = VK_SHIFT;
+        keys[n++] = VK_LSHIFT;
+        keys[n++] = VK_RSHIFT;
+    }
+    if (flags & kHotkeyControl) {
+        keys[n++] = VK_CONTROL;
+        keys[n++] = VK_LCONTROL;
+        keys[n++] = VK_RCONTROL;
+    }
+    if (flags & kHotkeyAlt) {
+        keys[n++] = VK_MENU;
+        keys[n++] = VK_LMENU;
+        keys[n++] = VK_RMENU;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (GetAsyncKeyState(keys[i]) & 0x8000) ignored_[keys[i] >> 3] |= static_cast<uint8_t>(1u << (keys[i] & 7));
+    }
 }
 
 int CRecorder::StopRecord() {

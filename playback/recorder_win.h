@@ -85,6 +85,10 @@ public:
     // raw input reaches no background window until that window is
     // answered, while the system's key state still follows the keyboard.
     void WatchBreakKey();
+    // A hotkey (config/app_parameter.h) has just started the recording: its
+    // keys that are down now are not recorded until each has been released
+    // (the release included), so neither they nor their repeats show.
+    void IgnoreHeldKeys(int32_t hotkey);
     // Stop Record: Recording becomes Idle; the window stays as it is.
     // Returns 1 when a recording was stopped.
     int StopRecord();
@@ -127,4 +131,6 @@ private:
     enum : UINT_PTR { kBreakKeyTimerId = 0x7A11 };
     bool leftHeld_ = false;
     bool rightHeld_ = false;
+    // Keys left out of the recording until released, one bit per code.
+    uint8_t ignored_[32] = {};
 };

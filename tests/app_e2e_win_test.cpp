@@ -49,6 +49,17 @@ void PostCommand(HWND window, int id) { PostMessageW(window, WM_COMMAND, MAKEWPA
 
 void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
+// The message of a message box: its static text that is not empty (the icon
+// is a static without text).
+std::string MessageText(HWND box) {
+    HWND child = nullptr;
+    while ((child = FindWindowExW(box, child, L"Static", nullptr)) != nullptr) {
+        std::string text = gui::WindowText(child);
+        if (!text.empty()) return text;
+    }
+    return std::string();
+}
+
 std::vector<std::string> ChildTexts(HWND dialog) {
     std::vector<std::string> texts;
     EnumChildWindows(
@@ -383,10 +394,29 @@ TEST_CASE("two copies of the program run at the same time") {
     HWND one = first.WaitForWindow(kMainEnglish);
     REQUIRE(one != nullptr);
     REQUIRE(second.Start());
+    // The first copy holds the hotkeys: the second tells so, once for each,
+    // and its settings dialog shows them as not active.
+    const char* busy[2] = {"The hotkey Ctrl+Alt+Shift+R of Start Record is in use by another program.\nIt is not active.",
+                           "The hotkey Ctrl+Alt+Shift+P of Start Play is in use by another program.\nIt is not active."};
+    for (const char* text : busy) {
+        HWND box = second.WaitForWindow("Hotkey");
+        REQUIRE(box != nullptr);
+        CHECK(MessageText(box) == text);
+        Click(box, IDOK);
+        CHECK(gui::WaitFor([&] { return !IsWindow(box); }));
+    }
     HWND two = second.WaitForWindow(kMainEnglish);
     REQUIRE(two != nullptr);
     CHECK(one != two);
     CHECK(IsWindow(one));
+    PostCommand(two, ID_FILE_SETTING);
+    HWND setting = second.WaitForWindow("Setting");
+    REQUIRE(setting != nullptr);
+    CHECK(gui::WindowText(GetDlgItem(setting, IDC_RECORD_HOTKEY_STATE)) == "Not active: in use elsewhere");
+    CHECK(gui::WindowText(GetDlgItem(setting, IDC_PLAY_HOTKEY_STATE)) == "Not active: in use elsewhere");
+    Click(setting, IDCANCEL);
+    CHECK(gui::WaitFor([&] { return !IsWindow(setting); }));
+    CHECK_FALSE(second.WaitForWindow("Hotkey", 300));
     PostCommand(two, IDCANCEL);
     CHECK(second.WaitForExit() == 1);
     PostCommand(one, ID_APP_EXIT);

@@ -127,6 +127,7 @@ TEST_CASE("the udp block takes exactly one complete address and then its port") 
     CHECK(ReadBytes(box.LocalIni()).find("<udp>" + Element("my_adress", "0.0.0.0") + Element("my_port", "0") +
                                          Element("you_adress", "0.0.0.0") + Element("you_port", "0") +
                                          "</udp>\r\n" + Element("break_key", "112") + Element("play_speed", "100") +
+                                         Element("record_hotkey", "1874") + Element("play_hotkey", "1872") +
                                          "</config>\r\n") !=
           std::string::npos);
 }
@@ -149,6 +150,27 @@ TEST_CASE("break_key takes any integer and falls back to F1") {
         config.Initialize();
         CHECK(config.break_key == 112);
     }
+}
+
+TEST_CASE("the hotkeys: none (0) or a key with Shift, Ctrl and Alt flags; anything else is the default") {
+    SettingsSandbox box;
+    struct Case {
+        const char* text;
+        int32_t record, play;
+    } cases[] = {
+        {"0", 0, 0},           {"1874", 0x752, 0x752}, {"120", 120, 120},     {"1144", 0x478, 0x478},
+        {"2130", 0x752, 0x750}, {"1792", 0x752, 0x750}, {"2047", 0x752, 0x750}, {"-1", 0x752, 0x750},
+        {"x", 0x752, 0x750},    {"", 0x752, 0x750},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(std::string(c.text));
+        LoadedParameters loaded(box, ConfigFile(Element("record_hotkey", c.text) + Element("play_hotkey", c.text)));
+        CHECK(loaded.config.record_hotkey == c.record);
+        CHECK(loaded.config.play_hotkey == c.play);
+    }
+    LoadedParameters fresh(box, ConfigFile(Element("language", "0")));
+    CHECK(fresh.config.record_hotkey == ((kHotkeyControl | kHotkeyAlt | kHotkeyShift) << 8 | 'R'));
+    CHECK(fresh.config.play_hotkey == ((kHotkeyControl | kHotkeyAlt | kHotkeyShift) << 8 | 'P'));
 }
 
 TEST_CASE("play_speed takes x0.1 .. x100 in hundredths and falls back to x1") {
@@ -204,7 +226,7 @@ TEST_CASE("recent files: at most four, most recent first, one entry per path, ke
 
     // Written after the other settings, and read back the same.
     REQUIRE(config.SaveSettings() == 1);
-    CHECK(ReadBytes(box.LocalIni()).find(Element("play_speed", "100") + "<recent_files>" +
+    CHECK(ReadBytes(box.LocalIni()).find(Element("play_hotkey", "1872") + "<recent_files>" +
                                          Element("file", "D:\\new.mou") + Element("file", "C:\\c.mou") +
                                          Element("file", "C:\\a.mou") + "</recent_files>\r\n</config>") !=
           std::string::npos);
@@ -246,7 +268,8 @@ TEST_CASE("the settings file is written byte for byte in the fixed element order
         Element("log_path", "L") + Element("view_toolbar", "1") + Element("view_statusbar", "1") + colors +
         "<udp>" + Element("my_adress", "192.168.0.10") + Element("my_port", "5000") +
         Element("you_adress", "0.0.0.0") + Element("you_port", "0") + "</udp>\r\n" + Element("break_key", "27") +
-        Element("play_speed", "50") + "</config>\r\n";
+        Element("play_speed", "50") + Element("record_hotkey", "1874") + Element("play_hotkey", "1872") +
+        "</config>\r\n";
     CHECK(ReadBytes(box.LocalIni()) == expected);
 
     // What was written reads back to the same fields.

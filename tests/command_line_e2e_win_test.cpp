@@ -179,6 +179,8 @@ TEST_CASE("a file named on the command line opens in the main window, with Open'
         HWND view = GetDlgItem(main, IDC_ACTION_LIST);
         CHECK(gui::WaitFor([&] { return drive::SendBounded(view, LVM_GETITEMCOUNT, 0, 0) == 2; }));
         CHECK(gui::TopWindowCaptions(c.run.Pid()).size() == 1);
+        // One copy at a time: a second would find the hotkeys taken.
+        c.run.Kill();
 
         CommandRun f;
         const std::string foreign = f.Write("foreign.mou", {drive::MouseRecord(0, 5, 6)}, false);

@@ -2,6 +2,7 @@
 // and the Setting command that stores the break key and writes the settings
 // file at once.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -129,6 +130,46 @@ TEST_CASE("Setting: choosing VK_ESCAPE stores 27 and writes the settings file at
     CHECK(Contains(written, "<break_key>27</break_key>"));
     CHECK(Contains(written, "<language>0</language>"));
     CHECK(StoredBreakKey() == 27);
+}
+
+TEST_CASE("Setting: the hotkey fields show the hotkeys, say when one is not active, and OK stores them") {
+    SettingsFolder box(SettingsWithBreakKey("112"));
+    REQUIRE(box.Ok());
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        CAppParameter config;
+        config.Initialize();
+        config.ui_language = language;
+        REQUIRE(config.record_hotkey == 0x752);
+        dialogtest::PublishedConfig published(&config);
+        const bool active[2] = {true, false};
+        LRESULT shownRecord = 0, shownPlay = 0;
+        std::string recordState, playState;
+        auto run = RunDriven([&] { return ChooseBreakKey(nullptr, active); },
+                             [&](HWND d) {
+                                 shownRecord = SendDlgItemMessageW(d, IDC_RECORD_HOTKEY, HKM_GETHOTKEY, 0, 0);
+                                 shownPlay = SendDlgItemMessageW(d, IDC_PLAY_HOTKEY, HKM_GETHOTKEY, 0, 0);
+                                 recordState = gui::WindowText(GetDlgItem(d, IDC_RECORD_HOTKEY_STATE));
+                                 playState = gui::WindowText(GetDlgItem(d, IDC_PLAY_HOTKEY_STATE));
+                                 // Ctrl+F9 for recording; no hotkey for playing.
+                                 SendDlgItemMessageW(d, IDC_RECORD_HOTKEY, HKM_SETHOTKEY,
+                                                     MAKEWORD(VK_F9, HOTKEYF_CONTROL | HOTKEYF_EXT), 0);
+                                 SendDlgItemMessageW(d, IDC_PLAY_HOTKEY, HKM_SETHOTKEY, 0, 0);
+                                 Click(d, IDOK);
+                             });
+        REQUIRE(run.driven);
+        CHECK(run.result == 1);
+        CHECK(shownRecord == 0x752);
+        CHECK(shownPlay == 0x750);
+        CHECK(recordState == "");
+        CHECK(playState == (language == 1 ? "無効: 他のプログラムが使用中" : "Not active: in use elsewhere"));
+        CHECK(config.record_hotkey == (kHotkeyControl << 8 | VK_F9));
+        CHECK(config.play_hotkey == 0);
+        const std::string written = testutil::ReadBytes(box.Ini());
+        CHECK(Contains(written, "<record_hotkey>632</record_hotkey>"));
+        CHECK(Contains(written, "<play_hotkey>0</play_hotkey>"));
+        REQUIRE(testutil::WriteBytes(box.Ini(), SettingsWithBreakKey("112")));
+    }
 }
 
 TEST_CASE("Setting: Cancel keeps the break key and leaves the settings file untouched") {

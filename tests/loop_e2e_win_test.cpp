@@ -512,3 +512,65 @@ TEST_CASE("Setting: Esc as the break key ends the next recording at once, and F1
         CHECK(loop::Operation(recorded[i]) == loop::Operation(RecordOf(expected[i])));
     }
 }
+
+TEST_CASE("the hotkeys start a recording and a run while another program has the focus; no hotkey key is recorded") {
+    CSession s;
+    INFO(s.error);
+    REQUIRE(s.Start());
+    REQUIRE(s.StartTarget());
+    auto hotkey = [](const char* key, int held = 30) {
+        return KeyDown("Control_L") + KeyDown("Alt_L") + KeyDown("Shift_L") + KeyDown(key) + Wait(150) + KeyUp(key) +
+               Wait(held) + KeyUp("Shift_L") + KeyUp("Alt_L") + KeyUp("Control_L");
+    };
+    // The target is in front and has the focus.
+    size_t from = 0;
+    DRIVE(s, MoveTo({300, 300}) + Wait(50) + hotkey("r"), &from);
+    CHECK(gui::WaitFor([&] { return s.window.Iconic(); }));
+    DRIVE(s, Wait(50) + "click 1 " + Wait(50) + Tap("a", 40) + Wait(50) + Tap("F1", 40), &from);
+    CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }));
+    REQUIRE(s.DriveToMarker(Wait(50) + "key y ", &from));
+
+    std::string problems;
+    std::vector<ActionRecord> recorded = loop::ReadRecords(s.window, &problems);
+    INFO("recorded:\n" << loop::Describe(recorded));
+    CHECK(problems == "");
+    // The rig's own marker key, which ends the request that pressed the
+    // hotkey, comes after the recording began.
+    std::vector<ActionRecord> marked;
+    for (const ActionRecord& r : recorded) {
+        if (r.keyCode != xdo::kSentinelKey) marked.push_back(r);
+    }
+    CHECK(recorded.size() - marked.size() <= 2);
+    recorded = marked;
+    const std::vector<Expected> expected = {
+        {ActionKind::MouseLeftPush, {300, 300}, 0, -1},
+        {ActionKind::MouseLeftRelease, {300, 300}, 0, -1},
+        {ActionKind::PushKey, {}, 'A', -1},
+        {ActionKind::ReleaseKey, {}, 'A', -1},
+    };
+    REQUIRE(recorded.size() == expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        INFO("row " << i);
+        CHECK(loop::Operation(recorded[i]) == loop::Operation(RecordOf(expected[i])));
+    }
+
+    // Ctrl+Alt+Shift+P plays the list into the target, which has the focus
+    // again: its click arrives there and the window comes back. The
+    // modifiers stay down far longer than the click's interval: the run
+    // waits for them, so the click comes without Ctrl and Shift.
+    const LONG mark = s.target.count();
+    DRIVE(s, MoveTo({600, 600}) + Wait(50) + hotkey("p", 600), &from);
+    UINT flags = 0xFFFF;
+    CHECK(gui::WaitFor([&] {
+        for (LONG i = mark; i < s.target.count(); ++i) {
+            const target::Event& e = s.target.log()->events[i];
+            if (e.message == WM_LBUTTONDOWN && e.clientX == 300 && e.clientY == 300) {
+                flags = e.wParam;
+                return true;
+            }
+        }
+        return false;
+    }));
+    CHECK((flags & (MK_CONTROL | MK_SHIFT)) == 0);
+    CHECK(gui::WaitFor([&] { return !s.window.Iconic() && s.window.Text(IDC_PASS_COUNT) == "1"; }));
+}
