@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include "model/play_speed.h"
+
 namespace {
 
 // Below this much time left the wait spins instead of sleeping: with a 1 ms
@@ -60,6 +62,12 @@ void CPlayClock::WaitUntil(uint32_t fromMs, uint32_t intervalMs, uint32_t maxWai
             YieldProcessor();
         }
     }
+}
+
+uint32_t CatchUpLimit(int32_t speed) {
+    if (speed <= kSpeedNormal) return kCatchUpMs;
+    if (speed > kSpeedMax) speed = kSpeedMax;
+    return static_cast<uint32_t>(kCatchUpMs * static_cast<uint32_t>(speed) / kSpeedNormal);
 }
 
 void CPreciseTimer::BeginRun() {

@@ -8,9 +8,17 @@
 
 enum : uint32_t {
     kMaxPauseMs = 50,
-    // An action at most this late still counts as on time for the next one.
+    // An action at most this late still counts as on time for the next one
+    // (at the normal speed and slower; see CatchUpLimit).
     kCatchUpMs = 5,
 };
+
+// How late an action may be and still count as on time, at `speed`
+// (hundredths). Faster runs get a limit that grows with the speed: the time
+// each action takes to send does not shrink with the intervals, so short
+// scaled intervals run a few milliseconds behind in a row, and a fixed limit
+// would give up the timeline there and let the run drift.
+uint32_t CatchUpLimit(int32_t speed);
 
 class IPlayTimer {
 public:

@@ -206,6 +206,7 @@ bool CPlayer::Run(Snapshot* snapshot) {
     int index = 0;
     bool complete = false;
     CIntervalScaler scaler(snapshot->speed);
+    const uint32_t catchUp = CatchUpLimit(scaler.Speed());
     // The wait of the action at `index`, scaled once when it becomes due.
     uint32_t interval = 0;
     bool scaled = false;
@@ -250,7 +251,7 @@ bool CPlayer::Run(Snapshot* snapshot) {
             // machine busy for longer) the run goes on from now instead of
             // rushing the following actions to catch up.
             uint32_t late = now - last - interval;
-            last = late <= kCatchUpMs ? last + interval : now;
+            last = late <= catchUp ? last + interval : now;
             ++index;
             scaled = false;
             if (!Perform(record, desktop, *snapshot)) {

@@ -38,6 +38,7 @@ struct FakeSink : IInputSink {
     UINT Send(UINT count, INPUT* inputs) override {
         calls.push_back({timer->now.load(), std::vector<INPUT>(inputs, inputs + count)});
         if (calls.size() == 1) timer->now += firstCost;
+        timer->now += cost;
         if (onSend) onSend(calls.size());
         return accepted ? accepted(calls.size(), count) : count;
     }
@@ -50,6 +51,7 @@ struct FakeSink : IInputSink {
     FakeTimer* timer;
     RECT desktop = {0, 0, 1920, 1080};
     uint32_t firstCost = 0;  // milliseconds the first Send takes
+    uint32_t cost = 0;       // milliseconds every Send takes
     std::vector<Call> calls;
     std::function<void(size_t)> onSend;
     // How many records of call n (from 1) the system takes; all without it.
@@ -121,6 +123,24 @@ TEST_CASE("late wake-ups of a few milliseconds do not add up, a long stall is no
     stall.Set({Click(0), Click(10), Click(50)});
     stall.Play(0);
     CHECK(stall.sink.Times() == std::vector<uint32_t>{1000, 1030, 1080});
+
+    // At x10 sending costs as much as at x1 while the intervals shrink: a
+    // row of short ones runs behind by more than the normal limit, and the
+    // run still ends on its scaled timeline (0 + 7 x 1 + 20 ms).
+    Bench fast;
+    fast.sink.cost = 3;
+    fast.Set({Click(0), Click(10), Click(10), Click(10), Click(10), Click(10), Click(10), Click(10), Click(200)});
+    fast.Play(0, 1000);
+    CHECK(fast.sink.Times() == std::vector<uint32_t>{1000, 1003, 1006, 1009, 1012, 1015, 1018, 1021, 1027});
+    // A real stall is still not caught up at x10.
+    Bench fastStall;
+    fastStall.sink.firstCost = 80;
+    fastStall.Set({Click(0), Click(100), Click(500)});
+    fastStall.Play(0, 1000);
+    CHECK(fastStall.sink.Times() == std::vector<uint32_t>{1000, 1080, 1130});
+    CHECK(CatchUpLimit(kSpeedNormal) == kCatchUpMs);
+    CHECK(CatchUpLimit(50) == kCatchUpMs);
+    CHECK(CatchUpLimit(1000) == 10 * kCatchUpMs);
 }
 
 TEST_CASE("a run at another speed scales every wait, and the list keeps its intervals") {
