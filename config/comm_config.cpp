@@ -184,15 +184,12 @@ int CCommConfig::LoadSettings() {
 }
 
 int CCommConfig::SaveSettings() {
-    XmlElement* holder = NewElement(L"root", nullptr);
+    XmlTree holder = NewElement(L"root", nullptr);
     if (!holder) return 0;
-    WriteSettings(holder);
+    WriteSettings(holder.Get());
     const wchar_t* path = ini_file.GetWide();
-    if (!path) {
-        FreeElements(holder);
-        return 0;
-    }
-    return SaveXmlFile(path, holder) ? 1 : 0;
+    if (!path) return 0;
+    return SaveXmlFile(path, std::move(holder)) ? 1 : 0;
 }
 
 void CCommConfig::ReadSettings(XmlElement* first) {

@@ -1,19 +1,26 @@
 #pragma once
 // CArray<T>: the program's one growable buffer, and COwner<T>, its one owning
 // pointer. Elements are trivially copyable and move with memcpy; storage comes
-// from the nothrow operator new[] and goes back with operator delete[], here
-// and nowhere else. Nothing throws: a growth that cannot get memory leaves the
-// array as it was and answers false (or null), and the caller reports it.
+// from realloc (which may grow a large block in place, or move it without
+// copying) and goes back with free, here and nowhere else. Nothing throws: a
+// growth that cannot get memory leaves the array as it was and answers false
+// (or null), and the caller reports it.
 //
 // A class may use an array as storage only, keeping its own count (a text and
 // its terminator, sums known up to a row): Reserve keeps every element of the
 // old capacity, whatever the count.
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
 #include <utility>
+
+// For tests of the paths that report running out of memory: the next `count`
+// growths of any array on the calling thread fail as if memory had run out.
+inline thread_local int t_arrayGrowthFailures = 0;
+inline void FailArrayGrowths(int count) { t_arrayGrowthFailures = count; }
 
 template <class T>
 class CArray {
@@ -22,13 +29,13 @@ class CArray {
 
 public:
     CArray() = default;
-    ~CArray() { ::operator delete[](block_); }
+    ~CArray() { std::free(block_); }
     CArray(const CArray&) = delete;
     CArray& operator=(const CArray&) = delete;
     CArray(CArray&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
     CArray& operator=(CArray&& other) noexcept {
         if (this != &other) {
-            ::operator delete[](block_);
+            std::free(block_);
             block_ = other.block_;
             other.block_ = nullptr;
         }
@@ -52,16 +59,17 @@ public:
         const int old = Capacity();
         if (capacity <= old) return true;
         if (static_cast<size_t>(capacity) > (SIZE_MAX - sizeof(Header)) / sizeof(T)) return false;
-        void* memory = ::operator new[](sizeof(Header) + static_cast<size_t>(capacity) * sizeof(T), std::nothrow);
+        if (t_arrayGrowthFailures > 0) {
+            --t_arrayGrowthFailures;
+            return false;
+        }
+        void* memory = std::realloc(block_, sizeof(Header) + static_cast<size_t>(capacity) * sizeof(T));
         if (!memory) return false;
         Header* grown = static_cast<Header*>(memory);
-        T* items = reinterpret_cast<T*>(grown + 1);
-        grown->count = Count();
+        if (!block_) grown->count = 0;
         grown->capacity = capacity;
-        if (block_) std::memcpy(static_cast<void*>(items), Items(), Bytes(old));
-        std::memset(static_cast<void*>(items + old), 0, Bytes(capacity - old));
-        ::operator delete[](block_);
         block_ = grown;
+        std::memset(static_cast<void*>(Items() + old), 0, Bytes(capacity - old));
         return true;
     }
     // Room for `extra` elements past the count. The capacity grows by half
@@ -130,7 +138,7 @@ public:
     }
     // Count and capacity 0, storage given back.
     void Free() {
-        ::operator delete[](block_);
+        std::free(block_);
         block_ = nullptr;
     }
 
@@ -153,13 +161,23 @@ private:
     Header* block_ = nullptr;
 };
 
-// Owns one object made with New; deletes it when it goes.
+// How an owner gives its object back: delete, unless the type of object
+// calls for another way (a linked structure released as a whole, say).
 template <class T>
+struct CDeleteRelease {
+    static void Release(T* object) { delete object; }
+};
+
+// Owns one object made with New (or one handed over by whoever made it) and
+// releases it when it goes.
+template <class T, class Releaser = CDeleteRelease<T>>
 class COwner {
 public:
     COwner() = default;
     explicit COwner(T* object) : object_(object) {}
-    ~COwner() { delete object_; }
+    ~COwner() {
+        if (object_) Releaser::Release(object_);
+    }
     COwner(const COwner&) = delete;
     COwner& operator=(const COwner&) = delete;
     COwner(COwner&& other) noexcept : object_(other.Release()) {}
@@ -186,7 +204,7 @@ public:
     void Reset(T* object = nullptr) {
         T* old = object_;
         object_ = object;
-        delete old;
+        if (old) Releaser::Release(old);
     }
 
 private:

@@ -7,7 +7,7 @@
 //
 // Names, texts and attribute values are held as CString, that is in the
 // process's ANSI code page. A tree read from a file lives only for the call of
-// its consumer; trees built for writing are freed by SaveXmlFile.
+// its consumer; trees built for writing are given to SaveXmlFile.
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -21,8 +21,9 @@ struct XmlAttribute {
 };
 
 // A plain record. Elements are made only by NewElement, AppendNewChild and
-// the reader, and freed only by FreeElements (they carry storage for their
-// own strings). The elements of a read document, and those made with
+// the reader, and released only by an XmlTree (they carry storage for their
+// own strings, and own every attribute and string they point to). The
+// elements of a read document, and those made with
 // AppendNewChild, share one string per distinct name: use a name's GetWide
 // at once, as another element's may replace it.
 struct XmlElement {
@@ -51,10 +52,21 @@ enum class XmlEnd : int32_t {
     Unreadable,   // the file could not be opened or read whole, or is too large
 };
 
-// A parsed document: the head of the top-level chain (freed with
-// FreeElements; null when nothing could be read) and how the parse ended.
+// Releases a sibling chain with all attributes, strings and descendants. A
+// read document goes through its head, and a tree with AppendNewChild
+// children through the element they were made under (or an ancestor's
+// chain).
+struct XmlTreeRelease {
+    static void Release(XmlElement* first);
+};
+// Owns a tree: the top-level chain of a read document, or an element made
+// with NewElement and everything made or linked under it.
+typedef COwner<XmlElement, XmlTreeRelease> XmlTree;
+
+// A parsed document: the head of the top-level chain (empty when nothing
+// could be read) and how the parse ended.
 struct XmlDocument {
-    XmlElement* first = nullptr;
+    XmlTree first;
     XmlEnd end = XmlEnd::Complete;
     int64_t offset = -1;  // byte of the first damage or of the failed allocation
 };
@@ -94,24 +106,20 @@ const wchar_t* TextOf(const XmlElement* element);
 // The text as a whole number: blanks and tabs, one optional "-", then digits
 // only, accumulated modulo 2^32; anything else (or no text) gives def.
 int32_t IntOf(const XmlElement* element, int32_t def);
-// Frees a sibling chain with all attributes, strings and descendants. A read
-// document is freed through its head, and a tree with AppendNewChild children
-// through the element they were made under (or an ancestor's chain).
-void FreeElements(XmlElement* first);
-
 // A new element without children. A null name or text gives none; an empty
 // text gives an empty one ("<e></e>" rather than "<e/>"). Null when memory
 // ran out (nothing is left allocated).
-XmlElement* NewElement(const wchar_t* name, const wchar_t* text);
+XmlTree NewElement(const wchar_t* name, const wchar_t* text);
 // Makes an element as NewElement does and links it at the end of parent's
 // children; its memory comes with the parent's (a block shared by the tree,
 // freed when the tree is), which makes building a large tree cheap. Null when
 // memory ran out (parent is unchanged).
 XmlElement* AppendNewChild(XmlElement* parent, const wchar_t* name, const wchar_t* text);
-// Links child (with any siblings it has) at the end of parent's children;
-// nothing when either is null. Constant time when the children were linked by
+// Links child (with any siblings it has) at the end of parent's children,
+// which own it from then on, and returns it; null (the child is released)
+// when either is null. Constant time when the children were linked by
 // AppendChild alone, as trees built for writing are.
-void AppendChild(XmlElement* parent, XmlElement* child);
+XmlElement* AppendChild(XmlElement* parent, XmlTree child);
 
 // The whole document for the sibling chain from `first` into `text`: its count
 // is the byte count, and a zero follows. False (the text then holds nothing)
@@ -120,7 +128,7 @@ bool BuildXmlText(const XmlElement* first, CArray<char>* text);
 
 // Writes the children of `holder` as the top-level elements of the file at
 // path through WriteFileSafely (core/file.h): a failed save leaves the old
-// file as it was, and a read-only file is not replaced. Frees the whole tree,
-// holder included, in every case. True when the file was written; false for
-// a null or childless holder.
-bool SaveXmlFile(const wchar_t* path, XmlElement* holder);
+// file as it was, and a read-only file is not replaced. The tree is released
+// as soon as its text is built, before the file is written. True when the
+// file was written; false for an empty or childless holder.
+bool SaveXmlFile(const wchar_t* path, XmlTree holder);

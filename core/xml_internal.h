@@ -24,7 +24,7 @@ struct XmlCursor {
 class CXml {
 public:
     CXml() {}
-    virtual ~CXml() {}
+    virtual ~CXml();
     CXml(const CXml&) = delete;
     CXml& operator=(const CXml&) = delete;
 
@@ -32,15 +32,16 @@ public:
     int32_t codePage = kCodePageUtf8;
 
     // Reads "<?xml" and its attributes up to "?>"; the encoding value, if
-    // any, is moved into *encoding (an earlier one is deleted). 1 or 0.
-    int ParseDeclaration(XmlCursor* cursor, CString** encoding);
-    // A new element with its attributes and content, or null.
-    XmlElement* ParseElement(XmlCursor* cursor);
-    // A new attribute, linked at the end of element's list when one is given.
+    // any, is moved into *encoding (replacing an earlier one). 1 or 0.
+    int ParseDeclaration(XmlCursor* cursor, COwner<CString>* encoding);
+    // A new element with its attributes and content, or none.
+    XmlTree ParseElement(XmlCursor* cursor);
+    // A new attribute, linked at the end of element's list (which owns it)
+    // when one is given, else the caller's to release with FreeAttributes.
     XmlAttribute* ParseAttribute(XmlCursor* cursor, XmlElement* element);
-    CString* ParseName(XmlCursor* cursor);
+    COwner<CString> ParseName(XmlCursor* cursor);
     // quote: '"' or '\'' for an attribute value, 0 for element content.
-    CString* ParseText(XmlCursor* cursor, int quote);
+    COwner<CString> ParseText(XmlCursor* cursor, int quote);
     // A whole document: the declaration, then every top-level element.
     XmlDocument ParseDocument(const char* bytes, size_t size);
 
@@ -74,7 +75,7 @@ private:
     // every loop stops and the tree keeps what was read before.
     void RunOutOfMemory(XmlCursor* cursor);
 
-    xmldetail::XmlArena* arena_ = nullptr;  // elements of the document being read
+    COwner<xmldetail::XmlArena> arena_;  // elements of the document being read
     bool asciiDirect_ = false;  // its ASCII texts need no conversion
     CArray<char> scratch_;  // decoding room for texts with entities or blanks
     XmlEnd end_ = XmlEnd::Complete;
@@ -95,17 +96,21 @@ public:
     void AppendEscaped(const CString* text);
 
     const char* GetBytes() const { return bytes_.Data(); }
-    int32_t GetLength() const { return bytes_.Count(); }
+    int32_t GetLength() const { return length_; }
     bool Failed() const { return failed_; }
-    // Hands the bytes (no storage when nothing was appended) to the caller.
-    CArray<char> Detach() { return std::move(bytes_); }
+    // Hands the bytes (no storage when nothing was appended) to the caller,
+    // the count set to the length.
+    CArray<char> Detach();
 
     int32_t codePage = kCodePageUtf8;
 
 private:
     char* Reserve(int32_t count);
 
-    CArray<char> bytes_;  // the count is the length; the slot past it is zero
+    // Storage only: the text is the first length_ bytes, and the slots after
+    // them are zero, as the array hands them out.
+    CArray<char> bytes_;
+    int32_t length_ = 0;
     bool failed_ = false;
 };
 
@@ -122,13 +127,13 @@ public:
     XmlArena(const XmlArena&) = delete;
     XmlArena& operator=(const XmlArena&) = delete;
 
-    // 16-byte aligned room, or null when memory ran out.
+    // 16-byte aligned room, zeroed, or null when memory ran out.
     void* Allocate(size_t bytes);
     // The arena's string for these name bytes (decoded from codePage when
     // first seen), or null when memory ran out.
     CString* Intern(const char* bytes, int32_t length, int codePage);
 
-    XmlArena* nextToFree = nullptr;  // FreeElements' list of arenas to drop
+    COwner<XmlArena> nextToFree;  // the tree release's list of arenas to drop
 
 private:
     struct Entry {
@@ -138,6 +143,7 @@ private:
         int32_t codePage;
         uint32_t hash;
     };
+    void* AllocateInNewChunk(size_t bytes);
     bool GrowTable();
     CString* Insert(const char* bytes, int32_t length, int codePage);
 
@@ -152,13 +158,15 @@ private:
     static constexpr unsigned kRecent = 32;
     Recent recent_[kRecent] = {};
 
-    struct Chunk;
-    Chunk* chunks_ = nullptr;
+    // Room for the arena, zeroed as the array hands it out.
+    struct Chunk {
+        CArray<char> room;
+        COwner<Chunk> older;
+    };
+    COwner<Chunk> chunks_;  // the newest first
     char* cursor_ = nullptr;
     char* end_ = nullptr;
-    size_t nextChunk_ = 64 * 1024;
-    Entry* table_ = nullptr;
-    uint32_t tableSize_ = 0;
+    CArray<Entry> table_;  // a power of two in size, at most half full
     uint32_t tableCount_ = 0;
 };
 
@@ -185,6 +193,8 @@ struct ElementBlock {
 // A zeroed element without strings, from the arena when one is given; null
 // when memory ran out.
 XmlElement* AllocElement(XmlArena* arena);
+// Releases a chain of attributes with their strings.
+void FreeAttributes(XmlAttribute* first);
 ElementBlock* BlockOf(XmlElement* element);
 // The element's name (or text) string, constructed empty in its embedded
 // storage when the element has none yet. Not for names of arena elements.

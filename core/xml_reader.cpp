@@ -5,7 +5,6 @@
 // recovers from is recorded as damage, and running out of memory ends the
 // input where it happened, so the caller learns how the document ended.
 #include <cstring>
-#include <new>
 
 #include "core/debug.h"
 #include "core/file.h"
@@ -67,17 +66,13 @@ bool EqualsIgnoringAsciiCase(const char* text, const char* lower) {
     return *text == '\0';
 }
 
-void FreeAttribute(XmlAttribute* attribute) {
-    delete attribute->name;
-    delete attribute->value;
-    delete attribute;
-}
-
 }  // namespace
+
+CXml::~CXml() {}
 
 XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
     SkipBlanks(cursor);
-    CString* name = ParseName(cursor);
+    COwner<CString> name = ParseName(cursor);
     if (!name) {
         Damage(cursor->position);
         return nullptr;
@@ -91,24 +86,22 @@ XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
     }
     if (!quote) {
         Damage(cursor->position);
-        delete name;
         return nullptr;
     }
-    XmlAttribute* attribute = ReaderMayAllocate() ? new (std::nothrow) XmlAttribute() : nullptr;
-    if (!attribute) {
+    COwner<XmlAttribute> made;
+    if (ReaderMayAllocate()) made = COwner<XmlAttribute>::New();
+    if (!made) {
         RunOutOfMemory(cursor);
-        delete name;
         return nullptr;
     }
-    attribute->name = name;
     ++cursor->position;
     // A value that cannot be read (damage, or the input ending) stays null,
     // like an empty one; what follows decides whether the element survives.
-    attribute->value = ParseText(cursor, quote);
-    if (end_ == XmlEnd::OutOfMemory) {
-        FreeAttribute(attribute);
-        return nullptr;
-    }
+    COwner<CString> value = ParseText(cursor, quote);
+    if (end_ == XmlEnd::OutOfMemory) return nullptr;
+    XmlAttribute* attribute = made.Release();
+    attribute->name = name.Release();
+    attribute->value = value.Release();
     if (element) {
         XmlAttribute** link = &element->firstAttribute;
         while (*link) link = &(*link)->next;
@@ -117,7 +110,7 @@ XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
     return attribute;
 }
 
-int CXml::ParseDeclaration(XmlCursor* cursor, CString** encoding) {
+int CXml::ParseDeclaration(XmlCursor* cursor, COwner<CString>* encoding) {
     SkipBlanks(cursor);
     if (!LooksAt(cursor, "<?xml", 5) || cursor->size - cursor->position < 6 ||
         !IsXmlBlank(cursor->bytes[cursor->position + 5])) {
@@ -144,17 +137,16 @@ int CXml::ParseDeclaration(XmlCursor* cursor, CString** encoding) {
             codePage = kCodePageUtf8;
             const char* value = attribute->value ? attribute->value->GetText() : nullptr;
             if (value && EqualsIgnoringAsciiCase(value, "shift_jis")) codePage = kCodePageShiftJis;
-            delete *encoding;
-            *encoding = attribute->value;
+            encoding->Reset(attribute->value);
             attribute->value = nullptr;
         }
-        FreeAttribute(attribute);
+        FreeAttributes(attribute);
         if (cursor->position >= cursor->size) return 0;
     }
 }
 
-XmlElement* CXml::ParseElement(XmlCursor* cursor) {
-    return ParseElementAt(cursor, 0);
+XmlTree CXml::ParseElement(XmlCursor* cursor) {
+    return XmlTree(ParseElementAt(cursor, 0));
 }
 
 XmlElement* CXml::ParseElementAt(XmlCursor* cursor, int depth) {
@@ -166,21 +158,18 @@ XmlElement* CXml::ParseElementAt(XmlCursor* cursor, int depth) {
         return nullptr;
     }
     if (!EnterElement(cursor)) return nullptr;
-    XmlElement* element = ReaderMayAllocate() ? AllocElement(arena_) : nullptr;
+    XmlTree element(ReaderMayAllocate() ? AllocElement(arena_.Get()) : nullptr);
     if (!element) {
         RunOutOfMemory(cursor);
         return nullptr;
     }
     const int32_t nameStart = cursor->position;
-    const bool named = ReadElementName(cursor, element);
+    const bool named = ReadElementName(cursor, element.Get());
     const int32_t nameLength = cursor->position - nameStart;
-    const StartTag tag = named ? ReadStartTag(cursor, element) : StartTag::Broken;
-    if (tag == StartTag::Broken) {
-        FreeElements(element);
-        return nullptr;
-    }
-    if (tag == StartTag::Open) ReadContent(cursor, element, nameStart, nameLength, depth);
-    return element;
+    const StartTag tag = named ? ReadStartTag(cursor, element.Get()) : StartTag::Broken;
+    if (tag == StartTag::Broken) return nullptr;
+    if (tag == StartTag::Open) ReadContent(cursor, element.Get(), nameStart, nameLength, depth);
+    return element.Release();
 }
 
 // Moves past the "<" that opens the next element, over blanks and comments.
@@ -346,35 +335,32 @@ XmlDocument CXml::ParseDocument(const char* bytes, size_t size) {
     }
     XmlCursor cursor = {bytes, static_cast<int32_t>(size), 0};
     codePage = kCodePageUtf8;
-    CString* encoding = nullptr;
-    XmlElement* first = nullptr;
+    COwner<CString> encoding;
     if (ParseDeclaration(&cursor, &encoding)) {
         asciiDirect_ = AsciiIdentity(codePage) && AsciiIdentity(kCodePageAnsi);
-        arena_ = ReaderMayAllocate() ? new (std::nothrow) XmlArena() : nullptr;
+        if (ReaderMayAllocate()) arena_ = COwner<XmlArena>::New();
         if (arena_) {
-            first = ParseElement(&cursor);
+            document.first = ParseElement(&cursor);
         } else {
             RunOutOfMemory(&cursor);
         }
     }
-    if (first) {
+    if (XmlElement* first = document.first.Get()) {
         // The head owns the arena in which the whole document lives.
         BlockOf(first)->ownsArena = true;
-        first->encoding = encoding;
+        first->encoding = encoding.Release();
         XmlElement* last = first;
-        while (XmlElement* next = ParseElement(&cursor)) {
-            last->next = next;
-            last = next;
+        while (XmlTree next = ParseElement(&cursor)) {
+            last->next = next.Release();
+            last = last->next;
         }
+        arena_.Release();
     } else {
         // Refused: no declaration, or no element after it.
-        delete arena_;
-        delete encoding;
+        arena_.Reset();
         Damage(cursor.position);
     }
-    arena_ = nullptr;
     asciiDirect_ = false;
-    document.first = first;
     document.end = end_;
     document.offset = endOffset_;
     return document;
@@ -410,9 +396,8 @@ XmlLoad LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context) {
     load.end = document.end;
     load.offset = document.offset;
     if (document.first) {
-        if (consumer) consumer(document.first, context);
+        if (consumer) consumer(document.first.Get(), context);
         load.consumed = true;
-        FreeElements(document.first);
     }
     return load;
 }

@@ -2,7 +2,6 @@
 // the bookkeeping of how a document ends (damage, memory running out) that
 // the rest of the reader shares.
 #include <cstring>
-#include <new>
 
 #include "core/xml_internal.h"
 
@@ -201,28 +200,24 @@ CXml::Piece CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
     return Piece::Read;
 }
 
-CString* CXml::ParseName(XmlCursor* cursor) {
-    CString* name = ReaderMayAllocate() ? new (std::nothrow) CString() : nullptr;
+COwner<CString> CXml::ParseName(XmlCursor* cursor) {
+    COwner<CString> name;
+    if (ReaderMayAllocate()) name = COwner<CString>::New();
     if (!name) {
         RunOutOfMemory(cursor);
-        return nullptr;
-    }
-    if (ReadName(cursor, name) != Piece::Read) {
-        delete name;
-        return nullptr;
+    } else if (ReadName(cursor, name.Get()) != Piece::Read) {
+        name.Reset();
     }
     return name;
 }
 
-CString* CXml::ParseText(XmlCursor* cursor, int quote) {
-    CString* text = ReaderMayAllocate() ? new (std::nothrow) CString() : nullptr;
+COwner<CString> CXml::ParseText(XmlCursor* cursor, int quote) {
+    COwner<CString> text;
+    if (ReaderMayAllocate()) text = COwner<CString>::New();
     if (!text) {
         RunOutOfMemory(cursor);
-        return nullptr;
-    }
-    if (ReadText(cursor, quote, text) != Piece::Read) {
-        delete text;
-        return nullptr;
+    } else if (ReadText(cursor, quote, text.Get()) != Piece::Read) {
+        text.Reset();
     }
     return text;
 }

@@ -18,13 +18,14 @@ CString* TextStore(XmlElement* element) {
 }
 
 // Strings put into an element from outside (a caller assigning its own heap
-// CString) are deleted; the embedded ones are only destroyed.
+// CString) are owned by it and go with it; the embedded ones are only
+// destroyed.
 void ReleaseString(CString* string, CString* store) {
     if (!string) return;
     if (string == store) {
         string->~CString();
     } else {
-        delete string;
+        COwner<CString> owned(string);
     }
 }
 
@@ -51,57 +52,54 @@ bool ComputeAsciiIdentity(int codePage) {
     return std::memcmp(bytes, back, 127) == 0;
 }
 
-struct XmlArena::Chunk {
-    Chunk* next;
-    size_t size;
-};
-
 XmlArena::~XmlArena() {
-    for (uint32_t i = 0; i < tableSize_; ++i) {
+    for (int i = 0; i < table_.Count(); ++i) {
         if (table_[i].string) table_[i].string->~CString();
     }
-    delete[] table_;
-    while (chunks_) {
-        Chunk* next = chunks_->next;
-        ::operator delete(chunks_);
-        chunks_ = next;
-    }
+    // One chunk at a time, so that a long chain needs no deep stack.
+    while (chunks_) chunks_ = std::move(chunks_->older);
 }
 
 void* XmlArena::Allocate(size_t bytes) {
     bytes = (bytes + 15) & ~static_cast<size_t>(15);
-    if (static_cast<size_t>(end_ - cursor_) < bytes) {
-        // Chunks double up to 1 MiB, so a small document costs little and a
-        // large one few allocations.
-        size_t header = (sizeof(Chunk) + 15) & ~static_cast<size_t>(15);
-        size_t size = nextChunk_ > bytes + header ? nextChunk_ : bytes + header;
-        Chunk* chunk = static_cast<Chunk*>(::operator new(size, std::nothrow));
-        if (!chunk) return nullptr;
-        chunk->next = chunks_;
-        chunk->size = size;
-        chunks_ = chunk;
-        cursor_ = reinterpret_cast<char*>(chunk) + header;
-        end_ = reinterpret_cast<char*>(chunk) + size;
-        if (nextChunk_ < 1024 * 1024) nextChunk_ *= 2;
-    }
+    if (static_cast<size_t>(end_ - cursor_) < bytes) return AllocateInNewChunk(bytes);
     void* room = cursor_;
     cursor_ += bytes;
     return room;
 }
 
+void* XmlArena::AllocateInNewChunk(size_t bytes) {
+    // Chunks are small enough to be zeroed while they are still in the cache
+    // that filling them needs, and to come from the heap without being
+    // rounded up to whole pages. The array's storage begins 8 bytes past a
+    // 16-byte boundary: those 8 bytes are skipped.
+    constexpr size_t kChunk = 64 * 1024 - 8;
+    constexpr size_t kSkip = 8;
+    const size_t size = bytes + kSkip > kChunk ? bytes + kSkip : kChunk;
+    if (size > static_cast<size_t>(kXmlMaxDocumentSize)) return nullptr;
+    COwner<Chunk> chunk = COwner<Chunk>::New();
+    if (!chunk || !chunk->room.Reserve(static_cast<int>(size))) return nullptr;
+    char* start = chunk->room.Data();
+    char* room = start + (16 - reinterpret_cast<uintptr_t>(start) % 16) % 16;
+    cursor_ = room + bytes;
+    end_ = start + size;
+    chunk->older = std::move(chunks_);
+    chunks_ = std::move(chunk);
+    return room;
+}
+
 bool XmlArena::GrowTable() {
-    uint32_t size = tableSize_ ? tableSize_ * 2 : 64;
-    Entry* table = new (std::nothrow) Entry[size]();
-    if (!table) return false;
-    for (uint32_t i = 0; i < tableSize_; ++i) {
+    const uint32_t old = static_cast<uint32_t>(table_.Count());
+    const uint32_t size = old ? old * 2 : 64;
+    CArray<Entry> table;
+    if (size > INT32_MAX || !table.Resize(static_cast<int>(size))) return false;
+    for (uint32_t i = 0; i < old; ++i) {
         if (!table_[i].string) continue;
         uint32_t slot = table_[i].hash & (size - 1);
         while (table[slot].string) slot = (slot + 1) & (size - 1);
         table[slot] = table_[i];
     }
-    delete[] table_;
-    table_ = table;
-    tableSize_ = size;
+    table_ = std::move(table);
     return true;
 }
 
@@ -124,11 +122,12 @@ CString* XmlArena::Intern(const char* bytes, int32_t length, int codePage) {
 }
 
 CString* XmlArena::Insert(const char* bytes, int32_t length, int codePage) {
-    if ((tableCount_ + 1) * 2 > tableSize_ && !GrowTable()) return nullptr;
+    if ((tableCount_ + 1) * 2 > static_cast<uint32_t>(table_.Count()) && !GrowTable()) return nullptr;
+    const uint32_t mask = static_cast<uint32_t>(table_.Count()) - 1;
     uint32_t hash = HashBytes(bytes, length) ^ static_cast<uint32_t>(codePage);
-    uint32_t slot = hash & (tableSize_ - 1);
+    uint32_t slot = hash & mask;
     // Entries are keyed by the document bytes; the string holds them decoded.
-    for (; table_[slot].string; slot = (slot + 1) & (tableSize_ - 1)) {
+    for (; table_[slot].string; slot = (slot + 1) & mask) {
         const Entry& entry = table_[slot];
         if (entry.hash == hash && entry.length == length && entry.codePage == codePage &&
             SameBytes(entry.key, bytes, length)) {
@@ -154,19 +153,25 @@ ElementBlock* BlockOf(XmlElement* element) {
 }
 
 XmlElement* AllocElement(XmlArena* arena) {
-    ElementBlock* block;
-    if (arena) {
-        void* room = arena->Allocate(kArenaBlockSize);
-        if (!room) return nullptr;
-        std::memset(room, 0, kArenaBlockSize);
-        block = static_cast<ElementBlock*>(room);
-        block->arena = arena;
-        block->inArena = true;
-    } else {
-        block = new (std::nothrow) ElementBlock();
-        if (!block) return nullptr;
+    if (!arena) {
+        COwner<ElementBlock> block = COwner<ElementBlock>::New();
+        return block ? &block.Release()->element : nullptr;
     }
+    ElementBlock* block = static_cast<ElementBlock*>(arena->Allocate(kArenaBlockSize));
+    if (!block) return nullptr;
+    block->arena = arena;
+    block->inArena = true;
     return &block->element;
+}
+
+void FreeAttributes(XmlAttribute* first) {
+    for (XmlAttribute* attribute = first; attribute;) {
+        // The record and its strings are owned here for their last moment.
+        COwner<XmlAttribute> record(attribute);
+        COwner<CString> name(attribute->name);
+        COwner<CString> value(attribute->value);
+        attribute = attribute->next;
+    }
 }
 
 CString* EmbeddedName(XmlElement* element) {
@@ -238,16 +243,6 @@ using namespace xmldetail;
 
 namespace {
 
-void FreeAttributes(XmlAttribute* attribute) {
-    while (attribute) {
-        XmlAttribute* next = attribute->next;
-        delete attribute->name;
-        delete attribute->value;
-        delete attribute;
-        attribute = next;
-    }
-}
-
 // The whole-number rule over UTF-16 units or narrow bytes, up to the first
 // zero unit or the count. False when the text is not a number.
 template <class Unit>
@@ -274,65 +269,41 @@ bool ParseWhole(const Unit* text, int32_t count, int32_t* value) {
 
 }  // namespace
 
-void FreeElements(XmlElement* first) {
-    // Iterative, so that freeing a deep tree needs no deep stack: the next
+void XmlTreeRelease::Release(XmlElement* first) {
+    // Iterative, so that releasing a deep tree needs no deep stack: the next
     // siblings of the elements being descended into wait on a heap stack (or,
     // without memory for it, are spliced behind the children). Arenas go
     // last, since the elements being walked live in them.
-    XmlArena* arenas = nullptr;
-    XmlElement** waiting = nullptr;
-    size_t waitingCount = 0;
-    size_t waitingCapacity = 0;
+    COwner<XmlArena> arenas;
+    CArray<XmlElement*> waiting;
     XmlElement* element = first;
     for (;;) {
-        if (!element) {
-            if (!waitingCount) break;
-            element = waiting[--waitingCount];
-            continue;
-        }
+        if (!element && !waiting.Pop(&element)) break;
         ElementBlock* block = BlockOf(element);
         XmlElement* next = element->next;
         XmlElement* child = element->firstChild;
         FreeAttributes(element->firstAttribute);
         if (!block->inArena) ReleaseString(element->name, NameStore(element));
         ReleaseString(element->text, TextStore(element));
-        delete element->encoding;
+        COwner<CString> encoding(element->encoding);
         if (block->ownsArena) {
-            block->arena->nextToFree = arenas;
-            arenas = block->arena;
+            block->arena->nextToFree = std::move(arenas);
+            arenas.Reset(block->arena);
         }
-        if (!block->inArena) delete block;
+        if (!block->inArena) COwner<ElementBlock> owned(block);
         if (!child) {
             element = next;
             continue;
         }
-        if (next) {
-            if (waitingCount == waitingCapacity) {
-                size_t grown = waitingCapacity ? waitingCapacity * 2 : 64;
-                XmlElement** more = new (std::nothrow) XmlElement*[grown];
-                if (more) {
-                    if (waitingCount) std::memcpy(more, waiting, sizeof(*waiting) * waitingCount);
-                    delete[] waiting;
-                    waiting = more;
-                    waitingCapacity = grown;
-                }
-            }
-            if (waitingCount < waitingCapacity) {
-                waiting[waitingCount++] = next;
-            } else {
-                XmlElement* tail = child;
-                while (tail->next) tail = tail->next;
-                tail->next = next;
-            }
+        if (next && !waiting.Append(next)) {
+            XmlElement* tail = child;
+            while (tail->next) tail = tail->next;
+            tail->next = next;
         }
         element = child;
     }
-    delete[] waiting;
-    while (arenas) {
-        XmlArena* after = arenas->nextToFree;
-        delete arenas;
-        arenas = after;
-    }
+    // One arena at a time, so that a long list needs no deep stack.
+    while (arenas) arenas = std::move(arenas->nextToFree);
 }
 
 XmlElement* FindElement(const XmlElement* first, const wchar_t* name) {
@@ -386,16 +357,13 @@ int32_t IntOf(const XmlElement* element, int32_t def) {
     return ParseWhole(wide, static_cast<int32_t>(WideLength(wide)), &value) ? value : def;
 }
 
-XmlElement* NewElement(const wchar_t* name, const wchar_t* text) {
-    XmlElement* element = AllocElement(nullptr);
-    if (!element) return nullptr;
+XmlTree NewElement(const wchar_t* name, const wchar_t* text) {
+    XmlTree element(AllocElement(nullptr));
+    if (!element) return element;
     bool ok = true;
-    if (name) ok = StoreWide(EmbeddedName(element), name);
-    if (ok && text) ok = StoreWide(EmbeddedText(element), text);
-    if (!ok) {
-        FreeElements(element);
-        return nullptr;
-    }
+    if (name) ok = StoreWide(EmbeddedName(element.Get()), name);
+    if (ok && text) ok = StoreWide(EmbeddedText(element.Get()), text);
+    if (!ok) element.Reset();
     return element;
 }
 
@@ -403,11 +371,13 @@ XmlElement* AppendNewChild(XmlElement* parent, const wchar_t* name, const wchar_
     if (!parent) return nullptr;
     ElementBlock* parentBlock = BlockOf(parent);
     if (!parentBlock->arena) {
-        parentBlock->arena = new (std::nothrow) XmlArena();
-        if (!parentBlock->arena) return nullptr;
+        // The parent owns the arena from here on; the tree release drops it.
+        COwner<XmlArena> arena = COwner<XmlArena>::New();
+        if (!arena) return nullptr;
+        parentBlock->arena = arena.Release();
         parentBlock->ownsArena = true;
     }
-    XmlElement* element = AllocElement(parentBlock->arena);
+    XmlTree element(AllocElement(parentBlock->arena));
     if (!element) return nullptr;
     bool ok = true;
     if (name) {
@@ -429,17 +399,14 @@ XmlElement* AppendNewChild(XmlElement* parent, const wchar_t* name, const wchar_
         }
         ok = element->name != nullptr;
     }
-    if (ok && text) ok = StoreWide(EmbeddedText(element), text);
-    if (!ok) {
-        FreeElements(element);
-        return nullptr;
-    }
-    AppendChild(parent, element);
-    return element;
+    if (ok && text) ok = StoreWide(EmbeddedText(element.Get()), text);
+    if (!ok) return nullptr;
+    return AppendChild(parent, std::move(element));
 }
 
-void AppendChild(XmlElement* parent, XmlElement* child) {
-    if (!parent || !child) return;
+XmlElement* AppendChild(XmlElement* parent, XmlTree tree) {
+    if (!parent || !tree) return nullptr;
+    XmlElement* child = tree.Release();
     ElementBlock* block = BlockOf(parent);
     if (!parent->firstChild) {
         parent->firstChild = child;
@@ -454,4 +421,5 @@ void AppendChild(XmlElement* parent, XmlElement* child) {
     while (last->next) last = last->next;
     block->hintFirst = parent->firstChild;
     block->hintLast = last;
+    return child;
 }

@@ -45,8 +45,7 @@ char* CXmlString::Reserve(int32_t count) {
         failed_ = true;
         return nullptr;
     }
-    const int32_t length = bytes_.Count();
-    int64_t need = static_cast<int64_t>(length) + count + 1;
+    int64_t need = static_cast<int64_t>(length_) + count + 1;
     if (need > kXmlMaxDocumentSize) {
         failed_ = true;
         return nullptr;
@@ -61,11 +60,14 @@ char* CXmlString::Reserve(int32_t count) {
             return nullptr;
         }
     }
-    return bytes_.Data() + length;
+    return bytes_.Data() + length_;
 }
 
 void CXmlString::AppendBytes(const char* bytes, int32_t count) {
-    if (Reserve(count)) bytes_.Append(bytes, count);
+    char* room = Reserve(count);
+    if (!room) return;
+    if (count) std::memcpy(room, bytes, count);
+    length_ += count;
 }
 
 void CXmlString::Append(const wchar_t* piece, int32_t count) {
@@ -81,12 +83,12 @@ void CXmlString::Append(const wchar_t* piece, int32_t count) {
     if (!room) return;
     int written = PlatformWideToMulti(codePage, piece, count, room, needed);
     if (written != needed) {
-        // The slots past the count stay zero, whatever was half written.
+        // The slots past the text stay zero, whatever was half written.
         std::memset(room, 0, static_cast<size_t>(needed));
         failed_ = true;
         return;
     }
-    bytes_.Resize(bytes_.Count() + written);
+    length_ += written;
 }
 
 void CXmlString::AppendEscaped(const CString* text) {
@@ -120,6 +122,12 @@ void CXmlString::AppendEscaped(const CString* text) {
         run = i + 1;
     }
     Append(wide + run, i - run);
+}
+
+CArray<char> CXmlString::Detach() {
+    bytes_.Resize(length_);
+    length_ = 0;
+    return std::move(bytes_);
 }
 
 bool CXml::BuildXmlText(const XmlElement* first, CArray<char>* text) {
@@ -181,10 +189,10 @@ bool BuildXmlText(const XmlElement* first, CArray<char>* text) {
     return xml.BuildXmlText(first, text);
 }
 
-bool SaveXmlFile(const wchar_t* path, XmlElement* holder) {
+bool SaveXmlFile(const wchar_t* path, XmlTree holder) {
     CArray<char> text;
     const bool built = path && path[0] && holder && holder->firstChild && BuildXmlText(holder->firstChild, &text);
-    FreeElements(holder);
+    holder.Reset();
     if (!built) return false;
 
     // The path takes the form CFile gives paths (through the ANSI code page).

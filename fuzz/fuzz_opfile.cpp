@@ -10,17 +10,15 @@
 namespace {
 
 void Reload(const ActionList& list, ActionList* back) {
-    XmlElement* holder = BuildActionTree(list, list.ident);
+    XmlTree holder = BuildActionTree(list, list.ident);
     if (!holder) abort();
     CArray<char> text;
     const bool built = BuildXmlText(holder->firstChild, &text);
-    FreeElements(holder);
+    holder.Reset();
     if (!built) abort();
     XmlDocument document = ParseXmlDocument(text.Data(), static_cast<size_t>(text.Count()));
-    XmlElement* first = document.first;
     text.Free();
-    if (!first || document.end != XmlEnd::Complete || !ReadActionTree(back, first)) abort();
-    FreeElements(first);
+    if (!document.first || document.end != XmlEnd::Complete || !ReadActionTree(back, document.first.Get())) abort();
 }
 
 bool SameText(const CString& a, const CString& b) {
@@ -32,11 +30,12 @@ bool SameText(const CString& a, const CString& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    XmlElement* first = ParseXmlDocument(reinterpret_cast<const char*>(data), size).first;
-    if (!first) return 0;
     ActionList list;
-    if (!ReadActionTree(&list, first)) abort();
-    FreeElements(first);
+    {
+        XmlDocument document = ParseXmlDocument(reinterpret_cast<const char*>(data), size);
+        if (!document.first) return 0;
+        if (!ReadActionTree(&list, document.first.Get())) abort();
+    }
 
     // Records keep their order through a save and a load.
     ActionList back;

@@ -58,13 +58,8 @@ XmlElement* MakeElement(FuzzedDataProvider* in, XmlElement* parent, int depth, i
     std::u16string name = Name(in);
     std::u16string text = Text(in);
     const wchar_t* textOrNone = in->ConsumeBool() ? W(text) : nullptr;
-    XmlElement* e;
-    if (in->ConsumeBool()) {
-        e = AppendNewChild(parent, W(name), textOrNone);
-    } else {
-        e = NewElement(W(name), textOrNone);
-        AppendChild(parent, e);
-    }
+    XmlElement* e = in->ConsumeBool() ? AppendNewChild(parent, W(name), textOrNone)
+                                      : AppendChild(parent, NewElement(W(name), textOrNone));
     if (!e) abort();
     XmlAttribute** link = &e->firstAttribute;
     int attributes = in->ConsumeIntegralInRange(0, 3);
@@ -128,7 +123,8 @@ void Compare(const XmlElement* written, const XmlElement* read) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     int budget = 400;
-    XmlElement* holder = NewElement(L"root", nullptr);
+    XmlTree root = NewElement(L"root", nullptr);
+    XmlElement* holder = root.Get();
     if (!holder) abort();
     do {
         MakeElement(&in, holder, 0, &budget);
@@ -143,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     }
     XmlDocument document = ParseXmlDocument(text.Data(), static_cast<size_t>(text.Count()));
-    XmlElement* read = document.first;
+    XmlElement* read = document.first.Get();
     if (!read || document.end != XmlEnd::Complete) abort();
     Compare(holder->firstChild, read);
     if (Bytes(holder->firstChild->encoding) != Bytes(read->encoding)) abort();
@@ -151,11 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Writing what was read gives the same bytes again once folded.
     CArray<char> second;
     if (!BuildXmlText(read, &second)) abort();
-    XmlElement* reread = ParseXmlDocument(second.Data(), static_cast<size_t>(second.Count())).first;
-    if (!reread) abort();
-    Compare(read, reread);
-    FreeElements(reread);
-    FreeElements(read);
-    FreeElements(holder);
+    XmlDocument again = ParseXmlDocument(second.Data(), static_cast<size_t>(second.Count()));
+    if (!again.first) abort();
+    Compare(read, again.first.Get());
     return 0;
 }

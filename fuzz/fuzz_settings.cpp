@@ -25,19 +25,18 @@ public:
     int LoadSettings() override {
         if (!source) return CAppParameter::LoadSettings();
         if (source->empty()) return 0;
-        XmlElement* first = ParseXmlDocument(source->data(), source->size()).first;
-        if (!first) return 0;
-        ReadSettings(first);
-        FreeElements(first);
+        XmlDocument document = ParseXmlDocument(source->data(), source->size());
+        if (!document.first) return 0;
+        ReadSettings(document.first.Get());
         return 1;
     }
     int SaveSettings() override {
-        XmlElement* holder = NewElement(L"root", nullptr);
+        XmlTree holder = NewElement(L"root", nullptr);
         if (!holder) return 0;
-        WriteSettings(holder);
+        WriteSettings(holder.Get());
         CArray<char> text;
         const bool built = holder->firstChild && BuildXmlText(holder->firstChild, &text);
-        FreeElements(holder);
+        holder.Reset();
         if (!built) return 0;
         saved.assign(text.Data(), static_cast<size_t>(text.Count()));
         return 1;

@@ -2,7 +2,7 @@
 #include "model/opfile.h"
 
 #include <cstring>
-#include <new>
+#include <utility>
 
 const uint32_t kIdentMasks[4] = {0x3C3C3C3Cu, 0xC3C3C3C3u, 0xC3C3C3C3u, 0x3C3C3C3Cu};
 
@@ -111,10 +111,11 @@ MachineIdent CurrentMachineIdent() {
     return MachineIdentFromName(name, length > 0 ? length : 0);
 }
 
-XmlElement* BuildActionTree(const ActionList& list, const MachineIdent& ident) {
+XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident) {
     TreeBuilder tree;
-    XmlElement* holder = NewElement(L"root", nullptr);
-    if (!holder) return nullptr;
+    XmlTree root = NewElement(L"root", nullptr);
+    XmlElement* holder = root.Get();
+    if (!holder) return root;
 
     XmlElement* mark = tree.Add(holder, L"ident", nullptr);
     for (int k = 0; k < 4; ++k) {
@@ -154,11 +155,8 @@ XmlElement* BuildActionTree(const ActionList& list, const MachineIdent& ident) {
     tree.Add(image, L"path", folder.GetWide());
     tree.AddInt(image, L"type", static_cast<int32_t>(list.screenshotFormat));
 
-    if (!tree.ok()) {
-        FreeElements(holder);
-        return nullptr;
-    }
-    return holder;
+    if (!tree.ok()) root.Reset();
+    return root;
 }
 
 bool ReadActionTree(ActionList* list, const XmlElement* first) {
@@ -206,9 +204,9 @@ int ActionList::save(const wchar_t* path) {
     } else if (!filePath.GetText() || filePath.GetLength() == 0) {
         return 0;
     }
-    XmlElement* holder = BuildActionTree(*this, CurrentMachineIdent());
+    XmlTree holder = BuildActionTree(*this, CurrentMachineIdent());
     if (!holder) return 0;
-    if (!SaveXmlFile(path ? path : filePath.GetWide(), holder)) return 0;
+    if (!SaveXmlFile(path ? path : filePath.GetWide(), std::move(holder))) return 0;
     // Only a file that was really written makes the list unmodified: after a
     // failure the user must still be asked before the changes are dropped.
     modified = 0;

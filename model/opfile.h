@@ -18,8 +18,8 @@ extern const uint32_t kIdentMasks[4];
 MachineIdent MachineIdentFromName(const wchar_t* name, int length);
 
 // The holder tree ("root" with ident, action and image) that saving writes,
-// with `ident` as the mark; null when memory ran out.
-XmlElement* BuildActionTree(const ActionList& list, const MachineIdent& ident);
+// with `ident` as the mark; empty when memory ran out.
+XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident);
 
 // Takes the mark, the records and the screenshot settings from the top-level
 // chain of a read document into the list (records are appended). Returns

@@ -9,22 +9,6 @@
 
 using testutil::Utf8;
 
-// The list allocates its storage with nothrow new[]; this replacement lets a
-// test make the next allocations fail as if memory had run out.
-static int g_failAllocations = 0;
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    if (g_failAllocations > 0) {
-        --g_failAllocations;
-        return nullptr;
-    }
-    try {
-        return ::operator new[](size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
 namespace {
 
 ActionRecord Rec(uint32_t interval, ActionDevice device, ActionKind kind, int32_t x, int32_t y,
@@ -116,9 +100,9 @@ TEST_CASE("append keeps the six fields and grows by 256 slots") {
     }
     SUBCASE("out of memory leaves the list unchanged") {
         list.modified = 0;
-        g_failAllocations = 1;
+        FailArrayGrowths(1);
         CHECK(list.append(Numbered(999)) == nullptr);
-        g_failAllocations = 0;
+        FailArrayGrowths(0);
         CHECK(list.count() == 256);
         CHECK(list.capacity() == 256);
         CHECK(list.modified == 0);

@@ -294,6 +294,8 @@ TEST_CASE("CArray grows, keeps unused slots zero, and fails without changing any
     // A size beyond an int's range leaves the array as it was.
     const int32_t* before = a.Data();
     const int capacity = a.Capacity();
+    FailArrayGrowths(1);
+    CHECK_FALSE(a.Reserve(capacity + 1));  // as when memory runs out
     CHECK_FALSE(a.Grow(INT_MAX));
     CHECK_FALSE(a.Resize(-1));
     CHECK(a.Data() == before);

@@ -45,12 +45,11 @@ void FillExample(ActionList* list) {
 }
 
 std::string BuildFile(const ActionList& list, const MachineIdent& ident) {
-    XmlElement* holder = BuildActionTree(list, ident);
+    XmlTree holder = BuildActionTree(list, ident);
     REQUIRE(holder);
     CArray<char> text;
     REQUIRE(BuildXmlText(holder->firstChild, &text));
     std::string out(text.Data(), text.Count());
-    FreeElements(holder);
     return out;
 }
 

@@ -43,7 +43,6 @@ void CheckCase(const Case& c) {
         CHECK(document.end == XmlEnd::Damaged);
         CHECK(document.offset == static_cast<int64_t>(at));
     }
-    FreeElements(document.first);
 }
 
 }  // namespace
@@ -89,7 +88,6 @@ TEST_CASE("a zero byte ends a text, whose blanks before it are still trimmed") {
     XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
     CHECK(document.end == XmlEnd::Damaged);
     CHECK(document.offset == static_cast<int64_t>(doc.find('\0')));
-    FreeElements(document.first);
 }
 
 TEST_CASE("documents without a readable start are refused") {
@@ -135,11 +133,10 @@ TEST_CASE("the declaration selects the code page") {
         CXml xml;
         std::string text = e.declaration;
         XmlCursor cursor = {text.data(), static_cast<int32_t>(text.size()), 0};
-        CString* value = nullptr;
+        COwner<CString> value;
         CHECK(xml.ParseDeclaration(&cursor, &value) == 1);
         CHECK(cursor.position == static_cast<int32_t>(text.size()));
         CHECK(xml.codePage == e.codePage);
-        delete value;
     }
 }
 
@@ -168,22 +165,20 @@ TEST_CASE("the parsing operations leave the cursor where the rules say") {
         CXml xml;
         std::string input = step.input;
         XmlCursor cursor = {input.data(), static_cast<int32_t>(input.size()), 0};
-        CString* result = step.quote < 0 ? xml.ParseName(&cursor) : xml.ParseText(&cursor, step.quote);
-        CHECK((result != nullptr) == (step.result != nullptr));
-        if (result && step.result) CHECK(xmltest::Str(result) == step.result);
+        COwner<CString> result = step.quote < 0 ? xml.ParseName(&cursor) : xml.ParseText(&cursor, step.quote);
+        CHECK(static_cast<bool>(result) == (step.result != nullptr));
+        if (result && step.result) CHECK(xmltest::Str(result.Get()) == step.result);
         CHECK(cursor.position == step.position);
-        delete result;
     }
 
     CXml xml;
     std::string attributes = " a='1' b = \"2\" c";
     XmlCursor cursor = {attributes.data(), static_cast<int32_t>(attributes.size()), 0};
-    XmlElement* e = NewElement(L"e", nullptr);
-    CHECK(xml.ParseAttribute(&cursor, e));
-    CHECK(xml.ParseAttribute(&cursor, e));
-    CHECK(xml.ParseAttribute(&cursor, e) == nullptr);
-    CHECK(xmltest::Render(e) == "e[a=1,b=2]");
-    FreeElements(e);
+    XmlTree e = NewElement(L"e", nullptr);
+    CHECK(xml.ParseAttribute(&cursor, e.Get()));
+    CHECK(xml.ParseAttribute(&cursor, e.Get()));
+    CHECK(xml.ParseAttribute(&cursor, e.Get()) == nullptr);
+    CHECK(xmltest::Render(e.Get()) == "e[a=1,b=2]");
 }
 
 TEST_CASE("Shift_JIS and UTF-8 texts decode into the ANSI code page") {
@@ -193,20 +188,20 @@ TEST_CASE("Shift_JIS and UTF-8 texts decode into the ANSI code page") {
     std::string nihon = testutil::Utf8(expectedNihon.GetWide());
 
     std::string sjis = "<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>\r\n<a>\x93\xFA\x96\x7B</a>";
-    XmlElement* first = ParseXmlDocument(sjis.data(), sjis.size()).first;
+    XmlDocument read = ParseXmlDocument(sjis.data(), sjis.size());
+    XmlElement* first = read.first.Get();
     REQUIRE(first);
     CHECK(testutil::Utf8(TextOf(first)) == nihon);
     CHECK(xmltest::Str(first->encoding) == "Shift_JIS");
-    FreeElements(first);
 
     std::string utf8 = Doc("<caf\xC3\xA9>\xE6\x97\xA5\xE6\x9C\xAC</caf\xC3\xA9>");
-    first = ParseXmlDocument(utf8.data(), utf8.size()).first;
+    read = ParseXmlDocument(utf8.data(), utf8.size());
+    first = read.first.Get();
     REQUIRE(first);
     CHECK(xmltest::Str(first->name) == "caf\xC3\xA9");
     CHECK(FindElement(first, L"caf\u00E9") == first);
     CHECK(testutil::Utf8(TextOf(first)) == nihon);
     CHECK(first->encoding == nullptr);
-    FreeElements(first);
 }
 
 TEST_CASE("a stray '>' ends each enclosing element with one debug line each") {
@@ -235,27 +230,26 @@ TEST_CASE("IntOf reads whole numbers by the one rule") {
     };
     for (const Number& n : numbers) {
         CAPTURE(testutil::Utf8(n.text));
-        XmlElement* e = NewElement(L"n", n.text);
+        XmlTree e = NewElement(L"n", n.text);
         REQUIRE(e);
-        CHECK(IntOf(e, 99) == n.value);
-        FreeElements(e);
+        CHECK(IntOf(e.Get(), 99) == n.value);
     }
-    XmlElement* none = NewElement(L"n", nullptr);
-    CHECK(IntOf(none, 7) == 7);
+    XmlTree none = NewElement(L"n", nullptr);
+    CHECK(IntOf(none.Get(), 7) == 7);
     CHECK(IntOf(nullptr, 7) == 7);
-    FreeElements(none);
 
     // As read from a file: the reader has already dropped the outer blanks.
     std::string doc = Doc("<n> 42 </n>");
-    XmlElement* first = ParseXmlDocument(doc.data(), doc.size()).first;
+    XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* first = document.first.Get();
     REQUIRE(first);
     CHECK(IntOf(first, 99) == 42);
-    FreeElements(first);
 }
 
 TEST_CASE("lookups: FindElement matches names exactly, TextOf never gives null") {
     std::string doc = Doc("<r><Time>1</Time><time>2</time><time>3</time><t/></r>");
-    XmlElement* first = ParseXmlDocument(doc.data(), doc.size()).first;
+    XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* first = document.first.Get();
     REQUIRE(first);
     XmlElement* time = FindElement(first->firstChild, L"time");
     REQUIRE(time);
@@ -269,7 +263,6 @@ TEST_CASE("lookups: FindElement matches names exactly, TextOf never gives null")
     REQUIRE(none);
     CHECK(none[0] == 0);
     CHECK(TextOf(nullptr)[0] == 0);
-    FreeElements(first);
 }
 
 TEST_CASE("every truncation of a document is read without reading past its end") {
@@ -292,14 +285,14 @@ TEST_CASE("nesting deeper than the bound ends the document there") {
     for (int i = 0; i < depth; ++i) doc += "</a>";
     doc += "<after/>";
 
-    XmlElement* first = ParseXmlDocument(doc.data(), doc.size()).first;
+    XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* first = document.first.Get();
     REQUIRE(first);
     int levels = 0;
     for (XmlElement* e = first; e; e = e->firstChild) ++levels;
     CHECK(levels == kXmlMaxDepth);
     CHECK(first->next == nullptr);
     CHECK(capture.lines().count == 1);
-    FreeElements(first);
 
     std::string dir = testutil::MakeTempDir();
     std::string path = testutil::Join(dir, "deep.xml");
@@ -319,7 +312,7 @@ TEST_CASE("documents of 2 GiB or more are refused before any byte is read") {
     char tiny[8] = "<?xml ";
     CHECK(ParseXmlDocument(tiny, static_cast<size_t>(kXmlMaxDocumentSize) + 1).end == XmlEnd::Unreadable);
     CHECK(ParseXmlDocument(tiny, static_cast<size_t>(UINT32_MAX) + 10).end == XmlEnd::Unreadable);
-    CHECK(ParseXmlDocument(nullptr, 10).first == nullptr);
+    CHECK_FALSE(ParseXmlDocument(nullptr, 10).first);
 
     // A sparse file just over the limit: refused by its size, no 2 GiB buffer.
     std::string dir = testutil::MakeTempDir();
@@ -400,9 +393,8 @@ TEST_CASE("memory running out ends the document there and says so") {
         SetXmlReaderAllocationLimit(limit);
         XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
         SetXmlReaderAllocationLimit(-1);
-        const std::string tree = document.first ? xmltest::Render(document.first) : "<null>";
-        FreeElements(document.first);
-        if (document.end == XmlEnd::Complete) {
+        const std::string tree = document.first ? xmltest::Render(document.first.Get()) : "<null>";
+            if (document.end == XmlEnd::Complete) {
             CHECK(tree == whole);
             break;
         }

@@ -54,9 +54,8 @@ inline std::string Render(const XmlElement* first) {
 inline std::string ParseRender(const std::string& bytes) {
     char* copy = new char[bytes.size() ? bytes.size() : 1];
     bytes.copy(copy, bytes.size());
-    XmlElement* first = ParseXmlDocument(copy, bytes.size()).first;
-    std::string out = first ? Render(first) : "<null>";
-    FreeElements(first);
+    XmlDocument document = ParseXmlDocument(copy, bytes.size());
+    std::string out = document.first ? Render(document.first.Get()) : "<null>";
     delete[] copy;
     return out;
 }

@@ -24,24 +24,23 @@ std::string Build(const XmlElement* first) {
 }
 
 XmlElement* Child(XmlElement* parent, const wchar_t* name, const wchar_t* text) {
-    XmlElement* e = NewElement(name, text);
+    XmlElement* e = AppendChild(parent, NewElement(name, text));
     REQUIRE(e);
-    AppendChild(parent, e);
     return e;
 }
 
-bool Save(const std::string& path, XmlElement* holder) {
+bool Save(const std::string& path, XmlTree holder) {
     CString p;
     p.Assign(path.c_str());
-    return SaveXmlFile(p.GetWide(), holder);
+    return SaveXmlFile(p.GetWide(), std::move(holder));
 }
 
-XmlElement* SampleHolder() {
-    XmlElement* holder = NewElement(L"root", nullptr);
-    XmlElement* a = Child(holder, L"a", nullptr);
+XmlTree SampleHolder() {
+    XmlTree holder = NewElement(L"root", nullptr);
+    XmlElement* a = Child(holder.Get(), L"a", nullptr);
     Child(a, L"b", L"1 < 2");
     Child(a, L"c", nullptr);
-    Child(holder, L"d", L"");
+    Child(holder.Get(), L"d", L"");
     return holder;
 }
 
@@ -50,41 +49,41 @@ const char kSampleBytes[] = "<?xml version=\"1.0\" ?>\r\n<a><b>1 &lt; 2</b>\r\n<
 }  // namespace
 
 TEST_CASE("the example document comes out byte for byte") {
-    XmlElement* holder = SampleHolder();
+    XmlTree holder = SampleHolder();
     CHECK(Build(holder->firstChild) == kSampleBytes);
-    FreeElements(holder);
 }
 
 TEST_CASE("trees built with AppendNewChild, alone or mixed with NewElement") {
-    XmlElement* holder = NewElement(L"root", nullptr);
-    XmlElement* a = AppendNewChild(holder, L"a", nullptr);
+    XmlTree holder = NewElement(L"root", nullptr);
+    XmlElement* a = AppendNewChild(holder.Get(), L"a", nullptr);
     REQUIRE(a);
     CHECK(AppendNewChild(a, L"b", L"1 < 2"));
-    AppendChild(a, NewElement(L"c", nullptr));
-    CHECK(AppendNewChild(holder, L"d", L""));
+    XmlElement* c = AppendChild(a, NewElement(L"c", nullptr));
+    CHECK(c == a->firstChild->next);
+    CHECK(AppendNewChild(holder.Get(), L"d", L""));
     CHECK(AppendNewChild(nullptr, L"x", nullptr) == nullptr);
+    CHECK(AppendChild(nullptr, NewElement(L"x", nullptr)) == nullptr);  // released, not leaked
+    CHECK(AppendChild(a, XmlTree()) == nullptr);
     CHECK(Build(holder->firstChild) == kSampleBytes);
-    CHECK(FindElement(a->firstChild, L"c") == a->firstChild->next);
-    FreeElements(holder);
+    CHECK(FindElement(a->firstChild, L"c") == c);
 
     // Children added to a tree that was read live and die with it.
     std::string doc = std::string(kDeclaration) + "<a><b>1</b></a>";
-    XmlElement* read = ParseXmlDocument(doc.data(), doc.size()).first;
+    XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+    XmlElement* read = document.first.Get();
     REQUIRE(read);
-    XmlElement* heap = NewElement(L"h", L"2");
-    AppendChild(read, heap);
+    XmlElement* heap = AppendChild(read, NewElement(L"h", L"2"));
     CHECK(AppendNewChild(heap, L"i", nullptr));
     CHECK(AppendNewChild(read, L"b", L"3"));
     CHECK(Build(read) == std::string(kDeclaration) + "<a><b>1</b>\r\n<h>2<i/>\r\n</h>\r\n<b>3</b>\r\n</a>\r\n");
-    FreeElements(read);
 }
 
 TEST_CASE("element forms: empty, empty text, text, attributes, encoding") {
     struct Form {
-        XmlElement* element;
+        XmlTree element;
         const char* bytes;
     };
-    XmlElement* attributed = NewElement(L"e", nullptr);
+    XmlTree attributed = NewElement(L"e", nullptr);
     XmlAttribute* a = new XmlAttribute{nullptr, new CString(L"a"), new CString(L"1")};
     XmlAttribute* b = new XmlAttribute{nullptr, new CString(L"b"), new CString(L"x&\"y'")};
     XmlAttribute* unnamed = new XmlAttribute{nullptr, nullptr, new CString(L"lost")};
@@ -93,7 +92,7 @@ TEST_CASE("element forms: empty, empty text, text, attributes, encoding") {
     a->next = b;
     b->next = unnamed;
     unnamed->next = empty;
-    XmlElement* attributedText = NewElement(L"e", L"t");
+    XmlTree attributedText = NewElement(L"e", L"t");
     attributedText->firstAttribute = new XmlAttribute{nullptr, new CString(L"a"), new CString(L"1")};
 
     Form forms[] = {
@@ -101,33 +100,29 @@ TEST_CASE("element forms: empty, empty text, text, attributes, encoding") {
         {NewElement(L"name", L""), "<name></name>\r\n"},
         {NewElement(L"n", L"<&>\"'"), "<n>&lt;&amp;&gt;&quot;&apos;</n>\r\n"},
         {NewElement(L"n", L"a\tb\r\nc  "), "<n>a\tb\r\nc  </n>\r\n"},
-        {attributed, "<e a=\"1\" b=\"x&amp;&quot;y&apos;\" c=\"\" />\r\n"},
-        {attributedText, "<e a=\"1\" >t</e>\r\n"},
+        {std::move(attributed), "<e a=\"1\" b=\"x&amp;&quot;y&apos;\" c=\"\" />\r\n"},
+        {std::move(attributedText), "<e a=\"1\" >t</e>\r\n"},
     };
     for (const Form& f : forms) {
         CAPTURE(f.bytes);
-        CHECK(Build(f.element) == std::string(kDeclaration) + f.bytes);
-        FreeElements(f.element);
+        CHECK(Build(f.element.Get()) == std::string(kDeclaration) + f.bytes);
     }
 
-    XmlElement* encoded = NewElement(L"a", nullptr);
+    XmlTree encoded = NewElement(L"a", nullptr);
     encoded->encoding = new CString(L"Shift_JIS");
-    CHECK(Build(encoded) == "<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>\r\n<a/>\r\n");
-    FreeElements(encoded);
+    CHECK(Build(encoded.Get()) == "<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>\r\n<a/>\r\n");
 }
 
 TEST_CASE("names and texts of the ANSI code page are written in UTF-8") {
-    XmlElement* e = NewElement(L"caf\u00E9", L"\u00E9t\u00E9 & hiver");
-    CHECK(Build(e) == std::string(kDeclaration) + "<caf\xC3\xA9>\xC3\xA9t\xC3\xA9 &amp; hiver</caf\xC3\xA9>\r\n");
-    FreeElements(e);
+    XmlTree e = NewElement(L"caf\u00E9", L"\u00E9t\u00E9 & hiver");
+    CHECK(Build(e.Get()) == std::string(kDeclaration) + "<caf\xC3\xA9>\xC3\xA9t\xC3\xA9 &amp; hiver</caf\xC3\xA9>\r\n");
 
     // Characters beyond Latin-1 only where the ANSI code page has them.
     CString probe(L"\u65E5\u672C\U0001F600");
     if (testutil::Utf8(probe.GetWide()) == "\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80") {
-        XmlElement* j = NewElement(L"\u65E5\u672C", L"<\U0001F600>");
-        CHECK(Build(j) == std::string(kDeclaration) +
+        XmlTree j = NewElement(L"\u65E5\u672C", L"<\U0001F600>");
+        CHECK(Build(j.Get()) == std::string(kDeclaration) +
                               "<\xE6\x97\xA5\xE6\x9C\xAC>&lt;\xF0\x9F\x98\x80&gt;</\xE6\x97\xA5\xE6\x9C\xAC>\r\n");
-        FreeElements(j);
     }
 }
 
@@ -144,42 +139,36 @@ TEST_CASE("written texts come back through the reader") {
     };
     for (const Trip& t : trips) {
         CAPTURE(t.read);
-        XmlElement* e = NewElement(L"t", t.written);
-        std::string bytes = Build(e);
-        FreeElements(e);
+        std::string bytes = Build(NewElement(L"t", t.written).Get());
         XmlDocument document = ParseXmlDocument(bytes.data(), bytes.size());
-        XmlElement* back = document.first;
+        XmlElement* back = document.first.Get();
         REQUIRE(back);
         CHECK(document.end == XmlEnd::Complete);
         CHECK(testutil::Utf8(TextOf(back)) == t.read);
-        FreeElements(back);
     }
 }
 
 TEST_CASE("large and deep trees are built without quadratic cost or deep recursion") {
-    XmlElement* holder = NewElement(L"root", nullptr);
-    XmlElement* list = Child(holder, L"list", nullptr);
+    XmlTree holder = NewElement(L"root", nullptr);
+    XmlElement* list = Child(holder.Get(), L"list", nullptr);
     const int count = 200000;
     for (int i = 0; i < count; ++i) Child(list, L"i", L"12345");
     std::string bytes = Build(holder->firstChild);
     CHECK(bytes.size() == 24 + 6 + count * 14 + 9);
-    FreeElements(holder);
+    holder.Reset();
 
     const int depth = 1000000;
-    XmlElement* top = NewElement(L"d", nullptr);
-    XmlElement* inner = top;
+    XmlTree top = NewElement(L"d", nullptr);
+    XmlElement* inner = top.Get();
     for (int i = 1; i < depth; ++i) {
-        XmlElement* next = NewElement(L"d", nullptr);
-        REQUIRE(next);
-        AppendChild(inner, next);
-        inner = next;
+        inner = AppendChild(inner, NewElement(L"d", nullptr));
+        REQUIRE(inner);
     }
-    bytes = Build(top);
+    bytes = Build(top.Get());
     CHECK(bytes.size() == 24 + (depth - 1) * 3 + 6 + (depth - 1) * 6);
-    FreeElements(top);
 }
 
-TEST_CASE("SaveXmlFile writes the file and frees the tree") {
+TEST_CASE("SaveXmlFile writes the file and releases the tree") {
     std::string dir = testutil::MakeTempDir();
     std::string path = testutil::Join(dir, "doc.xml");
     CHECK(Save(path, SampleHolder()));
@@ -367,7 +356,7 @@ TEST_CASE("a save that fails leaves the previous file as it was") {
         std::string path = testutil::Join(dir, "doc.xml");
         REQUIRE(testutil::WriteBytes(path, old));
         CHECK_FALSE(Save(path, NewElement(L"root", nullptr)));
-        CHECK_FALSE(Save(path, nullptr));
+        CHECK_FALSE(Save(path, XmlTree()));
         CHECK(testutil::ReadBytes(path) == old);
     }
     SUBCASE("the target cannot be replaced: the temporary file is removed") {
