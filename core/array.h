@@ -54,7 +54,7 @@ public:
     // Storage for exactly `capacity` elements when there is less; slots past
     // the count are zero. False, changing nothing, when memory ran out or the
     // size is beyond an int's range. Kept out of line: growth is the rare
-    // path, and inlined into callers GCC mistakes the old block's size.
+    // path.
     __attribute__((noinline)) bool Reserve(int capacity) {
         const int old = Capacity();
         if (capacity <= old) return true;

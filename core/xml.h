@@ -107,7 +107,7 @@ const wchar_t* TextOf(const XmlElement* element);
 // only, accumulated modulo 2^32; anything else (or no text) gives def.
 int32_t IntOf(const XmlElement* element, int32_t def);
 // A new element without children. A null name or text gives none; an empty
-// text gives an empty one ("<e></e>" rather than "<e/>"). Null when memory
+// text gives an empty one ("<e></e>" rather than "<e/>"). Empty when memory
 // ran out (nothing is left allocated).
 XmlTree NewElement(const wchar_t* name, const wchar_t* text);
 // Makes an element as NewElement does and links it at the end of parent's
