@@ -10,9 +10,8 @@
 
 #include <shellapi.h>
 
-#include <new>
-
 #include "config/comm_config.h"
+#include "core/array.h"
 #include "core/debug.h"
 
 namespace {
@@ -31,10 +30,10 @@ int CommandLanguage() {
 void ShowFormatted(const wchar_t* format, const wchar_t* argument, UINT icon) {
     if (!argument) argument = L"";
     const int size = lstrlenW(format) + lstrlenW(argument) + 1;
-    wchar_t* text = new (std::nothrow) wchar_t[size];
-    if (text) wsprintfW(text, format, argument);
-    MessageBoxW(nullptr, text ? text : format, L"Taplore", MB_OK | icon);
-    delete[] text;
+    CArray<wchar_t> text;
+    const bool made = text.Resize(size);
+    if (made) wsprintfW(text.Data(), format, argument);
+    MessageBoxW(nullptr, made ? text.Data() : format, L"Taplore", MB_OK | icon);
 }
 
 LRESULT CALLBACK PlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,9 +3,8 @@
 // while the program is idle, exactly as the buttons do.
 #include "app/app_main.h"
 
-#include <new>
-
 #include "config/app_parameter.h"
+#include "core/array.h"
 #include "model/keynames.h"
 
 namespace {
@@ -71,10 +70,10 @@ void CAppMain::RegisterHotkeys() {
         wchar_t name[kHotkeyTextCapacity];
         HotkeyText(hotkeys[i], name);
         const wchar_t* format = UiText(i == 0 ? TextId::RecordHotkeyBusyFormat : TextId::PlayHotkeyBusyFormat);
-        wchar_t* text = new (std::nothrow) wchar_t[lstrlenW(format) + kHotkeyTextCapacity];
-        if (text) wsprintfW(text, format, name);
-        MessageBoxW(main_window, text ? text : name, UiText(TextId::HotkeyCaption), MB_OK | MB_ICONWARNING);
-        delete[] text;
+        CArray<wchar_t> text;
+        const bool made = text.Resize(lstrlenW(format) + kHotkeyTextCapacity);
+        if (made) wsprintfW(text.Data(), format, name);
+        MessageBoxW(main_window, made ? text.Data() : name, UiText(TextId::HotkeyCaption), MB_OK | MB_ICONWARNING);
     }
 }
 

@@ -4,9 +4,8 @@
 
 #include <shellapi.h>
 
-#include <new>
-
 #include "config/app_parameter.h"
+#include "core/array.h"
 #include "core/debug.h"
 #include "resources/resource.h"
 
@@ -61,8 +60,8 @@ void CAppMain::ShowRecentFiles() {
         if (!path || !path[0]) break;
         // "&1 " and the path with every "&" doubled, so none becomes a mnemonic.
         const int length = lstrlenW(path);
-        wchar_t* text = new (std::nothrow) wchar_t[4 + 2 * length + 1];
-        if (!text) break;
+        CArray<wchar_t> text;
+        if (!text.Resize(4 + 2 * length + 1)) break;
         int n = 0;
         text[n++] = L'&';
         text[n++] = static_cast<wchar_t>(L'1' + i);
@@ -72,8 +71,8 @@ void CAppMain::ShowRecentFiles() {
             text[n++] = path[k];
         }
         text[n] = 0;
-        InsertMenuW(menu, static_cast<UINT>(position++), MF_BYPOSITION | MF_STRING, ID_FILE_RECENT_FIRST + i, text);
-        delete[] text;
+        InsertMenuW(menu, static_cast<UINT>(position++), MF_BYPOSITION | MF_STRING, ID_FILE_RECENT_FIRST + i,
+                    text.Data());
     }
     InsertMenuW(menu, static_cast<UINT>(position), MF_BYPOSITION | MF_SEPARATOR, ID_FILE_RECENT_SEPARATOR, nullptr);
     DrawMenuBar(main_window);
@@ -99,23 +98,21 @@ void CAppMain::OpenRecentFile(int index) {
     if (!stored || !stored[0]) return;
     // A copy: opening the file reorders the list it comes from.
     const int length = lstrlenW(stored);
-    wchar_t* path = new (std::nothrow) wchar_t[length + 1];
-    if (!path) return;
-    CopyMemory(path, stored, (length + 1) * sizeof(wchar_t));
-    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
+    CArray<wchar_t> path;
+    if (!path.Append(stored, length + 1)) return;
+    if (GetFileAttributesW(path.Data()) == INVALID_FILE_ATTRIBUTES) {
         parameters->RemoveRecentFile(index);
         SaveSettingsOf(parameters);
         ShowRecentFiles();
         const wchar_t* format = UiText(TextId::RecentMissingFormat);
-        wchar_t* text = new (std::nothrow) wchar_t[lstrlenW(format) + length + 1];
-        if (text) wsprintfW(text, format, path);
-        MessageBoxW(main_window, text ? text : path, UiText(TextId::OperationFileCaption),
+        CArray<wchar_t> text;
+        const bool made = text.Resize(lstrlenW(format) + length + 1);
+        if (made) wsprintfW(text.Data(), format, path.Data());
+        MessageBoxW(main_window, made ? text.Data() : path.Data(), UiText(TextId::OperationFileCaption),
                     MB_OK | MB_ICONWARNING);
-        delete[] text;
     } else {
-        OpenPath(path);
+        OpenPath(path.Data());
     }
-    delete[] path;
 }
 
 int CAppMain::OnDropFiles(HDROP drop, wchar_t*, int) {

@@ -172,9 +172,8 @@ void CAppParameter::WriteSettings(XmlElement* holder) {
     settings::AppendInt(config, L"record_hotkey", record_hotkey);
     settings::AppendInt(config, L"play_hotkey", play_hotkey);
     if (recent_files[0].GetLength() == 0) return;
-    XmlElement* recent = NewElement(L"recent_files", nullptr);
+    XmlElement* recent = AppendNewChild(config, L"recent_files", nullptr);
     if (!recent) return;
-    AppendChild(config, recent);
     for (CString& entry : recent_files) {
         if (entry.GetLength() > 0) settings::AppendText(recent, L"file", entry);
     }
