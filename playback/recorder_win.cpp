@@ -129,6 +129,14 @@ void CRecorder::OnMouseEvent(USHORT buttonFlags) {
 }
 
 void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
+    if (virtualKey < 256) {
+        const uint8_t bit = static_cast<uint8_t>(1u << (virtualKey & 7));
+        if (flags & RI_KEY_BREAK) {
+            pushed_[virtualKey >> 3] &= static_cast<uint8_t>(~bit);
+        } else {
+            pushed_[virtualKey >> 3] |= bit;
+        }
+    }
     const RunState state = player_.GetRunState();
     if (state != RunState::Recording && state != RunState::Playing) return;
     if (state == RunState::Recording && virtualKey < 256 && (ignored_[virtualKey >> 3] & (1u << (virtualKey & 7)))) {
@@ -239,7 +247,8 @@ void CRecorder::IgnoreHeldKeys(int32_t hotkey) {
         keys[n++] = VK_RMENU;
     }
     for (int i = 0; i < n; ++i) {
-        if (GetAsyncKeyState(keys[i]) & 0x8000) ignored_[keys[i] >> 3] |= static_cast<uint8_t>(1u << (keys[i] & 7));
+        const uint8_t bit = static_cast<uint8_t>(1u << (keys[i] & 7));
+        if ((GetAsyncKeyState(keys[i]) & 0x8000) || (pushed_[keys[i] >> 3] & bit)) ignored_[keys[i] >> 3] |= bit;
     }
 }
 

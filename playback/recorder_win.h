@@ -87,7 +87,11 @@ public:
     void WatchBreakKey();
     // A hotkey (config/app_parameter.h) has just started the recording: its
     // keys that are down now are not recorded until each has been released
-    // (the release included), so neither they nor their repeats show.
+    // (the release included), so neither they nor their repeats show. Down
+    // means down in the system's key state, or pushed in the raw input
+    // handled so far without its release: a hotkey tapped quickly is up
+    // already when its message is handled, while the raw input of its
+    // releases still waits in the queue.
     void IgnoreHeldKeys(int32_t hotkey);
     // Stop Record: Recording becomes Idle; the window stays as it is.
     // Returns 1 when a recording was stopped.
@@ -131,6 +135,8 @@ private:
     enum : UINT_PTR { kBreakKeyTimerId = 0x7A11 };
     bool leftHeld_ = false;
     bool rightHeld_ = false;
-    // Keys left out of the recording until released, one bit per code.
+    // Keys left out of the recording until released, and keys whose push
+    // raw input has shown without its release; one bit per code.
     uint8_t ignored_[32] = {};
+    uint8_t pushed_[32] = {};
 };

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/app_parameter.h"
 #include "doctest.h"
 #include "support/recorder_rig_win.h"
 #include "test_util.h"
@@ -332,6 +333,34 @@ TEST_CASE("nothing is recorded while Idle, but a push made then is released into
                        {ActionKind::MouseLeftRelease, 350, 350, 0, 0}});
     CHECK(rig.list.at(0)->interval >= 100);
     CHECK_FALSE(rig.recorder.LeftHeld());
+}
+
+TEST_CASE("a hotkey's keys are not recorded, also when they are up before its recording starts") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    const int32_t hotkey = ((kHotkeyShift | kHotkeyControl | kHotkeyAlt) << 8) | 'R';
+    // Pushed while Idle; the releases were still queued when the hotkey's
+    // message started the recording, and the keys are up by then.
+    for (USHORT key : {USHORT{VK_CONTROL}, USHORT{VK_MENU}, USHORT{VK_SHIFT}, USHORT{'R'}}) {
+        rig.recorder.OnKeyEvent(key, 0);
+    }
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    rig.recorder.IgnoreHeldKeys(hotkey);
+    for (USHORT key : {USHORT{'R'}, USHORT{VK_SHIFT}, USHORT{VK_MENU}, USHORT{VK_CONTROL}}) {
+        rig.recorder.OnKeyEvent(key, RI_KEY_BREAK);
+    }
+    CHECK(rig.list.count() == 0);
+    // Once released, the same keys are recorded like any other.
+    rig.recorder.OnKeyEvent(VK_SHIFT, 0);
+    rig.recorder.OnKeyEvent('R', 0);
+    rig.recorder.OnKeyEvent('R', RI_KEY_BREAK);
+    rig.recorder.OnKeyEvent(VK_SHIFT, RI_KEY_BREAK);
+    CheckRecords(rig, {{ActionKind::PushKey, 0, 0, VK_SHIFT, -1},
+                       {ActionKind::PushKey, 0, 0, 'R', -1},
+                       {ActionKind::ReleaseKey, 0, 0, 'R', -1},
+                       {ActionKind::ReleaseKey, 0, 0, VK_SHIFT, -1}});
+    REQUIRE(rig.recorder.StopRecord() == 1);
 }
 
 TEST_CASE("a left push while the right button is held records the left push first") {
