@@ -22,25 +22,38 @@ CString::~CString() {}
 void CString::Clear() {
     text_.Free();
     wide_.Free();
+    std::memset(inline_, 0, sizeof inline_);
+    length_ = 0;
+    capacity_ = 0;
 }
 
 int CString::Grow(int extra) {
     if (extra < 0) return 0;
-    long long wanted = static_cast<long long>(text_.Capacity()) + extra + 1;
+    long long wanted = static_cast<long long>(capacity_) + extra + 1;
     if (wanted > INT_MAX) return 0;
-    return text_.Reserve(static_cast<int>(wanted)) ? 1 : 0;
+    if (wanted > kInlineCapacity) {
+        // Leaving the inline room: its bytes move to the heap, and stay where
+        // they were too, since an assignment may be copying from them.
+        const bool wasInline = capacity_ > 0 && capacity_ <= kInlineCapacity;
+        if (!text_.Reserve(static_cast<int>(wanted))) return 0;
+        if (wasInline) std::memcpy(text_.Data(), inline_, static_cast<size_t>(length_));
+    }
+    capacity_ = static_cast<int>(wanted);
+    return 1;
 }
 
 void CString::AssignBytes(const char* bytes, int length) {
     if (length < 0) length = 0;
     if (length == INT_MAX) return;
-    if (!text_.Data() || text_.Capacity() < length + 1) {
+    if (capacity_ < length + 1) {
         if (!Grow(length + 1)) return;
     }
+    char* buffer = Buffer();
     // memmove: the source may lie inside our own buffer (Trim, self-assignment).
-    if (length > 0) std::memmove(text_.Data(), bytes, length);
-    // Within the capacity: cannot fail. The slot past the count is zero.
-    text_.Resize(length);
+    if (length > 0) std::memmove(buffer, bytes, length);
+    if (length < length_) std::memset(buffer + length, 0, static_cast<size_t>(length_ - length));
+    buffer[length] = 0;
+    length_ = length;
 }
 
 void CString::Assign(const char* narrow) {
@@ -84,11 +97,11 @@ void CString::Assign(const wchar_t* wide, int length) {
 }
 
 const wchar_t* CString::GetWide() {
-    if (!text_.Data() || GetLength() == 0) {
+    if (!GetText() || GetLength() == 0) {
         wide_.Free();
         return nullptr;
     }
-    return MultiToWide(text_.Data(), GetLength(), kCodePageAnsi, &wide_);
+    return MultiToWide(GetText(), GetLength(), kCodePageAnsi, &wide_);
 }
 
 int CString::IsEqual(const wchar_t* wide) const {
@@ -110,18 +123,16 @@ int CString::Mid(int start, int count, CString* piece) const {
 }
 
 void CString::Trim() {
-    if (!text_.Data()) return;
+    char* text = Buffer();
+    if (!text) return;
     int i = 0;
     int j = GetLength() - 1;
-    while (i <= j && IsTrimBlank(text_[i])) ++i;
-    while (j >= i && IsTrimBlank(text_[j])) --j;
-    if (i > j) {
-        text_.Resize(0);
-        return;
-    }
-    int n = j - i + 1;
-    std::memmove(text_.Data(), text_.Data() + i, n);
-    text_.Resize(n);
+    while (i <= j && IsTrimBlank(text[i])) ++i;
+    while (j >= i && IsTrimBlank(text[j])) --j;
+    const int n = i > j ? 0 : j - i + 1;
+    if (n > 0) std::memmove(text, text + i, n);
+    std::memset(text + n, 0, static_cast<size_t>(length_ - n));
+    length_ = n;
 }
 
 wchar_t* MultiToWide(const char* bytes, int count, int codePage, CArray<wchar_t>* out) {

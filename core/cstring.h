@@ -3,6 +3,10 @@
 // process's ANSI code page; a UTF-16 copy is made on request for the platform's
 // wide-character calls. Nothing here throws: allocation failures leave the
 // string as it was and are reported by results.
+//
+// Short texts (names, numbers, most values of a document) are kept inside the
+// object: a capacity of up to kInlineCapacity bytes needs no allocation. The
+// capacity itself follows the same rule either way (see Grow).
 #include <cstdarg>
 #include <cstdint>
 
@@ -42,13 +46,24 @@ public:
     void Clear();
 
     // Null until the first store and after Clear.
-    const char* GetText() const { return text_.Data(); }
-    int GetLength() const { return text_.Count(); }
-    int GetCapacity() const { return text_.Capacity(); }
+    const char* GetText() const {
+        return capacity_ == 0 ? nullptr : capacity_ <= kInlineCapacity ? inline_ : text_.Data();
+    }
+    int GetLength() const { return length_; }
+    int GetCapacity() const { return capacity_; }
+
+    static constexpr int kInlineCapacity = 16;
 
 private:
-    CArray<char> text_;  // the text; its terminator is the zero slot past the count
+    char* Buffer() { return const_cast<char*>(GetText()); }
+
+    // The bytes live in inline_ while the capacity fits it, else in text_
+    // (used as storage only); every byte past the length is zero.
+    CArray<char> text_;
     CArray<wchar_t> wide_;
+    int length_ = 0;
+    int capacity_ = 0;  // 0: no buffer
+    char inline_[kInlineCapacity] = {};
 };
 
 // Both put the zero-terminated conversion into `out` (its count includes the

@@ -167,6 +167,8 @@ private:
     char* cursor_ = nullptr;
     char* end_ = nullptr;
     CArray<Entry> table_;  // a power of two in size, at most half full
+    // The next chunk's size: small for a small tree, up to 64 KiB.
+    size_t nextChunk_ = 4 * 1024 - 8;
     uint32_t tableCount_ = 0;
 };
 

@@ -24,9 +24,11 @@ void SkipBlanks(XmlCursor* cursor) {
     }
 }
 
+// SameBytes rather than memcmp: these literals are compared at nearly every
+// byte of markup, and a sanitizer build intercepts each memcmp call.
 bool LooksAt(const XmlCursor* cursor, const char* literal, int32_t length) {
     return cursor->size - cursor->position >= length &&
-           std::memcmp(cursor->bytes + cursor->position, literal, length) == 0;
+           SameBytes(cursor->bytes + cursor->position, literal, static_cast<size_t>(length));
 }
 
 bool IsByte(const XmlCursor* cursor, char c) {

@@ -26,7 +26,7 @@ constexpr Entity kEntities[] = {
 // "&" itself, which is kept as it stands.
 char DecodeAmpersand(const char* bytes, int32_t size, int32_t i, int32_t* consumed) {
     for (const Entity& entity : kEntities) {
-        if (size - i >= entity.length && std::memcmp(bytes + i, entity.text, entity.length) == 0) {
+        if (size - i >= entity.length && SameBytes(bytes + i, entity.text, static_cast<size_t>(entity.length))) {
             *consumed = entity.length;
             return entity.character;
         }

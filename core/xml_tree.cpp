@@ -71,11 +71,13 @@ void* XmlArena::Allocate(size_t bytes) {
 void* XmlArena::AllocateInNewChunk(size_t bytes) {
     // Chunks are small enough to be zeroed while they are still in the cache
     // that filling them needs, and to come from the heap without being
-    // rounded up to whole pages. The array's storage begins 8 bytes past a
-    // 16-byte boundary: those 8 bytes are skipped.
+    // rounded up to whole pages; they start at 4 KiB and double, so that a
+    // small document (a settings file) does not zero 64 KiB. The array's
+    // storage begins 8 bytes past a 16-byte boundary: those 8 bytes are
+    // skipped.
     constexpr size_t kChunk = 64 * 1024 - 8;
     constexpr size_t kSkip = 8;
-    const size_t size = bytes + kSkip > kChunk ? bytes + kSkip : kChunk;
+    const size_t size = bytes + kSkip > nextChunk_ ? bytes + kSkip : nextChunk_;
     if (size > static_cast<size_t>(kXmlMaxDocumentSize)) return nullptr;
     COwner<Chunk> chunk = COwner<Chunk>::New();
     if (!chunk || !chunk->room.Reserve(static_cast<int>(size))) return nullptr;
@@ -83,6 +85,7 @@ void* XmlArena::AllocateInNewChunk(size_t bytes) {
     char* room = start + (16 - reinterpret_cast<uintptr_t>(start) % 16) % 16;
     cursor_ = room + bytes;
     end_ = start + size;
+    if (nextChunk_ < kChunk) nextChunk_ = (nextChunk_ + 8) * 2 - 8;
     chunk->older = std::move(chunks_);
     chunks_ = std::move(chunk);
     return room;

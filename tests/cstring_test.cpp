@@ -34,10 +34,19 @@ TEST_CASE("CString storage follows the capacity and length rules") {
     s.Assign("0123456789");
     CHECK(s.GetCapacity() == 5 + 11 + 1);  // Grow(n + 1) adds to the old capacity
     CHECK(s.GetLength() == 10);
+    CHECK(Text(s) == "0123456789");  // moved out of the inline room whole
 
     s.Assign("x");
     CHECK(s.GetCapacity() == 17);  // never shrinks
     CHECK(Text(s) == "x");
+    // Every byte past the length is zero, inline or not.
+    for (int i = 1; i < s.GetCapacity(); ++i) CHECK(s.GetText()[i] == '\0');
+    CString inlined;
+    inlined.Assign("  0123456789  ");
+    CHECK(inlined.GetCapacity() <= CString::kInlineCapacity);
+    inlined.Trim();
+    CHECK(Text(inlined) == "0123456789");
+    for (int i = 10; i < inlined.GetCapacity(); ++i) CHECK(inlined.GetText()[i] == '\0');
 
     s.Clear();
     CHECK(s.GetText() == nullptr);
