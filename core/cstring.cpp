@@ -88,6 +88,16 @@ void CString::Assign(const wchar_t* wide, int length) {
         }
         length = static_cast<int>(n);
     }
+    // A short conversion goes through the stack; as WideToMulti, a failed
+    // conversion reads as an empty text.
+    char small[kInlineCapacity * 4];
+    const int needed = PlatformWideToMulti(kCodePageAnsi, wide, length, nullptr, 0);
+    if (needed >= 0 && needed < static_cast<int>(sizeof small)) {
+        std::memset(small, 0, static_cast<size_t>(needed) + 1);
+        if (needed > 0) PlatformWideToMulti(kCodePageAnsi, wide, length, small, needed + 1);
+        Assign(small);
+        return;
+    }
     CArray<char> converted;
     if (!WideToMulti(wide, length, kCodePageAnsi, &converted)) {
         Clear();

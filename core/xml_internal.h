@@ -83,8 +83,9 @@ private:
 };
 
 // Output buffer of the writer: kept zero-terminated, grown geometrically (by
-// at least 256 bytes). A piece that cannot be appended (memory, or the output
-// would pass 2 GiB) marks the buffer as failed instead of leaving a hole.
+// at least 4 KiB, so that a settings file takes one block). A piece that
+// cannot be appended (memory, or the output would pass 2 GiB) marks the
+// buffer as failed instead of leaving a hole.
 class CXmlString {
 public:
     // Wide text of `count` units (-1: up to the terminator), converted to the

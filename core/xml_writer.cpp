@@ -53,7 +53,7 @@ char* CXmlString::Reserve(int32_t count) {
     if (need > bytes_.Capacity()) {
         // Doubling keeps a large document's copies linear in its size.
         int64_t grown = static_cast<int64_t>(bytes_.Capacity()) * 2;
-        if (grown < need + 256) grown = need + 256;
+        if (grown < need + 4096) grown = need + 4096;
         if (grown > kXmlMaxDocumentSize) grown = kXmlMaxDocumentSize;
         if (!bytes_.Reserve(static_cast<int32_t>(grown))) {
             failed_ = true;
