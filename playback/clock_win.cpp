@@ -51,13 +51,18 @@ void CPlayClock::WaitUntil(uint32_t fromMs, uint32_t intervalMs, uint32_t maxWai
     int64_t due = origin_ + static_cast<int64_t>((targetElapsed / 1000) * f +
                                                  ((targetElapsed % 1000) * f + 999) / 1000);
     int64_t limit = now + static_cast<int64_t>(maxWaitMs) * frequency_ / 1000;
-    int64_t end = due < limit ? due : limit;
+    // Only a due moment is worth the spin: at the limit the caller merely
+    // looks at the run state again, and a long wait stays asleep throughout.
+    const bool spin = due <= limit;
+    int64_t end = spin ? due : limit;
     for (;;) {
         int64_t left = end - Counter();
         if (left <= 0) return;
         int64_t leftUs = left * 1000000 / frequency_;
         if (leftUs > kSpinMicroseconds + 1000) {
             Sleep(static_cast<DWORD>((leftUs - kSpinMicroseconds) / 1000));
+        } else if (!spin) {
+            Sleep(static_cast<DWORD>((leftUs + 999) / 1000));
         } else {
             YieldProcessor();
         }

@@ -255,6 +255,12 @@ public:
         }
         std::wstring commandLine = L"\"" + Wide(ProgramPath()) + L"\"";
         if (!arguments.empty()) commandLine += L" " + Wide(arguments);
+        // Wine starts the desktop's own process from the first process that
+        // asks for the desktop window. Were that the program, the desktop
+        // would join the program's job below and end with it, and every
+        // program started later would fail creating its window under the
+        // desktop's vanished one (X BadWindow): so this process asks first.
+        GetDesktopWindow();
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
