@@ -47,7 +47,17 @@ std::string StoredLanguage(const std::string& path) {
 // dialog, and the reply would wait for it to close).
 void PostCommand(HWND window, int id) { PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
-void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+// Every button clicked here closes its dialog. A click right after the
+// dialog appeared can be lost under load: Wine activates the new window
+// asynchronously, and the capture change in between cancels the button's
+// press. A click that took effect has hidden the dialog by the time
+// SendMessageW returns, so one that did not is made again.
+void Click(HWND dialog, int id) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        if (gui::WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 2000)) return;
+    }
+}
 
 // The message of a message box: its static text that is not empty (the icon
 // is a static without text).
