@@ -28,7 +28,25 @@ enum class ActionKind : int32_t {
     PushKey = 9,
     ReleaseKey = 10,
     Screenshot = 11,
+    // Kept when movement, the wheel and every button are recorded. An older
+    // copy of the program shows these with an empty operation text and plays
+    // nothing for them.
+    MouseMove = 12,
+    MouseMiddlePush = 13,
+    MouseMiddleRelease = 14,
+    MouseX1Push = 15,  // first side button ("back")
+    MouseX1Release = 16,
+    MouseX2Push = 17,  // second side button ("forward")
+    MouseX2Release = 18,
+    MouseWheel = 19,   // vertical: the delta, positive away from the user
+    MouseHWheel = 20,  // horizontal: the delta, positive to the right
 };
+
+// A wheel record keeps its signed delta (120 per notch, less from precision
+// touchpads) in keyCode, so that the record stays six 32-bit fields.
+inline bool IsWheelKind(ActionKind kind) {
+    return kind == ActionKind::MouseWheel || kind == ActionKind::MouseHWheel;
+}
 
 enum class ScreenshotFormat : int32_t {
     Bitmap = 0,
