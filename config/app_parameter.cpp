@@ -116,6 +116,7 @@ void CAppParameter::ReadSettings(XmlElement* first) {
     if (play_speed < kSpeedMin || play_speed > kSpeedMax) play_speed = kSpeedNormal;
     record_hotkey = ReadHotkey(items, L"record_hotkey", kDefaultRecordHotkey);
     play_hotkey = ReadHotkey(items, L"play_hotkey", kDefaultPlayHotkey);
+    record_motion = IntOf(FindElement(items, L"record_motion"), 0) == 1 ? 1 : 0;
     for (CString& entry : recent_files) entry.Clear();
     XmlElement* recent = FindElement(items, L"recent_files");
     int count = 0;
@@ -171,6 +172,7 @@ void CAppParameter::WriteSettings(XmlElement* holder) {
     settings::AppendInt(config, L"play_speed", play_speed);
     settings::AppendInt(config, L"record_hotkey", record_hotkey);
     settings::AppendInt(config, L"play_hotkey", play_hotkey);
+    settings::AppendInt(config, L"record_motion", record_motion);
     if (recent_files[0].GetLength() == 0) return;
     XmlElement* recent = AppendNewChild(config, L"recent_files", nullptr);
     if (!recent) return;

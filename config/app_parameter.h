@@ -68,6 +68,11 @@ public:
     // other than 0 or a key with modifiers reads as the default.
     int32_t record_hotkey = kDefaultRecordHotkey;
     int32_t play_hotkey = kDefaultPlayHotkey;
+    // 1: a recording also keeps movement, the wheel and the middle and side
+    // buttons, and releases where the button really came up; any other
+    // stored value reads as 0, the classic recording. Read when a recording
+    // starts.
+    int32_t record_motion = 0;
     // The last operation files opened or saved, most recent first; the
     // empty ones are at the end. Kept in the settings file as `file`
     // elements of `recent_files`, which is written only when one is set.

@@ -127,7 +127,7 @@ TEST_CASE("the udp block takes exactly one complete address and then its port") 
     CHECK(ReadBytes(box.LocalIni()).find("<udp>" + Element("my_adress", "0.0.0.0") + Element("my_port", "0") +
                                          Element("you_adress", "0.0.0.0") + Element("you_port", "0") +
                                          "</udp>\r\n" + Element("break_key", "112") + Element("play_speed", "100") +
-                                         Element("record_hotkey", "1874") + Element("play_hotkey", "1872") +
+                                         Element("record_hotkey", "1874") + Element("play_hotkey", "1872") + Element("record_motion", "0") +
                                          "</config>\r\n") !=
           std::string::npos);
 }
@@ -171,6 +171,19 @@ TEST_CASE("the hotkeys: none (0) or a key with Shift, Ctrl and Alt flags; anythi
     LoadedParameters fresh(box, ConfigFile(Element("language", "0")));
     CHECK(fresh.config.record_hotkey == ((kHotkeyControl | kHotkeyAlt | kHotkeyShift) << 8 | 'R'));
     CHECK(fresh.config.play_hotkey == ((kHotkeyControl | kHotkeyAlt | kHotkeyShift) << 8 | 'P'));
+}
+
+TEST_CASE("record_motion is on only for 1, and is written back") {
+    SettingsSandbox box;
+    const std::pair<const char*, int32_t> cases[] = {{"1", 1}, {" 1", 1}, {"0", 0}, {"2", 0}, {"-1", 0}, {"x", 0}, {"", 0}};
+    for (const auto& c : cases) {
+        CAPTURE(std::string(c.first));
+        LoadedParameters loaded(box, ConfigFile(Element("record_motion", c.first)));
+        CHECK(loaded.config.record_motion == c.second);
+    }
+    LoadedParameters on(box, ConfigFile(Element("record_motion", "1")));
+    REQUIRE(on.config.SaveSettings() == 1);
+    CHECK(ReadBytes(box.LocalIni()).find(Element("record_motion", "1")) != std::string::npos);
 }
 
 TEST_CASE("play_speed takes x0.1 .. x100 in hundredths and falls back to x1") {
@@ -226,7 +239,7 @@ TEST_CASE("recent files: at most four, most recent first, one entry per path, ke
 
     // Written after the other settings, and read back the same.
     REQUIRE(config.SaveSettings() == 1);
-    CHECK(ReadBytes(box.LocalIni()).find(Element("play_hotkey", "1872") + "<recent_files>" +
+    CHECK(ReadBytes(box.LocalIni()).find(Element("play_hotkey", "1872") + Element("record_motion", "0") + "<recent_files>" +
                                          Element("file", "D:\\new.mou") + Element("file", "C:\\c.mou") +
                                          Element("file", "C:\\a.mou") + "</recent_files>\r\n</config>") !=
           std::string::npos);
@@ -268,7 +281,7 @@ TEST_CASE("the settings file is written byte for byte in the fixed element order
         Element("log_path", "L") + Element("view_toolbar", "1") + Element("view_statusbar", "1") + colors +
         "<udp>" + Element("my_adress", "192.168.0.10") + Element("my_port", "5000") +
         Element("you_adress", "0.0.0.0") + Element("you_port", "0") + "</udp>\r\n" + Element("break_key", "27") +
-        Element("play_speed", "50") + Element("record_hotkey", "1874") + Element("play_hotkey", "1872") +
+        Element("play_speed", "50") + Element("record_hotkey", "1874") + Element("play_hotkey", "1872") + Element("record_motion", "0") +
         "</config>\r\n";
     CHECK(ReadBytes(box.LocalIni()) == expected);
 
