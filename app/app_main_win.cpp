@@ -22,7 +22,7 @@ int ListColumnWidth(HDC dc, int column, int language, int dpi) {
         if (text && GetTextExtentPoint32W(dc, text, lstrlenW(text), &size) && size.cx > widest) widest = size.cx;
     };
     measure(RowColumnHeading(column, language));
-    wchar_t text[kDurationCapacity];
+    wchar_t text[kRowTextCapacity];
     switch (column) {
     case 0:
     case 1:
@@ -37,7 +37,11 @@ int ListColumnWidth(HDC dc, int column, int language, int dpi) {
         for (int code = 0; code < 256; ++code) measure(FindKeyName(code));
         break;
     default:
-        for (int kind = 1; kind <= 11; ++kind) measure(ActionKindText(static_cast<ActionKind>(kind), language));
+        // A wheel's text carries its delta; the longest is the lowest.
+        for (int kind = 1; kind <= kLastActionKind; ++kind) {
+            OperationText(static_cast<ActionKind>(kind), INT32_MIN, language, text);
+            measure(text);
+        }
         break;
     }
     return std::max(MulDiv(kListColumnWidths[column], dpi, 96), widest + MulDiv(kListCellPadding, dpi, 96));

@@ -9,7 +9,7 @@ enum class TextId : int {
     ColumnMousePoint,
     ColumnKeycode,
     ColumnOperation,
-    // Operations, in ActionKind order (1 to 11).
+    // Operations, in ActionKind order (1 to 20).
     KindMouseLeftPush,
     KindMouseLeftRelease,
     KindMouseLeftClick,
@@ -21,6 +21,15 @@ enum class TextId : int {
     KindPushKey,
     KindReleaseKey,
     KindScreenshot,
+    KindMouseMove,
+    KindMouseMiddlePush,
+    KindMouseMiddleRelease,
+    KindMouseX1Push,
+    KindMouseX1Release,
+    KindMouseX2Push,
+    KindMouseX2Release,
+    KindMouseWheel,
+    KindMouseHWheel,
     // Devices, in ActionDevice order (0 to 2).
     DeviceMouse,
     DeviceKeyboard,

@@ -63,8 +63,18 @@ const wchar_t* RowColumnHeading(int column, int language) {
 
 const wchar_t* ActionKindText(ActionKind kind, int language) {
     int32_t value = static_cast<int32_t>(kind);
-    if (value < 1 || value > 11) return nullptr;
+    if (value < 1 || value > kLastActionKind) return nullptr;
     return TextFor(static_cast<TextId>(static_cast<int>(TextId::KindMouseLeftPush) + value - 1), language);
+}
+
+int OperationText(ActionKind kind, int32_t keyCode, int language, wchar_t* out) {
+    int pos = CopyText(out, ActionKindText(kind, language));
+    if (IsWheelKind(kind)) {
+        out[pos++] = L' ';
+        pos = PutSigned(out, pos, keyCode);
+        out[pos] = 0;
+    }
+    return pos;
 }
 
 const wchar_t* ActionDeviceText(ActionDevice device, int language) {
@@ -188,6 +198,6 @@ int ActionList::rowTexts(int i, uint32_t timeCode, int language, RowTexts* out) 
         t[pos] = 0;
     }
     if (r->device == ActionDevice::Keyboard) keyName(r->keyCode, out->text[3]);
-    CopyText(out->text[4], ActionKindText(r->kind, language));
+    OperationText(r->kind, r->keyCode, language, out->text[4]);
     return 1;
 }

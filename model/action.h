@@ -74,18 +74,28 @@ struct MachineIdent {
 // This computer's mark; implemented with the operation file.
 MachineIdent CurrentMachineIdent();
 
+// The highest kind that has a text; the player performs nothing for a kind
+// outside 1..kLastActionKind.
+constexpr int32_t kLastActionKind = 20;
+
 // The five texts of one list row, in fixed buffers so that a list view can
-// render any row without allocating. The longest text is a mouse position
-// with two 11-character numbers (30 characters).
-enum : int { kRowColumns = 5, kRowTextCapacity = 32 };
+// render any row without allocating. The longest text is a horizontal wheel
+// with an 11-character delta ("Mouse horizontal wheel -2147483648", 34
+// characters).
+enum : int { kRowColumns = 5, kRowTextCapacity = 40 };
 struct RowTexts {
     wchar_t text[kRowColumns][kRowTextCapacity];
 };
 
 // `language` is the configuration's ui_language: 1 is Japanese, anything else
-// English. Null for a column outside 0..4 or a kind outside 1..11.
+// English. Null for a column outside 0..4 or a kind outside 1..kLastActionKind.
 const wchar_t* RowColumnHeading(int column, int language);
 const wchar_t* ActionKindText(ActionKind kind, int language);
+// The Operation column's text of a record of `kind`: the kind's text, and
+// for a wheel kind a blank and the signed delta `keyCode` ("Mouse wheel
+// -120"); empty for a kind without a text. Writes at most kRowTextCapacity
+// units, terminator included; returns the length.
+int OperationText(ActionKind kind, int32_t keyCode, int language, wchar_t* out);
 const wchar_t* ActionDeviceText(ActionDevice device, int language);
 // "Bitmap", "JPEG", "GIF", "PNG"; null outside 0..3.
 const wchar_t* ScreenshotFormatText(ScreenshotFormat format);

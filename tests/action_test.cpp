@@ -291,8 +291,15 @@ TEST_CASE("row texts in English and Japanese") {
     list.append(ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, 13, 250);
     list.append(ActionDevice::Display, ActionKind::Screenshot, 3, 4, 65, 61000);
     list.append(ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, 186, 0);
-    list.append(ActionDevice::Mouse, static_cast<ActionKind>(12), -2147483647 - 1, 2147483647, 0, 1);
+    list.append(ActionDevice::Mouse, static_cast<ActionKind>(21), -2147483647 - 1, 2147483647, 0, 1);
     list.append(static_cast<ActionDevice>(7), ActionKind::MouseRightDoubleClick, 1, 2, 3, 2);
+    // Only a wheel shows its key code (its delta), in the Operation column.
+    list.append(ActionDevice::Mouse, ActionKind::MouseMove, 1919, 1079, 77, 1);
+    list.append(ActionDevice::Mouse, ActionKind::MouseWheel, 10, 20, -120, 0);
+    list.append(ActionDevice::Mouse, ActionKind::MouseHWheel, 0, 0, -2147483647 - 1, 0);
+    list.append(ActionDevice::Mouse, ActionKind::MouseWheel, 0, 0, 7, 0);
+    list.append(ActionDevice::Mouse, ActionKind::MouseX2Release, 3, 4, 5, 0);
+    list.append(ActionDevice::Keyboard, ActionKind::MouseHWheel, 3, 4, 65, 0);
 
     struct Case {
         int row;
@@ -311,6 +318,18 @@ TEST_CASE("row texts in English and Japanese") {
             "00:01:02.750|00:00:00.001|(x=-2147483648, y=2147483647)|||"},
         {5, "00:01:02.751|00:00:00.002|||Mouse right double click|",
             "00:01:02.751|00:00:00.002|||マウスの右ボタンをダブルクリック|"},
+        {6, "00:01:02.753|00:00:00.001|(x=1919, y=1079)||Mouse move|",
+            "00:01:02.753|00:00:00.001|(x=1919, y=1079)||マウスを移動|"},
+        {7, "00:01:02.754|00:00:00.000|(x=10, y=20)||Mouse wheel -120|",
+            "00:01:02.754|00:00:00.000|(x=10, y=20)||マウスのホイール -120|"},
+        {8, "00:01:02.754|00:00:00.000|(x=0, y=0)||Mouse horizontal wheel -2147483648|",
+            "00:01:02.754|00:00:00.000|(x=0, y=0)||マウスの横ホイール -2147483648|"},
+        {9, "00:01:02.754|00:00:00.000|(x=0, y=0)||Mouse wheel 7|",
+            "00:01:02.754|00:00:00.000|(x=0, y=0)||マウスのホイール 7|"},
+        {10, "00:01:02.754|00:00:00.000|(x=3, y=4)||Mouse side button 2 release|",
+             "00:01:02.754|00:00:00.000|(x=3, y=4)||マウスのサイドボタン2を離す|"},
+        {11, "00:01:02.754|00:00:00.000||A|Mouse horizontal wheel 65|",
+             "00:01:02.754|00:00:00.000||A|マウスの横ホイール 65|"},
     };
     for (const Case& c : cases) {
         CAPTURE(c.row);
@@ -319,12 +338,12 @@ TEST_CASE("row texts in English and Japanese") {
         CHECK(Texts(list, c.row, 2) == c.english);
         CHECK(Texts(list, c.row, -1) == c.english);
     }
-    CHECK(list.count() == 6);
+    CHECK(list.count() == 12);
 
     SUBCASE("a precomputed time code gives the same texts") {
-        uint32_t codes[6];
-        REQUIRE(list.timeCodes(codes, 6) == 6);
-        for (int i = 0; i < 6; ++i) {
+        uint32_t codes[12];
+        REQUIRE(list.timeCodes(codes, 12) == 12);
+        for (int i = 0; i < 12; ++i) {
             RowTexts fast;
             CHECK(list.rowTexts(i, codes[i], 1, &fast) == 1);
             std::string joined;
@@ -338,7 +357,7 @@ TEST_CASE("row texts in English and Japanese") {
         CHECK(list.rowTexts(-1, 0, &t) == 0);
         for (auto& text : t.text) CHECK(text[0] == 0);
         std::memset(&t, 0x55, sizeof t);
-        CHECK(list.rowTexts(6, 123, 1, &t) == 0);
+        CHECK(list.rowTexts(12, 123, 1, &t) == 0);
         for (auto& text : t.text) CHECK(text[0] == 0);
     }
 }
@@ -365,14 +384,25 @@ TEST_CASE("fixed texts for both languages") {
         {"Push key", "キーを押す"},
         {"Release key", "キーを離す"},
         {"Screenshot", "画面のスクリーンショット"},
+        {"Mouse move", "マウスを移動"},
+        {"Mouse middle push", "マウスの中ボタンを押す"},
+        {"Mouse middle release", "マウスの中ボタンを離す"},
+        {"Mouse side button 1 push", "マウスのサイドボタン1を押す"},
+        {"Mouse side button 1 release", "マウスのサイドボタン1を離す"},
+        {"Mouse side button 2 push", "マウスのサイドボタン2を押す"},
+        {"Mouse side button 2 release", "マウスのサイドボタン2を離す"},
+        {"Mouse wheel", "マウスのホイール"},
+        {"Mouse horizontal wheel", "マウスの横ホイール"},
     };
-    for (int k = 1; k <= 11; ++k) {
+    static_assert(sizeof kinds / sizeof kinds[0] == kLastActionKind, "a text pair for every kind");
+    for (int k = 1; k <= kLastActionKind; ++k) {
         CAPTURE(k);
         CHECK(Utf8(ActionKindText(static_cast<ActionKind>(k), 0)) == kinds[k - 1][0]);
         CHECK(Utf8(ActionKindText(static_cast<ActionKind>(k), 1)) == kinds[k - 1][1]);
     }
     CHECK(ActionKindText(static_cast<ActionKind>(0), 0) == nullptr);
-    CHECK(ActionKindText(static_cast<ActionKind>(12), 1) == nullptr);
+    CHECK(ActionKindText(static_cast<ActionKind>(21), 1) == nullptr);
+    CHECK(ActionKindText(static_cast<ActionKind>(-19), 0) == nullptr);
 
     CHECK(Utf8(ActionDeviceText(ActionDevice::Mouse, 0)) == "Mouse");
     CHECK(Utf8(ActionDeviceText(ActionDevice::Keyboard, 1)) == "キーボード");

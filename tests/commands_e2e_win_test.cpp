@@ -46,12 +46,12 @@ void CheckQuestion(const drive::MessageBoxView& box, const Question& expected) {
 }
 
 // A list whose one record waits a minute: playing it stays Playing until
-// stopped. Its kind 12 would send nothing even if it fell due.
+// stopped. Its kind 99 (no kind) would send nothing even if it fell due.
 std::string MinuteLongList(CMainWindow& window) {
     const MachineIdent here = CurrentMachineIdent();
-    ActionRecord record = drive::MouseRecord(60000, 7, 7, static_cast<ActionKind>(12));
+    ActionRecord record = drive::MouseRecord(60000, 7, 7, static_cast<ActionKind>(99));
     const std::string path = window.PathIn("minute.mou");
-    gui::WriteFileAt(path, drive::OperationFile({record, drive::MouseRecord(0, 8, 8, static_cast<ActionKind>(12))},
+    gui::WriteFileAt(path, drive::OperationFile({record, drive::MouseRecord(0, 8, 8, static_cast<ActionKind>(99))},
                                                 &here, "C:\\shots", 1));
     return path;
 }
@@ -455,9 +455,9 @@ TEST_CASE("Start Play plays the passes the Repeat box asks for and restores the 
     REQUIRE(window.Start(0));
     const MachineIdent here = CurrentMachineIdent();
     const std::string path = window.PathIn("nothing.mou");
-    // Kind 12 sends nothing, so the run disturbs nobody.
-    REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(12)),
-                                                         drive::MouseRecord(20, 2, 2, static_cast<ActionKind>(12))},
+    // Kind 99 (no kind) sends nothing, so the run disturbs nobody.
+    REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(99)),
+                                                         drive::MouseRecord(20, 2, 2, static_cast<ActionKind>(99))},
                                                         &here)));
     REQUIRE(window.Open(path));
     REQUIRE(window.WaitCount(2));
@@ -564,9 +564,9 @@ TEST_CASE("the speed box: stored in the settings, typed or chosen, and a bad spe
               std::vector<LRESULT>{25, 50, 100, 200, 400, 1000});
         const MachineIdent here = CurrentMachineIdent();
         const std::string path = window.PathIn("slow.mou");
-        // Three seconds of waiting at the recorded pace; kind 12 sends nothing.
-        REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(12)),
-                                                             drive::MouseRecord(3000, 2, 2, static_cast<ActionKind>(12))},
+        // Three seconds of waiting at the recorded pace; kind 99 (no kind) sends nothing.
+        REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(99)),
+                                                             drive::MouseRecord(3000, 2, 2, static_cast<ActionKind>(99))},
                                                             &here)));
         REQUIRE(window.Open(path));
         REQUIRE(window.WaitCount(2));

@@ -84,7 +84,10 @@ Template ReadTemplate(int id) {
         c.cy = pos[3];
         c.id = *reinterpret_cast<const int*>(item + 20);
         p = reinterpret_cast<const WORD*>(item + 24);
-        skipNameOrOrdinal(&c.classOrdinal, nullptr);
+        std::wstring className;
+        skipNameOrOrdinal(&c.classOrdinal, &className);
+        // A CONTROL statement names the class: its buttons are checked too.
+        if (c.classOrdinal == 0 && lstrcmpiW(className.c_str(), L"Button") == 0) c.classOrdinal = 0x80;
         skipNameOrOrdinal(nullptr, &c.text);
         p += 1 + *p / sizeof(WORD);
         t.controls.push_back(c);
@@ -285,9 +288,11 @@ TEST_CASE("every label, button and list column shows its whole text at 96 and 14
                 if (column == 2) texts = {L"(x=-32768, y=-32768)", L"(x=1800, y=1080)", L"(x=-1920, y=-1080)"};
                 if (column == 0 || column == 1) texts.push_back(L"1193:02:47.295");
                 if (column == 4) {
-                    for (int kind = 1; kind <= 11; ++kind) {
+                    for (int kind = 1; kind <= kLastActionKind; ++kind) {
                         texts.push_back(ActionKindText(static_cast<ActionKind>(kind), language));
                     }
+                    texts.push_back(language == 1 ? L"マウスの横ホイール -2147483648"
+                                                  : L"Mouse horizontal wheel -2147483648");
                 }
                 for (const std::wstring& text : texts) {
                     CAPTURE(testutil::Utf8(text.c_str()));
