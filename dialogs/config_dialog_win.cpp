@@ -24,6 +24,7 @@ void CConfigDialog::OnInitDialog(HWND dialog) {
     SendDlgItemMessageW(dialog, IDC_PLAY_HOTKEY, HKM_SETHOTKEY, static_cast<WPARAM>(play_hotkey & 0xFFFF), 0);
     SetDlgItemTextW(dialog, IDC_RECORD_HOTKEY_STATE, record_active || !record_hotkey ? L"" : inactive);
     SetDlgItemTextW(dialog, IDC_PLAY_HOTKEY_STATE, play_active || !play_hotkey ? L"" : inactive);
+    CheckDlgButton(dialog, IDC_RECORD_MOTION, record_motion == 1 ? BST_CHECKED : BST_UNCHECKED);
 }
 
 int CConfigDialog::OnOK(HWND dialog) {
@@ -36,6 +37,7 @@ int CConfigDialog::OnOK(HWND dialog) {
     play_hotkey = static_cast<int32_t>(SendDlgItemMessageW(dialog, IDC_PLAY_HOTKEY, HKM_GETHOTKEY, 0, 0)) & mask;
     if ((record_hotkey & 0xFF) == 0) record_hotkey = 0;
     if ((play_hotkey & 0xFF) == 0) play_hotkey = 0;
+    record_motion = IsDlgButtonChecked(dialog, IDC_RECORD_MOTION) == BST_CHECKED ? 1 : 0;
     return 1;
 }
 
@@ -48,11 +50,13 @@ INT_PTR ChooseBreakKey(HWND owner, const bool* hotkeyActive) {
     dialog.play_hotkey = parameters->play_hotkey;
     dialog.record_active = !hotkeyActive || hotkeyActive[0];
     dialog.play_active = !hotkeyActive || hotkeyActive[1];
+    dialog.record_motion = parameters->record_motion;
     const INT_PTR result = dialog.Show(owner);
     if (result == 1) {
         parameters->break_key = dialog.break_key;
         parameters->record_hotkey = dialog.record_hotkey;
         parameters->play_hotkey = dialog.play_hotkey;
+        parameters->record_motion = dialog.record_motion;
         if (!parameters->SaveSettings()) {
             const wchar_t* path = parameters->ini_file.GetWide();
             DebugPrint(L"settings not saved : %s\n", path ? path : L"");

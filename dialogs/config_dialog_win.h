@@ -1,6 +1,7 @@
 #pragma once
 // CConfigDialog: the settings dialog (templates 2002 Japanese, 2102 English)
-// in which the user chooses the break key from the key-name list.
+// in which the user chooses the break key from the key-name list, the
+// hotkeys, and whether a recording keeps the whole mouse.
 #include <windows.h>
 
 #include <cstdint>
@@ -31,12 +32,14 @@ public:
     int32_t play_hotkey = 0;
     bool record_active = true;
     bool play_active = true;
+    // In: 1 checks the box. Out after OK: 1 when it is checked, else 0.
+    int32_t record_motion = 0;
 };
 
 // The Setting command: the settings dialog, owned by `owner`, opens on the
-// configuration's break_key and hotkeys (`hotkeyActive`: record and play
-// registered, null for both); after OK they take the chosen keys and the
-// settings file is written at once. Cancel changes nothing. Returns the
+// configuration's break_key, hotkeys (`hotkeyActive`: record and play
+// registered, null for both) and record_motion; after OK they take the
+// chosen values and the settings file is written at once. Cancel changes nothing. Returns the
 // dialog's result, or -1 (showing nothing) while no CAppParameter is
 // published.
 INT_PTR ChooseBreakKey(HWND owner, const bool* hotkeyActive = nullptr);

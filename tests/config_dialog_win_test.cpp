@@ -46,29 +46,53 @@ private:
     bool ok_ = false;
 };
 
+// A label as the user reads it: the mnemonic's "&" only underlines.
+std::string Shown(std::string text) {
+    for (size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at)) text.erase(at, 1);
+    return text;
+}
+
 struct Seen {
     std::string caption;
     ComboState keys;
     bool smallIcon = false;
+    std::string motionText;
+    bool motionChecked = false;
+    bool motionEnabled = false;
 };
 
 Seen Look(HWND dialog) {
-    return {gui::WindowText(dialog), ReadCombo(GetDlgItem(dialog, IDC_BREAK_KEY)), dialogtest::HasSmallIcon(dialog)};
+    HWND motion = GetDlgItem(dialog, IDC_RECORD_MOTION);
+    return {gui::WindowText(dialog),
+            ReadCombo(GetDlgItem(dialog, IDC_BREAK_KEY)),
+            dialogtest::HasSmallIcon(dialog),
+            Shown(gui::WindowText(motion)),
+            SendMessageW(motion, BM_GETCHECK, 0, 0) == BST_CHECKED,
+            motion && IsWindowVisible(motion) && IsWindowEnabled(motion)};
 }
 
-std::string SettingsWithBreakKey(const std::string& key) {
+std::string SettingsWithBreakKey(const std::string& key, const std::string& more = "") {
     return "<?xml version=\"1.0\" ?>\r\n<config><language>0</language>\r\n<break_key>" + key +
-           "</break_key>\r\n</config>\r\n";
+           "</break_key>\r\n" + more + "</config>\r\n";
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The break key a fresh configuration reads from the sandbox's settings file.
+// What a fresh configuration reads from the sandbox's settings file.
 int32_t StoredBreakKey() {
     CAppParameter fresh;
     fresh.Initialize();
     return fresh.break_key;
 }
+
+int32_t StoredRecordMotion() {
+    CAppParameter fresh;
+    fresh.Initialize();
+    return fresh.record_motion;
+}
+
+const char* const kMotionTexts[2] = {"Record mouse movement, wheel and all buttons",
+                                     "マウスの移動、ホイール、すべてのボタンを記録する(M)"};
 
 }  // namespace
 
@@ -101,6 +125,41 @@ TEST_CASE("the settings dialog lists the key names and opens on the break key") 
         }
         CHECK(SelectedText(seen.keys) == "VK_F1");
         CHECK(dialog.break_key == 112);
+    }
+}
+
+TEST_CASE("Setting: the motion check box is stored as record_motion and written at once") {
+    // Off by default: a settings file without the element opens unchecked.
+    for (int language = 0; language < 2; ++language) {
+        CAPTURE(language);
+        for (bool storedOn : {false, true}) {
+            CAPTURE(storedOn);
+            SettingsFolder box(SettingsWithBreakKey("112", storedOn ? "<record_motion>1</record_motion>\r\n" : ""));
+            REQUIRE(box.Ok());
+            CAppParameter config;
+            config.Initialize();
+            config.ui_language = language;
+            REQUIRE(config.record_motion == (storedOn ? 1 : 0));
+            dialogtest::PublishedConfig published(&config);
+            Seen seen;
+            auto run = RunDriven([] { return ChooseBreakKey(nullptr); },
+                                 [&](HWND d) {
+                                     seen = Look(d);
+                                     Click(d, IDC_RECORD_MOTION);
+                                     Click(d, IDOK);
+                                 });
+            REQUIRE(run.driven);
+            CHECK(run.result == 1);
+            CHECK(seen.motionText == kMotionTexts[language]);
+            CHECK(seen.motionEnabled);
+            CHECK(seen.motionChecked == storedOn);
+            const int32_t expected = storedOn ? 0 : 1;
+            CHECK(config.record_motion == expected);
+            CHECK(config.break_key == 112);
+            const std::string written = testutil::ReadBytes(box.Ini());
+            CHECK(Contains(written, "<record_motion>" + std::to_string(expected) + "</record_motion>"));
+            CHECK(StoredRecordMotion() == expected);
+        }
     }
 }
 
@@ -187,6 +246,7 @@ TEST_CASE("Setting: Cancel keeps the break key and leaves the settings file unto
         auto run = RunDriven([] { return ChooseBreakKey(nullptr); },
                              [&](HWND d) {
                                  dialogtest::ChooseText(d, IDC_BREAK_KEY, "VK_ESCAPE");
+                                 Click(d, IDC_RECORD_MOTION);
                                  if (byClose) {
                                      SendMessageW(d, WM_CLOSE, 0, 0);
                                  } else {
@@ -196,6 +256,7 @@ TEST_CASE("Setting: Cancel keeps the break key and leaves the settings file unto
         REQUIRE(run.driven);
         CHECK(run.result == 0);
         CHECK(config.break_key == before);
+        CHECK(config.record_motion == 0);
         CHECK(testutil::ReadBytes(box.Ini()) == original);
     }
 }
