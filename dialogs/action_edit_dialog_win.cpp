@@ -80,7 +80,9 @@ void CActionEditDialog::SetRecord(const ActionRecord& record) {
     KindOf(device) = static_cast<int32_t>(record.kind);
     x = record.x;
     y = record.y;
-    key_code = record.keyCode;
+    const bool wheel = IsWheelKind(record.kind);
+    key_code = wheel ? 0 : record.keyCode;
+    wheel_delta = wheel ? record.keyCode : static_cast<int32_t>(kWheelNotch);
     interval = static_cast<int32_t>(record.interval);
 }
 
@@ -91,7 +93,7 @@ ActionRecord CActionEditDialog::Record() const {
     record.kind = static_cast<ActionKind>(KindOf(device));
     record.x = x;
     record.y = y;
-    record.keyCode = key_code;
+    record.keyCode = IsWheelKind(record.kind) ? wheel_delta : key_code;
     return record;
 }
 
@@ -123,13 +125,25 @@ void CActionEditDialog::FillKindList(HWND dialog, int32_t forDevice) {
         AddComboItem(list, TextFor(TextId::DesktopScreenshot, language), static_cast<LPARAM>(ActionKind::Screenshot));
         break;
     default:
+        // The buttons of today's recordings first, then movement, the other
+        // buttons and the wheels.
         for (int kind = static_cast<int>(ActionKind::MouseLeftPush);
              kind <= static_cast<int>(ActionKind::MouseRightDoubleClick); ++kind) {
+            AddComboItem(list, ActionKindText(static_cast<ActionKind>(kind), language), kind);
+        }
+        for (int kind = static_cast<int>(ActionKind::MouseMove); kind <= static_cast<int>(ActionKind::MouseHWheel);
+             ++kind) {
             AddComboItem(list, ActionKindText(static_cast<ActionKind>(kind), language), kind);
         }
         break;
     }
     SelectComboItemByData(list, KindOf(forDevice));
+    EnableWheelDelta(dialog);
+}
+
+void CActionEditDialog::EnableWheelDelta(HWND dialog) {
+    const int32_t chosen = SelectedData(GetDlgItem(dialog, IDC_EDIT_KIND));
+    EnableWindow(GetDlgItem(dialog, IDC_EDIT_WHEEL_DELTA), IsWheelKind(static_cast<ActionKind>(chosen)));
 }
 
 void CActionEditDialog::OnInitDialog(HWND dialog) {
@@ -140,6 +154,7 @@ void CActionEditDialog::OnInitDialog(HWND dialog) {
     SetNumber(dialog, IDC_EDIT_X, x);
     SetNumber(dialog, IDC_EDIT_Y, y);
     SetNumber(dialog, IDC_EDIT_KEYCODE, key_code);
+    SetNumber(dialog, IDC_EDIT_WHEEL_DELTA, wheel_delta);
     fillKeyBox(GetDlgItem(dialog, IDC_EDIT_KEYNAME), key_code);
 }
 
@@ -149,6 +164,8 @@ void CActionEditDialog::OnCommand(HWND dialog, int id, int code) {
         KindOf(device) = SelectedData(GetDlgItem(dialog, IDC_EDIT_KIND));
         device = SelectedData(GetDlgItem(dialog, IDC_EDIT_DEVICE));
         FillKindList(dialog, device);
+    } else if (id == IDC_EDIT_KIND && code == CBN_SELCHANGE) {
+        EnableWheelDelta(dialog);
     } else if (id == IDC_EDIT_KEYNAME && code == CBN_SELCHANGE) {
         const int32_t chosen = keyBoxSelectedCode(GetDlgItem(dialog, IDC_EDIT_KEYNAME));
         if (chosen > 0) {
@@ -166,6 +183,7 @@ int CActionEditDialog::OnOK(HWND dialog) {
     ReadNumber(dialog, IDC_EDIT_X, &x);
     ReadNumber(dialog, IDC_EDIT_Y, &y);
     ReadNumber(dialog, IDC_EDIT_KEYCODE, &key_code);
+    ReadNumber(dialog, IDC_EDIT_WHEEL_DELTA, &wheel_delta);
     ReadNumber(dialog, IDC_EDIT_INTERVAL, &interval);
     return 1;
 }

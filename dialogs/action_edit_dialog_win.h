@@ -23,16 +23,23 @@ public:
     // Slots of kind_per_device.
     enum : int { kMouseSlot = 0, kKeyboardSlot = 1, kDisplaySlot = 2, kSlotCount = 3 };
 
+    // One notch of a wheel.
+    enum : int32_t { kWheelNotch = 120 };
+
     // The values of Add: device Mouse, kinds MouseLeftPush, PushKey and
-    // Screenshot, everything else 0.
+    // Screenshot, a wheel delta of one notch away from the user, everything
+    // else 0.
     CActionEditDialog();
     ~CActionEditDialog() override;
 
     // The values of Modify: the record's fields, its kind as the remembered
-    // kind of its device, the Add kinds for the other devices.
+    // kind of its device, the Add kinds for the other devices. A wheel
+    // record's keyCode is its delta: it goes to wheel_delta, and key_code
+    // starts at 0.
     void SetRecord(const ActionRecord& record);
     // The record the dialog holds: device, the kind of that device, position,
-    // key code and interval, all six whatever the device.
+    // key code and interval, all six whatever the device; a wheel kind takes
+    // wheel_delta as its keyCode.
     ActionRecord Record() const;
 
     // The slot that remembers the kind of `device`: Keyboard and Display have
@@ -47,10 +54,11 @@ public:
     INT_PTR Show(HWND owner);
 
     void OnInitDialog(HWND dialog) override;
-    // Device and key-name selection changes; OK and Cancel as the base does.
+    // Device, operation and key-name selection changes; OK and Cancel as
+    // the base does.
     void OnCommand(HWND dialog, int id, int code) override;
-    // Takes device, kind, position, key code and interval from the controls;
-    // always returns 1.
+    // Takes device, kind, position, wheel delta, key code and interval from
+    // the controls; always returns 1.
     int OnOK(HWND dialog) override;
 
     // Milliseconds; -1 stands for the interval 4294967295.
@@ -63,10 +71,15 @@ public:
     int32_t x = 0;
     int32_t y = 0;
     int32_t key_code = 0;
+    // Signed: positive away from the user (vertical) or to the right
+    // (horizontal).
+    int32_t wheel_delta = kWheelNotch;
 
 private:
     void FillDeviceList(HWND dialog);
     // Refills the operation list with the kinds of `device` and selects the
     // one remembered for it.
     void FillKindList(HWND dialog, int32_t forDevice);
+    // The wheel delta's edit is open only while a wheel kind is chosen.
+    static void EnableWheelDelta(HWND dialog);
 };

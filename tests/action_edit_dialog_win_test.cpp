@@ -38,7 +38,9 @@ const Language kEnglish = {
     "Edit Mouse Oparation",
     {"Mouse", "Keyboard", "Display"},
     {"Mouse left push", "Mouse left release", "Mouse left click", "Mouse left double click", "Mouse right push",
-     "Mouse right release", "Mouse right click", "Mouse right double click"},
+     "Mouse right release", "Mouse right click", "Mouse right double click", "Mouse move", "Mouse middle push",
+     "Mouse middle release", "Mouse side button 1 push", "Mouse side button 1 release", "Mouse side button 2 push",
+     "Mouse side button 2 release", "Mouse wheel", "Mouse horizontal wheel"},
     {"Push key", "Release key"},
     "Desktop screenshot",
 };
@@ -49,7 +51,9 @@ const Language kJapanese = {
     {"マウス", "キーボード", "ディスプレイ"},
     {"マウスの左ボタンを押す", "マウスの左ボタンを離す", "マウスの左ボタンをクリック",
      "マウスの左ボタンをダブルクリック", "マウスの右ボタンを押す", "マウスの右ボタンを離す",
-     "マウスの右ボタンをクリック", "マウスの右ボタンをダブルクリック"},
+     "マウスの右ボタンをクリック", "マウスの右ボタンをダブルクリック", "マウスを移動", "マウスの中ボタンを押す",
+     "マウスの中ボタンを離す", "マウスのサイドボタン1を押す", "マウスのサイドボタン1を離す",
+     "マウスのサイドボタン2を押す", "マウスのサイドボタン2を離す", "マウスのホイール", "マウスの横ホイール"},
     {"キーを押す", "キーを離す"},
     "デスクトップのスクリーンショット",
 };
@@ -58,9 +62,16 @@ const Language kJapanese = {
 struct Seen {
     std::string caption;
     ComboState devices, kinds, keys;
-    std::string x, y, xNote, yNote, keyCode, interval;
+    std::string x, y, xNote, yNote, keyCode, interval, wheelDelta;
     bool smallIcon = false;
+    bool wheelOpen = false;
 };
+
+// The wheel delta's edit takes input: shown and enabled.
+bool WheelOpen(HWND dialog) {
+    HWND edit = GetDlgItem(dialog, IDC_EDIT_WHEEL_DELTA);
+    return edit && IsWindowVisible(edit) && IsWindowEnabled(edit);
+}
 
 Seen Look(HWND dialog) {
     Seen seen;
@@ -74,7 +85,9 @@ Seen Look(HWND dialog) {
     seen.yNote = Text(dialog, IDC_EDIT_Y_NOTE);
     seen.keyCode = Text(dialog, IDC_EDIT_KEYCODE);
     seen.interval = Text(dialog, IDC_EDIT_INTERVAL);
+    seen.wheelDelta = Text(dialog, IDC_EDIT_WHEEL_DELTA);
     seen.smallIcon = dialogtest::HasSmallIcon(dialog);
+    seen.wheelOpen = WheelOpen(dialog);
     return seen;
 }
 
@@ -173,12 +186,14 @@ TEST_CASE("Add shows the real dialog and OK without changes gives the default re
         CHECK(seen.devices.data == std::vector<LRESULT>{0, 1, 2});
         CHECK(seen.devices.selected == 0);
         CHECK(seen.kinds.items == lang->mouseKinds);
-        CHECK(seen.kinds.data == std::vector<LRESULT>{1, 2, 3, 4, 5, 6, 7, 8});
+        CHECK(seen.kinds.data == std::vector<LRESULT>{1, 2, 3, 4, 5, 6, 7, 8, 12, 13, 14, 15, 16, 17, 18, 19, 20});
         CHECK(seen.kinds.selected == 0);
         CHECK(seen.x == "0");
         CHECK(seen.y == "0");
         CHECK(seen.keyCode == "0");
         CHECK(seen.interval == "0");
+        CHECK(seen.wheelDelta == "120");
+        CHECK_FALSE(seen.wheelOpen);
         CHECK(seen.xNote.empty());
         CHECK(seen.yNote.empty());
         REQUIRE(seen.keys.items.size() == static_cast<size_t>(kKeyNameCount));
@@ -221,6 +236,84 @@ TEST_CASE("a keyboard operation: device, kind and key chosen from the lists") {
         CHECK(keyboardKinds.selected == 0);
         CHECK(keyCodeShown == "116");
         CheckRecord(dialog.Record(), MakeRecord(0, ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, 116));
+    }
+}
+
+TEST_CASE("a wheel operation: the delta is open only for a wheel kind and becomes the key code") {
+    for (const Language* lang : {&kEnglish, &kJapanese}) {
+        CAPTURE(lang->caption);
+        CAppParameter config;
+        config.ui_language = lang->ui_language;
+        dialogtest::PublishedConfig published(&config);
+        CActionEditDialog dialog;
+        // Opened as each kind is chosen: wheel, move, horizontal wheel,
+        // keyboard device, mouse device again (horizontal wheel remembered).
+        std::vector<bool> open;
+        bool chosen = true;
+        auto run = Run(dialog, [&](HWND d) {
+            chosen = ChooseText(d, IDC_EDIT_KIND, lang->mouseKinds[15]);
+            open.push_back(WheelOpen(d));
+            SetText(d, IDC_EDIT_WHEEL_DELTA, "-240");
+            chosen = ChooseText(d, IDC_EDIT_KIND, lang->mouseKinds[8]) && chosen;
+            open.push_back(WheelOpen(d));
+            chosen = ChooseText(d, IDC_EDIT_KIND, lang->mouseKinds[16]) && chosen;
+            open.push_back(WheelOpen(d));
+            Choose(d, IDC_EDIT_DEVICE, 1);
+            open.push_back(WheelOpen(d));
+            Choose(d, IDC_EDIT_DEVICE, 0);
+            open.push_back(WheelOpen(d));
+            // A key code typed meanwhile is not the wheel's.
+            SetText(d, IDC_EDIT_KEYCODE, "65");
+            SetText(d, IDC_EDIT_X, "640");
+            Click(d, IDOK);
+        });
+        REQUIRE(run.driven);
+        CHECK(chosen);
+        CHECK(run.result == 1);
+        CHECK(open == std::vector<bool>{true, false, true, false, true});
+        CHECK(dialog.wheel_delta == -240);
+        CheckRecord(dialog.Record(), MakeRecord(0, ActionDevice::Mouse, ActionKind::MouseHWheel, 640, 0, -240));
+    }
+}
+
+TEST_CASE("Modify of a wheel: the delta shown, kept, changed, and left behind by another kind") {
+    CAppParameter config;
+    dialogtest::PublishedConfig published(&config);
+    const ActionRecord wheel = MakeRecord(16, ActionDevice::Mouse, ActionKind::MouseWheel, 300, 200, -360);
+    struct Case {
+        const char* kind;   // chosen before OK; null keeps the wheel
+        const char* delta;  // typed into the delta's edit; null types nothing
+        ActionRecord want;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, wheel},
+        {nullptr, "7", MakeRecord(16, ActionDevice::Mouse, ActionKind::MouseWheel, 300, 200, 7)},
+        {nullptr, "-2147483648", MakeRecord(16, ActionDevice::Mouse, ActionKind::MouseWheel, 300, 200, INT32_MIN)},
+        {nullptr, "1,5", wheel},
+        // The delta is no key code: another kind takes the key code's edit.
+        {"Mouse middle push", nullptr, MakeRecord(16, ActionDevice::Mouse, ActionKind::MouseMiddlePush, 300, 200, 0)},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.kind ? c.kind : "wheel");
+        CAPTURE(c.delta ? c.delta : "");
+        CActionEditDialog dialog;
+        dialog.SetRecord(wheel);
+        Seen seen;
+        bool chosen = true;
+        auto run = Run(dialog, [&](HWND d) {
+            seen = Look(d);
+            if (c.kind) chosen = ChooseText(d, IDC_EDIT_KIND, c.kind);
+            if (c.delta) SetText(d, IDC_EDIT_WHEEL_DELTA, c.delta);
+            Click(d, IDOK);
+        });
+        REQUIRE(run.driven);
+        CHECK(chosen);
+        CHECK(SelectedText(seen.kinds) == "Mouse wheel");
+        CHECK(seen.wheelDelta == "-360");
+        CHECK(seen.wheelOpen);
+        CHECK(seen.keyCode == "0");
+        CHECK(seen.keys.selected == CB_ERR);
+        CheckRecord(dialog.Record(), c.want);
     }
 }
 
