@@ -68,7 +68,8 @@ bool Shoot(HWND window, const std::string& folder, const std::string& name) {
 }
 
 // A list as a recording and a few edits leave it: pushes and releases of
-// both buttons and of keys, a click, a double click and a screenshot.
+// both buttons and of keys, a click, a double click, moves, the middle
+// button and a screenshot.
 std::vector<ActionRecord> SampleList() {
     auto key = [](uint32_t interval, ActionKind kind, int32_t code) {
         return ActionRecord{interval, ActionDevice::Keyboard, kind, 0, 0, code};
@@ -80,6 +81,9 @@ std::vector<ActionRecord> SampleList() {
         drive::MouseRecord(640, 96, 540, ActionKind::MouseRightPush),
         drive::MouseRecord(120, 96, 540, ActionKind::MouseRightRelease),
         drive::MouseRecord(700, 1024, 77, ActionKind::MouseLeftClick),
+        drive::MouseRecord(16, 1030, 80, ActionKind::MouseMove),
+        drive::MouseRecord(310, 1030, 80, ActionKind::MouseMiddlePush),
+        drive::MouseRecord(95, 1030, 80, ActionKind::MouseMiddleRelease),
         key(900, ActionKind::PushKey, 'T'),
         key(85, ActionKind::ReleaseKey, 'T'),
         key(410, ActionKind::PushKey, VK_F5),
@@ -101,7 +105,7 @@ bool PhotographLanguage(int language, const std::string& folder) {
     if (!window.Open(list) || !window.WaitCount(static_cast<int>(records.size()))) return false;
     // The file keeps the mouse rows first; the row with VK_F5 shows the key
     // names' underscores.
-    window.Select({8});
+    window.Select({11});
     bool ok = Shoot(window.Main(), folder, "main" + suffix);
 
     window.Post(IDC_MODIFY);
