@@ -123,7 +123,7 @@ TEST_CASE("/play ends with 2 and says why: a file it cannot read, a wrong argume
             CHECK(c.run.WaitForExit() == 0);
         }
         // A list from another computer asks first, as Start Play does; No
-        // plays nothing. Kind 99 (no kind) sends nothing when it does play.
+        // plays nothing. Kind 99 sends nothing when it does play.
         const std::vector<ActionRecord> silent = {drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(99)),
                                                   drive::MouseRecord(20, 2, 2, static_cast<ActionKind>(99))};
         for (int answer : {IDNO, IDYES}) {

@@ -46,7 +46,7 @@ void CheckQuestion(const drive::MessageBoxView& box, const Question& expected) {
 }
 
 // A list whose one record waits a minute: playing it stays Playing until
-// stopped. Its kind 99 (no kind) would send nothing even if it fell due.
+// stopped. Its kind 99 would send nothing even if it fell due.
 std::string MinuteLongList(CMainWindow& window) {
     const MachineIdent here = CurrentMachineIdent();
     ActionRecord record = drive::MouseRecord(60000, 7, 7, static_cast<ActionKind>(99));
@@ -455,7 +455,7 @@ TEST_CASE("Start Play plays the passes the Repeat box asks for and restores the 
     REQUIRE(window.Start(0));
     const MachineIdent here = CurrentMachineIdent();
     const std::string path = window.PathIn("nothing.mou");
-    // Kind 99 (no kind) sends nothing, so the run disturbs nobody.
+    // Kind 99 sends nothing, so the run disturbs nobody.
     REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(99)),
                                                          drive::MouseRecord(20, 2, 2, static_cast<ActionKind>(99))},
                                                         &here)));
@@ -564,7 +564,7 @@ TEST_CASE("the speed box: stored in the settings, typed or chosen, and a bad spe
               std::vector<LRESULT>{25, 50, 100, 200, 400, 1000});
         const MachineIdent here = CurrentMachineIdent();
         const std::string path = window.PathIn("slow.mou");
-        // Three seconds of waiting at the recorded pace; kind 99 (no kind) sends nothing.
+        // Three seconds of waiting at the recorded pace; kind 99 sends nothing.
         REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(0, 1, 1, static_cast<ActionKind>(99)),
                                                              drive::MouseRecord(3000, 2, 2, static_cast<ActionKind>(99))},
                                                             &here)));
