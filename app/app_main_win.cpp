@@ -138,8 +138,14 @@ void CAppMain::OnInitDialog(HWND dialog) {
     player.SetMainWindow(dialog);
     recorder.SetWindow(dialog);
     // Rows and records correspond one to one, so a new last record is a new
-    // last row.
-    recorder.SetRowAppended([](void* app, int) { static_cast<CAppMain*>(app)->showRow(-1); }, this);
+    // last row; a row the view has already is a record replaced in place.
+    recorder.SetRowAppended(
+        [](void* app, int row) {
+            CAppMain* self = static_cast<CAppMain*>(app);
+            const LRESULT shown = self->ListView() ? SendMessageW(self->ListView(), LVM_GETITEMCOUNT, 0, 0) : 0;
+            self->showRow(row < shown ? row : -1);
+        },
+        this);
     SetDialogSmallIcon(dialog);
     SetUpListView();
     SetWindowTextW(FolderBox(), L"");

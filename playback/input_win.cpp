@@ -26,29 +26,45 @@ LONG AbsoluteCoordinate(int32_t pixel, LONG origin, LONG extent) {
 
 namespace {
 
-void MouseRecord(INPUT* in, DWORD flags, LONG dx, LONG dy) {
+void MouseRecord(INPUT* in, DWORD flags, LONG dx, LONG dy, DWORD data = 0) {
     in->type = INPUT_MOUSE;
     in->mi.dwFlags = flags;
     in->mi.dx = dx;
     in->mi.dy = dy;
+    in->mi.mouseData = data;
 }
 
 }  // namespace
 
 int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out[kMaxActionInputs]) {
     ZeroMemory(out, sizeof(INPUT) * kMaxActionInputs);
-    DWORD down = 0, up = 0;
+    DWORD down = 0, up = 0, data = 0;
     int presses = 0;
-    bool release = false;
+    // One record after the move: a release, a wheel turn, or nothing more.
+    DWORD single = 0;
     switch (record.kind) {
         case ActionKind::MouseLeftPush: down = MOUSEEVENTF_LEFTDOWN; presses = 1; break;
-        case ActionKind::MouseLeftRelease: up = MOUSEEVENTF_LEFTUP; release = true; break;
+        case ActionKind::MouseLeftRelease: single = MOUSEEVENTF_LEFTUP; break;
         case ActionKind::MouseLeftClick: down = MOUSEEVENTF_LEFTDOWN; up = MOUSEEVENTF_LEFTUP; presses = 1; break;
         case ActionKind::MouseLeftDoubleClick: down = MOUSEEVENTF_LEFTDOWN; up = MOUSEEVENTF_LEFTUP; presses = 2; break;
         case ActionKind::MouseRightPush: down = MOUSEEVENTF_RIGHTDOWN; presses = 1; break;
-        case ActionKind::MouseRightRelease: up = MOUSEEVENTF_RIGHTUP; release = true; break;
+        case ActionKind::MouseRightRelease: single = MOUSEEVENTF_RIGHTUP; break;
         case ActionKind::MouseRightClick: down = MOUSEEVENTF_RIGHTDOWN; up = MOUSEEVENTF_RIGHTUP; presses = 1; break;
         case ActionKind::MouseRightDoubleClick: down = MOUSEEVENTF_RIGHTDOWN; up = MOUSEEVENTF_RIGHTUP; presses = 2; break;
+        case ActionKind::MouseMove: break;
+        case ActionKind::MouseMiddlePush: down = MOUSEEVENTF_MIDDLEDOWN; presses = 1; break;
+        case ActionKind::MouseMiddleRelease: single = MOUSEEVENTF_MIDDLEUP; break;
+        case ActionKind::MouseX1Push: down = MOUSEEVENTF_XDOWN; data = XBUTTON1; presses = 1; break;
+        case ActionKind::MouseX1Release: single = MOUSEEVENTF_XUP; data = XBUTTON1; break;
+        case ActionKind::MouseX2Push: down = MOUSEEVENTF_XDOWN; data = XBUTTON2; presses = 1; break;
+        case ActionKind::MouseX2Release: single = MOUSEEVENTF_XUP; data = XBUTTON2; break;
+        case ActionKind::MouseWheel:
+        case ActionKind::MouseHWheel:
+            single = record.kind == ActionKind::MouseWheel ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL;
+            // The signed delta travels in the unsigned field as its two's
+            // complement, as the system expects it.
+            data = static_cast<DWORD>(record.keyCode);
+            break;
         case ActionKind::PushKey:
         case ActionKind::ReleaseKey:
             out[0].type = INPUT_KEYBOARD;
@@ -65,13 +81,13 @@ int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out
     LONG dy = AbsoluteCoordinate(record.y, desktop.top, desktop.bottom - desktop.top);
     MouseRecord(&out[0], place, dx, dy);
     int n = 1;
-    if (release) {
-        MouseRecord(&out[n++], place | up, dx, dy);
+    if (single) {
+        MouseRecord(&out[n++], place | single, dx, dy, data);
         return n;
     }
     for (int i = 0; i < presses; ++i) {
-        MouseRecord(&out[n++], place | down, dx, dy);
-        if (up) MouseRecord(&out[n++], place | up, dx, dy);
+        MouseRecord(&out[n++], place | down, dx, dy, data);
+        if (up) MouseRecord(&out[n++], place | up, dx, dy, data);
     }
     return n;
 }
@@ -110,23 +126,38 @@ void CHeldInput::Note(const INPUT* inputs, UINT count) {
                 dx_ = in.mi.dx;
                 dy_ = in.mi.dy;
             }
-            if (f & MOUSEEVENTF_LEFTDOWN) left_ = true;
-            if (f & MOUSEEVENTF_LEFTUP) left_ = false;
-            if (f & MOUSEEVENTF_RIGHTDOWN) right_ = true;
-            if (f & MOUSEEVENTF_RIGHTUP) right_ = false;
+            if (f & MOUSEEVENTF_LEFTDOWN) buttons_ |= kLeft;
+            if (f & MOUSEEVENTF_LEFTUP) buttons_ &= ~kLeft;
+            if (f & MOUSEEVENTF_RIGHTDOWN) buttons_ |= kRight;
+            if (f & MOUSEEVENTF_RIGHTUP) buttons_ &= ~kRight;
+            if (f & MOUSEEVENTF_MIDDLEDOWN) buttons_ |= kMiddle;
+            if (f & MOUSEEVENTF_MIDDLEUP) buttons_ &= ~kMiddle;
+            const unsigned x = ((in.mi.mouseData & XBUTTON1) ? kX1 : 0) | ((in.mi.mouseData & XBUTTON2) ? kX2 : 0);
+            if (f & MOUSEEVENTF_XDOWN) buttons_ |= x;
+            if (f & MOUSEEVENTF_XUP) buttons_ &= ~x;
         }
     }
 }
 
 UINT CHeldInput::ReleaseAll(IInputSink* sink) {
-    UINT n = (left_ ? 1 : 0) + (right_ ? 1 : 0) + static_cast<UINT>(keys_.Count());
+    static const struct {
+        unsigned bit;
+        DWORD flag, data;
+    } buttons[] = {{kLeft, MOUSEEVENTF_LEFTUP, 0},
+                   {kRight, MOUSEEVENTF_RIGHTUP, 0},
+                   {kMiddle, MOUSEEVENTF_MIDDLEUP, 0},
+                   {kX1, MOUSEEVENTF_XUP, XBUTTON1},
+                   {kX2, MOUSEEVENTF_XUP, XBUTTON2}};
+    UINT n = static_cast<UINT>(keys_.Count());
+    for (const auto& b : buttons) n += (buttons_ & b.bit) ? 1 : 0;
     if (n == 0) return 0;
     CArray<INPUT> inputs;
     UINT sent = 0;
     if (inputs.Resize(static_cast<int>(n))) {
         UINT k = 0;
-        if (left_) MouseRecord(&inputs[k++], place_ | MOUSEEVENTF_LEFTUP, dx_, dy_);
-        if (right_) MouseRecord(&inputs[k++], place_ | MOUSEEVENTF_RIGHTUP, dx_, dy_);
+        for (const auto& b : buttons) {
+            if (buttons_ & b.bit) MouseRecord(&inputs[k++], place_ | b.flag, dx_, dy_, b.data);
+        }
         for (int i = keys_.Count() - 1; i >= 0; --i) {
             inputs[k].type = INPUT_KEYBOARD;
             inputs[k].ki.wVk = keys_[i];
@@ -140,6 +171,6 @@ UINT CHeldInput::ReleaseAll(IInputSink* sink) {
 }
 
 void CHeldInput::Forget() {
-    left_ = right_ = false;
+    buttons_ = 0;
     keys_.Clear();
 }

@@ -38,8 +38,9 @@ LONG AbsoluteCoordinate(int32_t pixel, LONG origin, LONG extent);
 
 // Fills `out` with the records that play `record` over `desktop`, all meant
 // for one Send call: an absolute move and the button records of a mouse kind,
-// or one key record. Returns their number; 0 for a screenshot or an unknown
-// kind, which send nothing. Each button record states the position of the
+// or one key record; a move alone for MouseMove; the move and the turn, with
+// the record's delta, for a wheel. Returns their number; 0 for a screenshot
+// or an unknown kind, which send nothing. Each button record states the position of the
 // move again: a button record without one acts wherever the system believes
 // the pointer to be, and under Wine that can still be the previous position.
 int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out[kMaxActionInputs]);
@@ -53,7 +54,7 @@ public:
 
     // Takes note of records that the system accepted.
     void Note(const INPUT* inputs, UINT count);
-    bool Empty() const { return !left_ && !right_ && keys_.Empty(); }
+    bool Empty() const { return buttons_ == 0 && keys_.Empty(); }
     // Sends, in one call, the release of everything held: buttons first, then
     // keys in the reverse order of their presses. Returns the number of
     // records accepted; only their buttons and keys count as released, the
@@ -66,8 +67,8 @@ private:
     void AddKey(WORD key);
     void RemoveKey(WORD key);
 
-    bool left_ = false;
-    bool right_ = false;
+    static constexpr unsigned kLeft = 1, kRight = 2, kMiddle = 4, kX1 = 8, kX2 = 16;
+    unsigned buttons_ = 0;  // the k* bits of the buttons held
     // Where the last absolute mouse record put the pointer: buttons are let go
     // there, stated again, since the system may not have caught up with it.
     DWORD place_ = 0;

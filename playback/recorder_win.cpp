@@ -78,6 +78,11 @@ void CRecorder::SetRowAppended(RowAppended handler, void* context) {
     rowContext_ = context;
 }
 
+void CRecorder::SetMotionSource(MotionSource source, void* context) {
+    motionSource_ = source;
+    motionContext_ = context;
+}
+
 bool CRecorder::RegisterInput(RegisterDevices registerDevices) {
     HWND window = window_;
     RAWINPUTDEVICE devices[2] = {};
@@ -104,14 +109,22 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
     if (read != static_cast<UINT>(-1) && read >= sizeof(RAWINPUTHEADER) && read <= size) {
         const RAWINPUT* raw = reinterpret_cast<const RAWINPUT*>(buffer.Data());
         if (raw->header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
-            OnMouseEvent(raw->data.mouse.usButtonFlags);
+            const RAWMOUSE& mouse = raw->data.mouse;
+            // An absolute device reports where the pointer is with every
+            // event; whether it moved is judged by the cursor position.
+            const bool moved = (mouse.usFlags & MOUSE_MOVE_ABSOLUTE) || mouse.lLastX != 0 || mouse.lLastY != 0;
+            OnMouseEvent(mouse.usButtonFlags, mouse.usButtonData, moved);
         } else if (raw->header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
             OnKeyEvent(raw->data.keyboard.VKey, raw->data.keyboard.Flags);
         }
     }
 }
 
-void CRecorder::OnMouseEvent(USHORT buttonFlags) {
+void CRecorder::OnMouseEvent(USHORT buttonFlags, USHORT buttonData, bool moved) {
+    if (motion_ && player_.GetRunState() == RunState::Recording) {
+        RecordMotion(buttonFlags, buttonData, moved);
+        return;
+    }
     if (buttonFlags & RI_MOUSE_LEFT_BUTTON_DOWN) {
         RecordMouse(ActionKind::MouseLeftPush);
         leftHeld_ = true;
@@ -126,6 +139,60 @@ void CRecorder::OnMouseEvent(USHORT buttonFlags) {
         RecordMouse(ActionKind::MouseRightRelease);
         rightHeld_ = false;
     }
+}
+
+void CRecorder::RecordMotion(USHORT buttonFlags, USHORT buttonData, bool moved) {
+    // The pointer moved before the buttons of the same event acted.
+    if (moved) RecordMove();
+    static const struct {
+        USHORT down, up;
+        ActionKind push, release;
+    } buttons[] = {
+        {RI_MOUSE_LEFT_BUTTON_DOWN, RI_MOUSE_LEFT_BUTTON_UP, ActionKind::MouseLeftPush, ActionKind::MouseLeftRelease},
+        {RI_MOUSE_RIGHT_BUTTON_DOWN, RI_MOUSE_RIGHT_BUTTON_UP, ActionKind::MouseRightPush,
+         ActionKind::MouseRightRelease},
+        {RI_MOUSE_MIDDLE_BUTTON_DOWN, RI_MOUSE_MIDDLE_BUTTON_UP, ActionKind::MouseMiddlePush,
+         ActionKind::MouseMiddleRelease},
+        {RI_MOUSE_BUTTON_4_DOWN, RI_MOUSE_BUTTON_4_UP, ActionKind::MouseX1Push, ActionKind::MouseX1Release},
+        {RI_MOUSE_BUTTON_5_DOWN, RI_MOUSE_BUTTON_5_UP, ActionKind::MouseX2Push, ActionKind::MouseX2Release},
+    };
+    for (const auto& b : buttons) {
+        if (buttonFlags & b.down) RecordMouse(b.push);
+        if (buttonFlags & b.up) RecordMouse(b.release);
+    }
+    if (buttonFlags & (RI_MOUSE_LEFT_BUTTON_DOWN | RI_MOUSE_LEFT_BUTTON_UP)) {
+        leftHeld_ = (buttonFlags & RI_MOUSE_LEFT_BUTTON_UP) == 0;
+    }
+    if (buttonFlags & (RI_MOUSE_RIGHT_BUTTON_DOWN | RI_MOUSE_RIGHT_BUTTON_UP)) {
+        rightHeld_ = (buttonFlags & RI_MOUSE_RIGHT_BUTTON_UP) == 0;
+    }
+    // The delta as the device gave it: 120 a notch, less from a touchpad.
+    const int32_t delta = static_cast<SHORT>(buttonData);
+    if (buttonFlags & RI_MOUSE_WHEEL) RecordMouse(ActionKind::MouseWheel, delta);
+    if (buttonFlags & RI_MOUSE_HWHEEL) RecordMouse(ActionKind::MouseHWheel, delta);
+}
+
+void CRecorder::RecordMove() {
+    POINT point = {0, 0};
+    cursor_(&point);
+    const int last = list_.count() - 1;
+    const ActionRecord* previous = list_.at(last);
+    // Movement that left the pointer where the last mouse action put it
+    // (at a screen edge, or a button event of an absolute device) is none.
+    if (previous && previous->device == ActionDevice::Mouse && previous->x == point.x && previous->y == point.y) {
+        return;
+    }
+    if (lastMove_ == last && previous && clock_.Now() == lastEventTick_) {
+        ActionRecord moved = *previous;
+        moved.x = point.x;
+        moved.y = point.y;
+        list_.replace(last, moved);
+        if (rowAppended_) rowAppended_(rowContext_, last);
+        return;
+    }
+    WriteWindowUnder(point);
+    Append(ActionDevice::Mouse, ActionKind::MouseMove, point.x, point.y, 0);
+    lastMove_ = list_.count() - 1;
 }
 
 void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
@@ -218,6 +285,8 @@ int CRecorder::StartRecord() {
     list_.modified = 0;
     list_.ident = CurrentMachineIdent();
     lastEventTick_ = clock_.Now();
+    lastMove_ = -1;
+    motion_ = MotionWanted();
     WatchBreakKey();
     for (uint8_t& bits : ignored_) bits = 0;
     if (window_) ShowWindow(window_, SW_MINIMIZE);
@@ -262,12 +331,18 @@ int32_t CRecorder::BreakKey() const {
     return parameters ? parameters->break_key : kDefaultBreakKey;
 }
 
-void CRecorder::RecordMouse(ActionKind kind) {
+bool CRecorder::MotionWanted() const {
+    if (motionSource_) return motionSource_(motionContext_);
+    const CAppParameter* parameters = TheAppParameter();
+    return parameters && parameters->record_motion == 1;
+}
+
+void CRecorder::RecordMouse(ActionKind kind, int32_t keyCode) {
     if (player_.GetRunState() != RunState::Recording) return;
     POINT point = {0, 0};
-    GetCursorPos(&point);
+    cursor_(&point);
     WriteWindowUnder(point);
-    Append(ActionDevice::Mouse, kind, point.x, point.y, 0);
+    Append(ActionDevice::Mouse, kind, point.x, point.y, keyCode);
 }
 
 void CRecorder::RecordKey(ActionKind kind, USHORT virtualKey) {
@@ -284,6 +359,9 @@ void CRecorder::Append(ActionDevice device, ActionKind kind, int32_t x, int32_t 
 }
 
 void CRecorder::WriteWindowUnder(POINT point) const {
+    // Three lookups a recorded action, a thousand a second while the pointer
+    // moves: not made while the lines go nowhere.
+    if (DebugPrint == DebugOutputFallback) return;
     HWND window = WindowFromPoint(point);
     if (!window) return;
     // Window handles carry 32 significant bits, also in 64-bit processes.

@@ -12,6 +12,12 @@
 // kept up to date in every run state, so a button pushed before a recording
 // starts is recorded as released when it is let go.
 //
+// With the record_motion setting (read when a recording starts) the mouse is
+// recorded whole instead: every event that moves the pointer becomes a move
+// (at most one per millisecond), all five buttons push and release at their
+// real down and up bits, so a drag is a push, moves and a release where the
+// button came up, and both wheels keep the delta the device gave.
+//
 // Intervals come from the player's 1 ms clock: the tick count moves in
 // 15.6 ms steps, which would make every recorded interval up to a step off.
 #include <windows.h>
@@ -33,7 +39,12 @@ public:
     // asked afresh on every keyboard event.
     typedef int32_t (*BreakKeySource)(void* context);
     // Record `row` has just been appended as the list's last record.
+    // Record `row` has just been appended as the list's last record, or,
+    // when it was the last record already, replaced in place.
     typedef void (*RowAppended)(void* context, int row);
+    // Whether the next recording takes in movement, the wheels and every
+    // button; asked when a recording starts.
+    typedef bool (*MotionSource)(void* context);
 
     // The player holds the run state; both must outlive the recorder.
     CRecorder(CPlayer& player, ActionList& list);
@@ -48,7 +59,13 @@ public:
     // the application parameters (kDefaultBreakKey while none exist).
     void SetBreakKeySource(BreakKeySource source, void* context);
     void SetRowAppended(RowAppended handler, void* context);
+    // Without a source, or with a null one, record_motion of the application
+    // parameters decides (off while none exist).
+    void SetMotionSource(MotionSource source, void* context);
 
+    // GetCursorPos, or a stand-in for it: where mouse actions are recorded.
+    typedef BOOL(WINAPI* CursorSource)(LPPOINT point);
+    void SetCursorSource(CursorSource source) { cursor_ = source ? source : GetCursorPos; }
     // RegisterRawInputDevices, or a stand-in for it.
     typedef BOOL(WINAPI* RegisterDevices)(PCRAWINPUTDEVICE devices, UINT count, UINT size);
     // Asks for raw mouse and keyboard input to be delivered to the window,
@@ -63,8 +80,9 @@ public:
     // event that cannot be read whole is dropped.
     void OnRawInput(HRAWINPUT input);
     // The two kinds of event, as OnRawInput dispatches them: the button-flag
-    // word of a mouse event, and the virtual-key code and flags of a key.
-    void OnMouseEvent(USHORT buttonFlags);
+    // word of a mouse event (with its button data and whether it moved the
+    // pointer), and the virtual-key code and flags of a key.
+    void OnMouseEvent(USHORT buttonFlags, USHORT buttonData = 0, bool moved = false);
     void OnKeyEvent(USHORT virtualKey, USHORT flags);
 
     // Whether Start Record may act: the run state is Idle and no stopped
@@ -99,6 +117,8 @@ public:
 
     bool LeftHeld() const { return leftHeld_; }
     bool RightHeld() const { return rightHeld_; }
+    // Whether the recording going on, or the last one, takes in motion.
+    bool RecordsMotion() const { return motion_; }
     // The clock reading of the last recorded action, or of Start Record.
     uint32_t LastEventTick() const { return lastEventTick_; }
     // The clock that intervals are measured on (milliseconds, wrapping).
@@ -110,7 +130,10 @@ private:
     void StopWatchingBreakKey();
     static void CALLBACK PollBreakKey(HWND window, UINT message, UINT_PTR id, DWORD time);
     int32_t BreakKey() const;
-    void RecordMouse(ActionKind kind);
+    bool MotionWanted() const;
+    void RecordMouse(ActionKind kind, int32_t keyCode = 0);
+    void RecordMotion(USHORT buttonFlags, USHORT buttonData, bool moved);
+    void RecordMove();
     void RecordKey(ActionKind kind, USHORT virtualKey);
     void Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y, int32_t keyCode);
     void WriteWindowUnder(POINT point) const;
@@ -122,6 +145,13 @@ private:
     void* breakKeyContext_ = nullptr;
     RowAppended rowAppended_ = nullptr;
     void* rowContext_ = nullptr;
+    CursorSource cursor_ = GetCursorPos;
+    MotionSource motionSource_ = nullptr;
+    void* motionContext_ = nullptr;
+    bool motion_ = false;
+    // The list position of the last move recorded, so that a later move in
+    // the same millisecond can take its place; -1 when there is none.
+    int lastMove_ = -1;
 
     CPlayClock clock_;
     uint32_t lastEventTick_ = 0;

@@ -39,9 +39,9 @@ struct Stage {
     int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
 
-    Stage() {
+    explicit Stage(bool logMoves = false) {
         REQUIRE(target.Start(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                             width, height));
+                             width, height, logMoves));
         window.SetPlayer(&player);
         player.SetMainWindow(window.hwnd());
         REQUIRE(player.StartThread());
@@ -55,8 +55,9 @@ struct Stage {
         REQUIRE(player.RequestPlay(list, repeat, speed));
         REQUIRE(window.WaitForPlayEnd(ends + 1, timeoutMs));
     }
-    // Waits until the target has logged `count` button and key messages.
-    std::vector<Seen> Events(size_t count, DWORD timeoutMs = 5000) {
+    // Waits until the target has logged `count` button and key messages
+    // (with moves: moves too).
+    std::vector<Seen> Events(size_t count, DWORD timeoutMs = 5000, bool moves = false) {
         std::vector<Seen> seen;
         window.PumpUntil(
             [&] {
@@ -64,7 +65,8 @@ struct Stage {
                 LONG n = target.count();
                 for (LONG i = 0; i < n; ++i) {
                     const target::Event& e = target.log()->events[i];
-                    if (target::IsButtonMessage(e.message) || target::IsKeyMessage(e.message)) {
+                    if (target::IsButtonMessage(e.message) || target::IsKeyMessage(e.message) ||
+                        (moves && e.message == WM_MOUSEMOVE)) {
                         seen.push_back({e.message, e.wParam, e.clientX, e.clientY, e.counter});
                     }
                 }
@@ -94,7 +96,7 @@ TEST_CASE("every kind reaches the target window as its button and key messages")
            Rec(ActionKind::MouseLeftClick, 10, 200, 210),
            Rec(ActionKind::MouseLeftDoubleClick, 10, 300, 310),
            Rec(ActionKind::MouseRightPush, 10, 400, 410), Rec(ActionKind::MouseRightRelease, 10, 401, 411),
-           Rec(static_cast<ActionKind>(12), 10, 5, 5), Rec(ActionKind::MouseRightClick, 10, 500, 510),
+           Rec(static_cast<ActionKind>(99), 10, 5, 5), Rec(ActionKind::MouseRightClick, 10, 500, 510),
            Rec(ActionKind::MouseRightDoubleClick, 10, 600, 610),
            Rec(ActionKind::PushKey, 10, 0, 0, 0x41), Rec(ActionKind::ReleaseKey, 10, 0, 0, 0x41),
            Rec(ActionKind::PushKey, 10, 0, 0, VK_RIGHT), Rec(ActionKind::ReleaseKey, 10, 0, 0, VK_RIGHT)});
@@ -307,22 +309,94 @@ TEST_CASE("a stop ends a long wait within about 50 ms, and passes count 1, 2, 3"
 TEST_CASE("an interrupted run lets go of the keys and buttons it holds") {
     Stage s;
     s.Set({Rec(ActionKind::MouseLeftClick, 0, 700, 500), Rec(ActionKind::PushKey, 10, 0, 0, 0x42),
-           Rec(ActionKind::PushKey, 10, 0, 0, 0x43), Rec(ActionKind::MouseLeftPush, 10, 710, 520),
+           Rec(ActionKind::PushKey, 10, 0, 0, 0x43), Rec(ActionKind::MouseMiddlePush, 10, 705, 510),
+           Rec(ActionKind::MouseX2Push, 10, 706, 512), Rec(ActionKind::MouseLeftPush, 10, 710, 520),
            Rec(ActionKind::MouseLeftClick, 600000, 1, 1)});
     int ends = s.window.playEnds;
     REQUIRE(s.player.RequestPlay(s.list, 0));
-    REQUIRE(s.Events(5).size() == 5);
+    REQUIRE(s.Events(7).size() == 7);
     s.player.StopPlay();
     REQUIRE(s.window.WaitForPlayEnd(ends + 1, 2000));
-    std::vector<Seen> seen = s.Events(8);
-    REQUIRE(seen.size() == 8);
-    CHECK(seen[5].message == WM_LBUTTONUP);
-    CHECK(seen[5].x == 710);
-    CHECK(seen[5].y == 520);
-    CHECK(seen[6].message == WM_KEYUP);
-    CHECK(seen[6].wParam == 0x43);
-    CHECK(seen[7].message == WM_KEYUP);
-    CHECK(seen[7].wParam == 0x42);
+    std::vector<Seen> seen = s.Events(12);
+    REQUIRE(seen.size() == 12);
+    // Buttons first, all where the pointer last went, then the keys in the
+    // reverse order of their pushes.
+    const UINT released[] = {WM_LBUTTONUP, WM_MBUTTONUP, WM_XBUTTONUP};
+    for (int i = 0; i < 3; ++i) {
+        CAPTURE(i);
+        CHECK(seen[7 + i].message == released[i]);
+        CHECK(seen[7 + i].x == 710);
+        CHECK(seen[7 + i].y == 520);
+    }
+    CHECK(HIWORD(seen[9].wParam) == XBUTTON2);
+    CHECK(seen[10].message == WM_KEYUP);
+    CHECK(seen[10].wParam == 0x43);
+    CHECK(seen[11].message == WM_KEYUP);
+    CHECK(seen[11].wParam == 0x42);
     CHECK((GetAsyncKeyState(0x42) & 0x8000) == 0);
-    CHECK((GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0);
+    for (int button : {VK_LBUTTON, VK_MBUTTON, VK_XBUTTON2}) CHECK((GetAsyncKeyState(button) & 0x8000) == 0);
+}
+
+TEST_CASE("moves, a drag, both wheels, the middle and side buttons arrive as recorded") {
+    Stage s(true);
+    s.Set({Rec(ActionKind::MouseMove, 0, 90, 95), Rec(ActionKind::MouseLeftPush, 10, 100, 100),
+           Rec(ActionKind::MouseMove, 5, 110, 105), Rec(ActionKind::MouseMove, 5, 130, 115),
+           Rec(ActionKind::MouseMove, 5, 131, 117), Rec(ActionKind::MouseLeftRelease, 10, 131, 117),
+           Rec(ActionKind::MouseWheel, 10, 200, 210, 120), Rec(ActionKind::MouseWheel, 10, 201, 211, -240),
+           Rec(ActionKind::MouseHWheel, 10, 202, 212, 60), Rec(ActionKind::MouseHWheel, 10, 203, 213, -120),
+           Rec(ActionKind::MouseMiddlePush, 10, 300, 310), Rec(ActionKind::MouseMiddleRelease, 10, 301, 311),
+           Rec(ActionKind::MouseX1Push, 10, 400, 410), Rec(ActionKind::MouseX1Release, 10, 400, 410),
+           Rec(ActionKind::MouseX2Push, 10, 500, 510), Rec(ActionKind::MouseX2Release, 10, 501, 512),
+           Rec(ActionKind::MouseMove, 10, 600, 620)});
+    s.Play(0);
+    struct Want {
+        UINT message;
+        LONG x, y;
+        int data;  // wheel: the delta; side buttons: the button
+    };
+    const Want want[] = {
+        {WM_LBUTTONDOWN, 100, 100, 0}, {WM_LBUTTONUP, 131, 117, 0},       {WM_MOUSEWHEEL, 200, 210, 120},
+        {WM_MOUSEWHEEL, 201, 211, -240}, {WM_MOUSEHWHEEL, 202, 212, 60},  {WM_MOUSEHWHEEL, 203, 213, -120},
+        {WM_MBUTTONDOWN, 300, 310, 0}, {WM_MBUTTONUP, 301, 311, 0},       {WM_XBUTTONDOWN, 400, 410, XBUTTON1},
+        {WM_XBUTTONUP, 400, 410, XBUTTON1}, {WM_XBUTTONDOWN, 500, 510, XBUTTON2},
+        {WM_XBUTTONUP, 501, 512, XBUTTON2},
+    };
+    const size_t n = sizeof want / sizeof want[0];
+    std::vector<Seen> buttons = s.Events(n);
+    CHECK(s.SettledCount() == n);
+    REQUIRE(buttons.size() >= n);
+    for (size_t i = 0; i < n; ++i) {
+        CAPTURE(i);
+        CHECK(buttons[i].message == want[i].message);
+        CHECK(buttons[i].x == want[i].x);
+        CHECK(buttons[i].y == want[i].y);
+        if (target::IsWheelMessage(want[i].message)) CHECK(GET_WHEEL_DELTA_WPARAM(buttons[i].wParam) == want[i].data);
+        if (want[i].data && !target::IsWheelMessage(want[i].message)) CHECK(HIWORD(buttons[i].wParam) == want[i].data);
+    }
+    // The drag: between the push and the release, the pointer moves through
+    // every recorded pixel in order with the left button held, and nothing
+    // else happens.
+    std::vector<Seen> all = s.Events(0, 0, true);
+    size_t down = all.size(), up = all.size();
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i].message == WM_LBUTTONDOWN && down == all.size()) down = i;
+        if (all[i].message == WM_LBUTTONUP && up == all.size()) up = i;
+    }
+    REQUIRE(down < up);
+    REQUIRE(up < all.size());
+    const POINT path[] = {{110, 105}, {130, 115}, {131, 117}};
+    size_t reached = 0;
+    for (size_t i = down + 1; i < up; ++i) {
+        CAPTURE(i);
+        CHECK(all[i].message == WM_MOUSEMOVE);
+        CHECK((all[i].wParam & MK_LBUTTON) != 0);
+        if (reached < 3 && all[i].x == path[reached].x && all[i].y == path[reached].y) ++reached;
+    }
+    CHECK(reached == 3);
+    // The first and last moves reach their pixels too.
+    bool first = false, last = false;
+    for (size_t i = 0; i < down; ++i) first = first || (all[i].x == 90 && all[i].y == 95);
+    for (size_t i = up; i < all.size(); ++i) last = last || (all[i].message == WM_MOUSEMOVE && all[i].x == 600 && all[i].y == 620);
+    CHECK(first);
+    CHECK(last);
 }

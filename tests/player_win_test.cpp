@@ -245,7 +245,7 @@ TEST_CASE("an empty list ends the run at once with an empty pass-count field") {
 
 TEST_CASE("unknown kinds send nothing but move the time reference and the index on") {
     Bench b;
-    b.Set({Rec(static_cast<ActionKind>(12), 100), Rec(static_cast<ActionKind>(0), 0),
+    b.Set({Rec(static_cast<ActionKind>(99), 100), Rec(static_cast<ActionKind>(0), 0),
            Rec(static_cast<ActionKind>(-7), 30), Click(20)});
     b.Play(0);
     CHECK(b.sink.Times() == std::vector<uint32_t>{1150});
@@ -270,6 +270,42 @@ TEST_CASE("each action is one Send with exactly the records of its kind") {
     }
     CHECK(b.sink.calls[1].inputs.size() == 1);
     CHECK(b.sink.calls[2].inputs[0].ki.dwFlags == KEYEVENTF_KEYUP);
+
+    // Movement, the middle and side buttons and the wheels: the move, then
+    // at most one record, at the same place, with its button or delta.
+    const struct {
+        ActionKind kind;
+        int32_t delta;
+        DWORD flag;   // 0: the move alone
+        DWORD data;   // mouseData of the second record
+    } kinds[] = {
+        {ActionKind::MouseMove, 0, 0, 0},
+        {ActionKind::MouseMiddlePush, 0, MOUSEEVENTF_MIDDLEDOWN, 0},
+        {ActionKind::MouseMiddleRelease, 0, MOUSEEVENTF_MIDDLEUP, 0},
+        {ActionKind::MouseX1Push, 0, MOUSEEVENTF_XDOWN, XBUTTON1},
+        {ActionKind::MouseX1Release, 0, MOUSEEVENTF_XUP, XBUTTON1},
+        {ActionKind::MouseX2Push, 0, MOUSEEVENTF_XDOWN, XBUTTON2},
+        {ActionKind::MouseX2Release, 0, MOUSEEVENTF_XUP, XBUTTON2},
+        {ActionKind::MouseWheel, 120, MOUSEEVENTF_WHEEL, 120},
+        {ActionKind::MouseWheel, -360, MOUSEEVENTF_WHEEL, static_cast<DWORD>(-360)},
+        {ActionKind::MouseHWheel, 7, MOUSEEVENTF_HWHEEL, 7},
+        {ActionKind::MouseHWheel, -120, MOUSEEVENTF_HWHEEL, static_cast<DWORD>(-120)},
+    };
+    for (const auto& k : kinds) {
+        CAPTURE(static_cast<int>(k.kind));
+        CAPTURE(k.delta);
+        INPUT out[kMaxActionInputs];
+        const ActionRecord r = Rec(k.kind, 0, 480, 270, k.delta);
+        const int n = BuildActionInputs(r, RECT{0, 0, 1920, 1080}, out);
+        REQUIRE(n == (k.flag ? 2 : 1));
+        for (int i = 0; i < n; ++i) {
+            CHECK(out[i].type == INPUT_MOUSE);
+            CHECK(out[i].mi.dx == 16384);
+            CHECK(out[i].mi.dy == 16384);
+            CHECK(out[i].mi.dwFlags == (i == 0 ? place : place | k.flag));
+            CHECK(out[i].mi.mouseData == (i == 0 ? 0 : k.data));
+        }
+    }
 }
 
 TEST_CASE("a run stopped early releases what it pressed, in one Send") {
@@ -296,6 +332,33 @@ TEST_CASE("a run stopped early releases what it pressed, in one Send") {
         CHECK(release[i + 1].ki.wVk == keys[i]);
         CHECK(release[i + 1].ki.dwFlags == KEYEVENTF_KEYUP);
     }
+
+    // The middle and side buttons are let go as well; only a release the
+    // system took counts, the others are tried again by the next run.
+    Bench more;
+    more.sink.onSend = [&](size_t n) {
+        if (n == 4) more.player.StopPlay();
+    };
+    more.sink.accepted = [](size_t call, UINT count) -> UINT { return call == 5 ? 1 : count; };
+    more.Set({Rec(ActionKind::MouseX2Push, 0, 7, 7), Rec(ActionKind::MouseMiddlePush, 0, 8, 8),
+              Rec(ActionKind::MouseX1Push, 0, 9, 9), Rec(ActionKind::MouseX2Release, 0, 9, 9), Click(100000)});
+    more.Play(0);
+    REQUIRE(more.sink.calls.size() == 5);
+    const std::vector<INPUT>& letGo = more.sink.calls[4].inputs;
+    REQUIRE(letGo.size() == 2);
+    CHECK((letGo[0].mi.dwFlags & ~DWORD{MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK}) ==
+          MOUSEEVENTF_MIDDLEUP);
+    CHECK((letGo[1].mi.dwFlags & MOUSEEVENTF_XUP) != 0);
+    CHECK(letGo[1].mi.mouseData == XBUTTON1);
+    CHECK(letGo[1].mi.dx == AbsoluteCoordinate(9, 0, 1920));
+    more.sink.accepted = nullptr;
+    more.Set({Click(0)});
+    more.Play(0);
+    REQUIRE(more.sink.calls.size() == 7);
+    // Only the side button's release was refused: it alone is tried again.
+    REQUIRE(more.sink.calls[5].inputs.size() == 1);
+    CHECK((more.sink.calls[5].inputs[0].mi.dwFlags & MOUSEEVENTF_XUP) != 0);
+    CHECK(more.sink.calls[5].inputs[0].mi.mouseData == XBUTTON1);
 
     // A run that plays to its end leaves a held key as the list left it.
     Bench whole;

@@ -27,14 +27,18 @@ struct Expected {
     int gapMs;  // the gap xdotool made before the action; -1: not checked
 };
 
-bool IsMouse(ActionKind kind) { return kind <= ActionKind::MouseRightDoubleClick; }
+bool IsMouse(ActionKind kind) {
+    return kind <= ActionKind::MouseRightDoubleClick || (kind >= ActionKind::MouseMove && kind <= ActionKind::MouseHWheel);
+}
 
 const char* KindName(ActionKind kind) {
-    static const char* names[] = {"?",           "LeftPush",  "LeftRelease",  "LeftClick",
-                                  "LeftDouble",  "RightPush", "RightRelease", "RightClick",
-                                  "RightDouble", "PushKey",   "ReleaseKey",   "Screenshot"};
+    static const char* names[] = {"?",           "LeftPush",    "LeftRelease",   "LeftClick",  "LeftDouble",
+                                  "RightPush",   "RightRelease", "RightClick",   "RightDouble", "PushKey",
+                                  "ReleaseKey",  "Screenshot",  "Move",          "MiddlePush", "MiddleRelease",
+                                  "X1Push",      "X1Release",   "X2Push",        "X2Release",  "Wheel",
+                                  "HWheel"};
     int k = static_cast<int>(kind);
-    return k >= 0 && k <= 11 ? names[k] : "?";
+    return k >= 0 && k <= 20 ? names[k] : "?";
 }
 
 std::string Describe(const ActionList& list) {
@@ -60,7 +64,7 @@ void CheckRecords(const CRecorderRig& rig, const std::vector<Expected>& expected
             CHECK(r->device == ActionDevice::Mouse);
             CHECK(r->x == e.x);
             CHECK(r->y == e.y);
-            CHECK(r->keyCode == 0);
+            CHECK(r->keyCode == (IsWheelKind(e.kind) ? e.key : 0));
         } else {
             CHECK(r->device == ActionDevice::Keyboard);
             CHECK(r->x == 0);
@@ -79,19 +83,33 @@ void CheckRecords(const CRecorderRig& rig, const std::vector<Expected>& expected
 
 // The raw event that a record comes from: the first event, from `from` on,
 // of the record's key and direction, or for a push the first event with its
-// button's down bit, for a release the first mouse event without it.
-bool CameFrom(const ActionRecord& r, const xdo::RawEvent& e) {
+// button's down bit, for a release the first mouse event without it (with
+// motion recorded: with its up bit), for a move one that moved the pointer,
+// for a wheel one that turned it by the record's delta.
+bool CameFrom(const ActionRecord& r, const xdo::RawEvent& e, bool motion) {
     switch (r.kind) {
     case ActionKind::PushKey: return e.IsKey(static_cast<USHORT>(r.keyCode), false);
     case ActionKind::ReleaseKey: return e.IsKey(static_cast<USHORT>(r.keyCode), true);
     default: break;
     }
     if (e.type != RIM_TYPEMOUSE || e.cursor.x != r.x || e.cursor.y != r.y) return false;
+    const USHORT f = e.buttonFlags;
     switch (r.kind) {
-    case ActionKind::MouseLeftPush: return (e.buttonFlags & RI_MOUSE_LEFT_BUTTON_DOWN) != 0;
-    case ActionKind::MouseLeftRelease: return (e.buttonFlags & RI_MOUSE_LEFT_BUTTON_DOWN) == 0;
-    case ActionKind::MouseRightPush: return (e.buttonFlags & RI_MOUSE_RIGHT_BUTTON_DOWN) != 0;
-    case ActionKind::MouseRightRelease: return (e.buttonFlags & RI_MOUSE_RIGHT_BUTTON_DOWN) == 0;
+    case ActionKind::MouseLeftPush: return (f & RI_MOUSE_LEFT_BUTTON_DOWN) != 0;
+    case ActionKind::MouseLeftRelease:
+        return motion ? (f & RI_MOUSE_LEFT_BUTTON_UP) != 0 : (f & RI_MOUSE_LEFT_BUTTON_DOWN) == 0;
+    case ActionKind::MouseRightPush: return (f & RI_MOUSE_RIGHT_BUTTON_DOWN) != 0;
+    case ActionKind::MouseRightRelease:
+        return motion ? (f & RI_MOUSE_RIGHT_BUTTON_UP) != 0 : (f & RI_MOUSE_RIGHT_BUTTON_DOWN) == 0;
+    case ActionKind::MouseMove: return e.moved;
+    case ActionKind::MouseMiddlePush: return (f & RI_MOUSE_MIDDLE_BUTTON_DOWN) != 0;
+    case ActionKind::MouseMiddleRelease: return (f & RI_MOUSE_MIDDLE_BUTTON_UP) != 0;
+    case ActionKind::MouseX1Push: return (f & RI_MOUSE_BUTTON_4_DOWN) != 0;
+    case ActionKind::MouseX1Release: return (f & RI_MOUSE_BUTTON_4_UP) != 0;
+    case ActionKind::MouseX2Push: return (f & RI_MOUSE_BUTTON_5_DOWN) != 0;
+    case ActionKind::MouseX2Release: return (f & RI_MOUSE_BUTTON_5_UP) != 0;
+    case ActionKind::MouseWheel: return (f & RI_MOUSE_WHEEL) && e.buttonData == r.keyCode;
+    case ActionKind::MouseHWheel: return (f & RI_MOUSE_HWHEEL) && e.buttonData == r.keyCode;
     default: return false;
     }
 }
@@ -103,17 +121,15 @@ bool CameFrom(const ActionRecord& r, const xdo::RawEvent& e) {
 void CheckMoments(const CRecorderRig& rig, uint32_t startTick) {
     const std::vector<xdo::RawEvent> events = rig.log.Since(0);
     uint32_t moment = startTick;
-    // A key event gives one record; a mouse event one per button at most.
+    // One event gives one record of a kind at most (a key event one record,
+    // a mouse event a move, buttons and wheels): the kinds each event gave.
+    std::vector<uint32_t> used(events.size(), 0);
     size_t next = 0;
-    size_t usedLeft = events.size(), usedRight = events.size();
     for (int i = 0; i < rig.list.count(); ++i) {
         const ActionRecord& r = *rig.list.at(i);
         moment += r.interval;
-        const bool left =
-            r.kind == ActionKind::MouseLeftPush || r.kind == ActionKind::MouseLeftRelease;
-        size_t& used = left ? usedLeft : usedRight;
-        while (next < events.size() &&
-               (!CameFrom(r, events[next]) || (r.device == ActionDevice::Mouse && used == next))) {
+        const uint32_t kind = 1u << (static_cast<int>(r.kind) & 31);
+        while (next < events.size() && (!CameFrom(r, events[next], rig.recorder.RecordsMotion()) || (used[next] & kind))) {
             ++next;
         }
         INFO("record " << i << " " << std::string(KindName(r.kind)) << " at " << moment - startTick
@@ -124,11 +140,7 @@ void CheckMoments(const CRecorderRig& rig, uint32_t startTick) {
                                            << " ms");
         CHECK(static_cast<int32_t>(moment - e.ms) >= 0);
         CHECK(static_cast<int32_t>(e.doneMs - moment) >= 0);
-        if (r.device == ActionDevice::Mouse) {
-            used = next;
-        } else {
-            ++next;
-        }
+        used[next] |= kind;
     }
 }
 
@@ -541,4 +553,133 @@ TEST_CASE("the recorder's clock moves in 1 ms steps, also without messages") {
     }
     CHECK(steps == 50);
     CHECK(single >= 25);
+}
+
+namespace {
+
+std::string DescribeEvents(const std::vector<xdo::RawEvent>& events) {
+    std::string s;
+    for (const xdo::RawEvent& e : events) {
+        if (e.type != RIM_TYPEMOUSE) continue;
+        char line[96];
+        snprintf(line, sizeof line, "flags %04X data %d%s at (%ld,%ld)\n", e.buttonFlags, e.buttonData,
+                 e.moved ? " moved" : "", e.cursor.x, e.cursor.y);
+        s += line;
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side buttons as they happened") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    rig.motion = true;
+    DRIVE(rig, "mousemove 200 200");
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    CHECK(rig.recorder.RecordsMotion());
+    const uint32_t start = rig.recorder.LastEventTick();
+    DRIVE(rig,
+          // a drag: the push, every step with the button held, the release
+          // where the button came up
+          "sleep 0.05 mousedown 1 sleep 0.03 mousemove 210 205 sleep 0.03 mousemove 230 215 "
+          "sleep 0.03 mousemove 260 230 sleep 0.06 mouseup 1 "
+          // the wheel: away, toward, left, right
+          "sleep 0.03 click 4 sleep 0.03 click 5 sleep 0.03 click 6 sleep 0.03 click 7 "
+          // the middle button, the side buttons
+          "sleep 0.03 mousemove 300 320 sleep 0.03 mousedown 2 sleep 0.04 mouseup 2 "
+          "sleep 0.03 mousemove 310 330 sleep 0.03 click 8 sleep 0.03 click 9 "
+          // the right button still records as before
+          "sleep 0.03 mousedown 3 sleep 0.03 mouseup 3");
+    INFO("raw mouse events:\n" << DescribeEvents(rig.Driven()));
+    CheckRecords(rig, {
+                          {ActionKind::MouseLeftPush, 200, 200, 0, -1},
+                          {ActionKind::MouseMove, 210, 205, 0, 30},
+                          {ActionKind::MouseMove, 230, 215, 0, 30},
+                          {ActionKind::MouseMove, 260, 230, 0, 30},
+                          {ActionKind::MouseLeftRelease, 260, 230, 0, 60},
+                          {ActionKind::MouseWheel, 260, 230, 120, 30},
+                          {ActionKind::MouseWheel, 260, 230, -120, 30},
+                          {ActionKind::MouseHWheel, 260, 230, -120, 30},
+                          {ActionKind::MouseHWheel, 260, 230, 120, 30},
+                          {ActionKind::MouseMove, 300, 320, 0, 30},
+                          {ActionKind::MouseMiddlePush, 300, 320, 0, 30},
+                          {ActionKind::MouseMiddleRelease, 300, 320, 0, 40},
+                          {ActionKind::MouseMove, 310, 330, 0, 30},
+                          {ActionKind::MouseX1Push, 310, 330, 0, 30},
+                          {ActionKind::MouseX1Release, 310, 330, 0, 0},
+                          {ActionKind::MouseX2Push, 310, 330, 0, 30},
+                          {ActionKind::MouseX2Release, 310, 330, 0, 0},
+                          {ActionKind::MouseRightPush, 310, 330, 0, 30},
+                          {ActionKind::MouseRightRelease, 310, 330, 0, 30},
+                      });
+    CheckMoments(rig, start);
+    CHECK(rig.recorder.StopRecord() == 1);
+    // The setting is taken when a recording starts.
+    rig.motion = false;
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    rig.rows.clear();
+    CHECK_FALSE(rig.recorder.RecordsMotion());
+    DRIVE(rig, "mousemove 400 400 click 4 click 2 mousedown 1 mousemove 420 420 mouseup 1");
+    CheckRecords(rig, {{ActionKind::MouseLeftPush, 400, 400, 0, -1}, {ActionKind::MouseLeftRelease, 420, 420, 0, -1}});
+}
+
+TEST_CASE("with motion on, a later move in the same millisecond takes the place of the earlier") {
+    CRecorderRig rig;
+    rig.motion = true;
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    // Events handled straight from here, away from X input, with the cursor
+    // position given by the test. Tried until both moves fall in one
+    // millisecond.
+    static POINT cursor;
+    rig.recorder.SetCursorSource([](LPPOINT p) -> BOOL {
+        *p = cursor;
+        return TRUE;
+    });
+    bool sameMs = false;
+    for (int attempt = 0; attempt < 200 && !sameMs; ++attempt) {
+        rig.list.clear();
+        rig.rows.clear();
+        cursor = {100, 100};
+        const uint32_t before = rig.recorder.Now();
+        rig.recorder.OnMouseEvent(0, 0, true);
+        cursor = {150, 120};
+        rig.recorder.OnMouseEvent(0, 0, true);
+        sameMs = rig.recorder.Now() == before;
+        if (!sameMs) continue;
+        INFO(Describe(rig.list));
+        REQUIRE(rig.list.count() == 1);
+        CHECK(rig.list.at(0)->kind == ActionKind::MouseMove);
+        CHECK(rig.list.at(0)->x == 150);
+        CHECK(rig.list.at(0)->y == 120);
+        CHECK(rig.rows == std::vector<int>{0});
+        // Not once a button came between.
+        rig.recorder.OnMouseEvent(RI_MOUSE_MIDDLE_BUTTON_DOWN, 0, false);
+        cursor = {160, 130};
+        rig.recorder.OnMouseEvent(0, 0, true);
+        CHECK(rig.list.count() == 3);
+        // A movement that leaves the pointer where it was is none.
+        rig.recorder.OnMouseEvent(0, 0, true);
+        CHECK(rig.list.count() == 3);
+    }
+    CHECK(sameMs);
+    // Moves a millisecond apart are kept, each with its interval.
+    rig.list.clear();
+    const uint32_t from = rig.recorder.Now();
+    for (int i = 0; i < 5; ++i) {
+        cursor = {200 + i, 200};
+        rig.recorder.OnMouseEvent(0, 0, true);
+        const uint32_t t = rig.recorder.Now();
+        while (rig.recorder.Now() == t) {
+        }
+    }
+    REQUIRE(rig.list.count() == 5);
+    uint32_t sum = 0;
+    for (int i = 0; i < 5; ++i) {
+        CHECK(rig.list.at(i)->x == 200 + i);
+        if (i > 0) CHECK(rig.list.at(i)->interval >= 1);
+        sum += rig.list.at(i)->interval;
+    }
+    CHECK(sum <= rig.recorder.Now() - from);
 }

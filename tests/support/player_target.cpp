@@ -28,6 +28,14 @@ void Append(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         e.screenX = static_cast<short>(LOWORD(pos));
         e.screenY = static_cast<short>(HIWORD(pos));
         e.clientX = e.clientY = 0;
+    } else if (target::IsWheelMessage(message)) {
+        // Wheel messages carry screen positions.
+        POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        e.screenX = p.x;
+        e.screenY = p.y;
+        ScreenToClient(window, &p);
+        e.clientX = p.x;
+        e.clientY = p.y;
     } else {
         POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         e.clientX = p.x;
@@ -55,6 +63,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                 return 0;
             }
             return DefWindowProcW(window, message, wParam, lParam);
+        case WM_XBUTTONDOWN:
+        case WM_XBUTTONUP:
+            return TRUE;
         case WM_TIMER:
             DestroyWindow(window);
             return 0;

@@ -30,9 +30,13 @@ struct Log {
     Event events[kMaxEvents];
 };
 
+inline bool IsWheelMessage(UINT m) { return m == WM_MOUSEWHEEL || m == WM_MOUSEHWHEEL; }
+
+// Buttons of all five kinds, and the wheels.
 inline bool IsButtonMessage(UINT m) {
     return m == WM_LBUTTONDOWN || m == WM_LBUTTONUP || m == WM_RBUTTONDOWN || m == WM_RBUTTONUP ||
-           m == WM_LBUTTONDBLCLK || m == WM_RBUTTONDBLCLK;
+           m == WM_LBUTTONDBLCLK || m == WM_RBUTTONDBLCLK || m == WM_MBUTTONDOWN || m == WM_MBUTTONUP ||
+           m == WM_XBUTTONDOWN || m == WM_XBUTTONUP || IsWheelMessage(m);
 }
 
 inline bool IsKeyMessage(UINT m) {

@@ -49,7 +49,13 @@ public:
         recorder.SetBreakKeySource(
             [](void* rig) { return static_cast<CRecorderRig*>(rig)->breakKey; }, this);
         recorder.SetRowAppended(
-            [](void* rig, int row) { static_cast<CRecorderRig*>(rig)->rows.push_back(row); }, this);
+            [](void* rig, int row) {
+                std::vector<int>& rows = static_cast<CRecorderRig*>(rig)->rows;
+                // A row reported again is a record replaced in place.
+                if (rows.empty() || rows.back() != row) rows.push_back(row);
+            },
+            this);
+        recorder.SetMotionSource([](void* rig) { return static_cast<CRecorderRig*>(rig)->motion; }, this);
         player.SetMainWindow(host);
         previousDebug_ = DebugPrint;
         DebugPrint = CaptureDebug;
@@ -105,6 +111,7 @@ public:
     bool ready = false;  // raw input registered and the first request done
     std::string setupError;
     int32_t breakKey = VK_F1;
+    bool motion = false;    // the record_motion setting a recording starts with
     std::vector<int> rows;  // rows the recorder reported, in order
     std::wstring debug;     // debug-channel output
     int targetLeftDowns = 0;

@@ -61,6 +61,8 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 struct RawEvent {
     DWORD type;          // RIM_TYPEMOUSE or RIM_TYPEKEYBOARD
     USHORT buttonFlags;  // mouse
+    SHORT buttonData;    // mouse: the wheel's delta
+    bool moved;          // mouse: a relative movement, or an absolute position
     USHORT virtualKey;   // keyboard
     USHORT keyFlags;     // keyboard
     ULONG extra;         // the sender's dwExtraInfo
@@ -101,6 +103,9 @@ public:
         GetCursorPos(&event.cursor);
         if (event.type == RIM_TYPEMOUSE) {
             event.buttonFlags = raw->data.mouse.usButtonFlags;
+            event.buttonData = static_cast<SHORT>(raw->data.mouse.usButtonData);
+            event.moved = (raw->data.mouse.usFlags & MOUSE_MOVE_ABSOLUTE) || raw->data.mouse.lLastX != 0 ||
+                          raw->data.mouse.lLastY != 0;
             event.extra = raw->data.mouse.ulExtraInformation;
         } else if (event.type == RIM_TYPEKEYBOARD) {
             event.virtualKey = raw->data.keyboard.VKey;
