@@ -583,30 +583,32 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
     DRIVE(rig,
           // a drag: the push, every step with the button held, the release
           // where the button came up
-          "sleep 0.05 mousedown 1 sleep 0.03 mousemove 210 205 sleep 0.03 mousemove 230 215 "
-          "sleep 0.03 mousemove 260 230 sleep 0.06 mouseup 1 "
+          // (Positions are read when an event is handled: a move comes a
+          // while after the event before it, so that it is not read there.)
+          "sleep 0.05 mousedown 1 sleep 0.1 mousemove 210 205 sleep 0.1 mousemove 230 215 "
+          "sleep 0.1 mousemove 260 230 sleep 0.06 mouseup 1 "
           // the wheel: away, toward, left, right
           "sleep 0.03 click 4 sleep 0.03 click 5 sleep 0.03 click 6 sleep 0.03 click 7 "
           // the middle button, the side buttons
-          "sleep 0.03 mousemove 300 320 sleep 0.03 mousedown 2 sleep 0.04 mouseup 2 "
-          "sleep 0.03 mousemove 310 330 sleep 0.03 click 8 sleep 0.03 click 9 "
+          "sleep 0.1 mousemove 300 320 sleep 0.03 mousedown 2 sleep 0.04 mouseup 2 "
+          "sleep 0.1 mousemove 310 330 sleep 0.03 click 8 sleep 0.03 click 9 "
           // the right button still records as before
           "sleep 0.03 mousedown 3 sleep 0.03 mouseup 3");
     INFO("raw mouse events:\n" << DescribeEvents(rig.Driven()));
     CheckRecords(rig, {
                           {ActionKind::MouseLeftPush, 200, 200, 0, -1},
-                          {ActionKind::MouseMove, 210, 205, 0, 30},
-                          {ActionKind::MouseMove, 230, 215, 0, 30},
-                          {ActionKind::MouseMove, 260, 230, 0, 30},
+                          {ActionKind::MouseMove, 210, 205, 0, 100},
+                          {ActionKind::MouseMove, 230, 215, 0, 100},
+                          {ActionKind::MouseMove, 260, 230, 0, 100},
                           {ActionKind::MouseLeftRelease, 260, 230, 0, 60},
                           {ActionKind::MouseWheel, 260, 230, 120, 30},
                           {ActionKind::MouseWheel, 260, 230, -120, 30},
                           {ActionKind::MouseHWheel, 260, 230, -120, 30},
                           {ActionKind::MouseHWheel, 260, 230, 120, 30},
-                          {ActionKind::MouseMove, 300, 320, 0, 30},
+                          {ActionKind::MouseMove, 300, 320, 0, 100},
                           {ActionKind::MouseMiddlePush, 300, 320, 0, 30},
                           {ActionKind::MouseMiddleRelease, 300, 320, 0, 40},
-                          {ActionKind::MouseMove, 310, 330, 0, 30},
+                          {ActionKind::MouseMove, 310, 330, 0, 100},
                           {ActionKind::MouseX1Push, 310, 330, 0, 30},
                           {ActionKind::MouseX1Release, 310, 330, 0, 0},
                           {ActionKind::MouseX2Push, 310, 330, 0, 30},
@@ -621,7 +623,7 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
     REQUIRE(rig.recorder.StartRecord() == 1);
     rig.rows.clear();
     CHECK_FALSE(rig.recorder.RecordsMotion());
-    DRIVE(rig, "mousemove 400 400 click 4 click 2 mousedown 1 mousemove 420 420 mouseup 1");
+    DRIVE(rig, "mousemove 400 400 sleep 0.05 click 4 click 2 mousedown 1 sleep 0.1 mousemove 420 420 mouseup 1");
     CheckRecords(rig, {{ActionKind::MouseLeftPush, 400, 400, 0, -1}, {ActionKind::MouseLeftRelease, 420, 420, 0, -1}});
 }
 
