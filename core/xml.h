@@ -91,6 +91,56 @@ XmlLoad LoadXmlFile(const wchar_t* path, F&& consumer) {
         const_cast<void*>(static_cast<const void*>(&consumer)));
 }
 
+// A name or a run of text met while reading a document: bytes in the
+// document's code page (texts with their entities decoded and their blanks
+// folded as the tree holds them), valid only during the event that gives
+// them. The lookups judge the bytes exactly as the tree's lookups would judge
+// the element they would have become.
+struct XmlBytes {
+    const char* bytes = nullptr;
+    int32_t length = 0;
+    int32_t codePage = kCodePageUtf8;
+    bool plain = false;  // known to be ASCII without zero bytes
+
+    // Equal to `name` (ASCII) as FindElement compares names.
+    bool Is(const char* name, int32_t nameLength) const;
+    template <size_t N>
+    bool Is(const char (&name)[N]) const { return Is(name, static_cast<int32_t>(N - 1)); }
+    // IntOf's rule for an element holding this text.
+    int32_t Int(int32_t def) const;
+    // The text as the tree stores it (in the ANSI code page). Counts as one of
+    // the reader's allocations; false when memory ran out.
+    bool Store(CString* out) const;
+};
+
+// What the reader meets in a document, in document order. Every element
+// whose StartElement was accepted ends in exactly one of DropElement (its
+// start tag could not be read: no content came, and the tree would not hold
+// it) or EndElement (its end tag, or the damage or end of input that closed
+// it; the tree holds it as the events said). A handler that answers false
+// has run out of memory, which ends the input there.
+class XmlHandler {
+public:
+    virtual ~XmlHandler() {}
+    virtual bool StartElement(const XmlBytes& name) = 0;
+    // value: null for an empty or unreadable value.
+    virtual bool Attribute(const XmlBytes& name, const XmlBytes* value) = 0;
+    virtual void DropElement() = 0;
+    // A run of text in the open element's content; it replaces the runs
+    // before it.
+    virtual bool Text(const XmlBytes& text) = 0;
+    // A run that could not be read: the element is left without text.
+    virtual void DropText() = 0;
+    virtual void EndElement() = 0;
+};
+
+// Reads a document (as ParseXmlDocument does, with the same ends and
+// offsets) and gives its events to the handler; no tree is made. `consumed`
+// tells whether a top-level element was read, as a tree would have been.
+XmlLoad ReadXmlDocument(const char* bytes, size_t size, XmlHandler* handler);
+// The same over the bytes of a file, read whole as LoadXmlFile reads them.
+XmlLoad ReadXmlFile(const wchar_t* path, XmlHandler* handler);
+
 // For tests of loads that run out of memory: the reader behaves as if memory
 // ran out once it has made `count` more allocations (a negative count lifts
 // the limit). Process-wide; the reader counts on the calling thread only.

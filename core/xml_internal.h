@@ -45,6 +45,13 @@ public:
     // A whole document: the declaration, then every top-level element.
     XmlDocument ParseDocument(const char* bytes, size_t size);
 
+    // The reader proper. One element with its content as events to the
+    // handler; false when none was read (the handler then has nothing open).
+    bool ReadElement(XmlCursor* cursor, XmlHandler* handler, int depth);
+    // A whole document as events; the declaration's encoding value goes to
+    // *encoding when one is given.
+    XmlLoad ReadDocument(const char* bytes, size_t size, XmlHandler* handler, COwner<CString>* encoding);
+
     // How reading has ended so far (Complete while nothing went wrong).
     XmlEnd End() const { return end_; }
     int64_t EndOffset() const { return endOffset_; }
@@ -57,14 +64,19 @@ private:
     // How a start tag ended: "/>", ">", or not at all.
     enum class StartTag { Empty, Open, Broken };
 
-    XmlElement* ParseElementAt(XmlCursor* cursor, int depth);
     bool EnterElement(XmlCursor* cursor);
-    bool ReadElementName(XmlCursor* cursor, XmlElement* element);
-    StartTag ReadStartTag(XmlCursor* cursor, XmlElement* element);
-    void ReadContent(XmlCursor* cursor, XmlElement* element, int32_t nameStart, int32_t nameLength, int depth);
+    bool ReadElementName(XmlCursor* cursor, XmlBytes* name);
+    StartTag ReadStartTag(XmlCursor* cursor, XmlHandler* handler);
+    void ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart, int32_t nameLength, int depth);
     bool ReadEndTag(XmlCursor* cursor, int32_t nameStart, int32_t nameLength);
-    void ReadContentText(XmlCursor* cursor, XmlElement* element);
+    void ReadContentText(XmlCursor* cursor, XmlHandler* handler);
+    // An attribute's name and value without storing them; false (damage, or
+    // memory) when the start tag cannot go on.
+    bool ScanAttribute(XmlCursor* cursor, XmlBytes* name, XmlBytes* value, bool* hasValue);
     Piece ReadName(XmlCursor* cursor, CString* out);
+    // A run of text decoded in place: out points into the document, or into
+    // the scratch room when entities or blanks had to be rewritten.
+    Piece ScanText(XmlCursor* cursor, int quote, XmlBytes* out);
     Piece ReadText(XmlCursor* cursor, int quote, CString* out);
     Piece StoreText(XmlCursor* cursor, const char* bytes, int32_t count, CString* out);
     char* Scratch(int32_t size);
@@ -75,8 +87,6 @@ private:
     // every loop stops and the tree keeps what was read before.
     void RunOutOfMemory(XmlCursor* cursor);
 
-    COwner<xmldetail::XmlArena> arena_;  // elements of the document being read
-    bool asciiDirect_ = false;  // its ASCII texts need no conversion
     CArray<char> scratch_;  // decoding room for texts with entities or blanks
     XmlEnd end_ = XmlEnd::Complete;
     int64_t endOffset_ = -1;
@@ -198,6 +208,9 @@ struct ElementBlock {
 XmlElement* AllocElement(XmlArena* arena);
 // Releases a chain of attributes with their strings.
 void FreeAttributes(XmlAttribute* first);
+// A new attribute holding copies of name and value (null: none); null when
+// memory ran out.
+XmlAttribute* MakeAttribute(const XmlBytes& name, const XmlBytes* value);
 ElementBlock* BlockOf(XmlElement* element);
 // The element's name (or text) string, constructed empty in its embedded
 // storage when the element has none yet. Not for names of arena elements.

@@ -1,10 +1,13 @@
-// The reader: one pass over a document held whole in memory; names and texts
-// are read in xml_reader_text.cpp. No read looks at
-// a byte at index size or beyond, and every loop that could stall has a
-// progress guard that writes "XML parse error (%d)" and gives up. Whatever it
-// recovers from is recorded as damage, and running out of memory ends the
-// input where it happened, so the caller learns how the document ended.
+// The reader: one pass over a document held whole in memory, giving what it
+// meets as events to a handler (the tree builder of xml_reader_tree.cpp, or a
+// consumer that takes what it needs as it goes); names and texts are read in
+// xml_reader_text.cpp. No read looks at a byte at index size or beyond, and
+// every loop that could stall has a progress guard that writes
+// "XML parse error (%d)" and gives up. Whatever it recovers from is recorded
+// as damage, and running out of memory ends the input where it happened, so
+// the caller learns how the document ended.
 #include <cstring>
+#include <utility>
 
 #include "core/debug.h"
 #include "core/file.h"
@@ -72,13 +75,18 @@ bool EqualsIgnoringAsciiCase(const char* text, const char* lower) {
 
 CXml::~CXml() {}
 
-XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
+bool CXml::ScanAttribute(XmlCursor* cursor, XmlBytes* name, XmlBytes* value, bool* hasValue) {
     SkipBlanks(cursor);
-    COwner<CString> name = ParseName(cursor);
-    if (!name) {
+    const char* bytes = cursor->bytes;
+    const int32_t start = cursor->position;
+    int32_t end = start;
+    while (end < cursor->size && !IsNameDelimiter(bytes[end])) ++end;
+    if (end == start || end >= cursor->size) {
         Damage(cursor->position);
-        return nullptr;
+        return false;
     }
+    *name = XmlBytes{bytes + start, end - start, codePage, false};
+    cursor->position = end;
     SkipBlanks(cursor);
     char quote = 0;
     if (IsByte(cursor, '=')) {
@@ -88,22 +96,26 @@ XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
     }
     if (!quote) {
         Damage(cursor->position);
-        return nullptr;
-    }
-    COwner<XmlAttribute> made;
-    if (ReaderMayAllocate()) made = COwner<XmlAttribute>::New();
-    if (!made) {
-        RunOutOfMemory(cursor);
-        return nullptr;
+        return false;
     }
     ++cursor->position;
     // A value that cannot be read (damage, or the input ending) stays null,
     // like an empty one; what follows decides whether the element survives.
-    COwner<CString> value = ParseText(cursor, quote);
-    if (end_ == XmlEnd::OutOfMemory) return nullptr;
-    XmlAttribute* attribute = made.Release();
-    attribute->name = name.Release();
-    attribute->value = value.Release();
+    const Piece read = ScanText(cursor, quote, value);
+    if (read == Piece::NoMemory) return false;
+    *hasValue = read == Piece::Read;
+    return true;
+}
+
+XmlAttribute* CXml::ParseAttribute(XmlCursor* cursor, XmlElement* element) {
+    XmlBytes name, value;
+    bool hasValue = false;
+    if (!ScanAttribute(cursor, &name, &value, &hasValue)) return nullptr;
+    XmlAttribute* attribute = MakeAttribute(name, hasValue ? &value : nullptr);
+    if (!attribute) {
+        RunOutOfMemory(cursor);
+        return nullptr;
+    }
     if (element) {
         XmlAttribute** link = &element->firstAttribute;
         while (*link) link = &(*link)->next;
@@ -147,31 +159,30 @@ int CXml::ParseDeclaration(XmlCursor* cursor, COwner<CString>* encoding) {
     }
 }
 
-XmlTree CXml::ParseElement(XmlCursor* cursor) {
-    return XmlTree(ParseElementAt(cursor, 0));
-}
-
-XmlElement* CXml::ParseElementAt(XmlCursor* cursor, int depth) {
+bool CXml::ReadElement(XmlCursor* cursor, XmlHandler* handler, int depth) {
     if (depth >= kXmlMaxDepth) {
         // Too deep to follow safely: the document ends here.
         ReportStall(cursor->position);
         Damage(cursor->position);
         cursor->position = cursor->size;
-        return nullptr;
+        return false;
     }
-    if (!EnterElement(cursor)) return nullptr;
-    XmlTree element(ReaderMayAllocate() ? AllocElement(arena_.Get()) : nullptr);
-    if (!element) {
-        RunOutOfMemory(cursor);
-        return nullptr;
-    }
+    if (!EnterElement(cursor)) return false;
     const int32_t nameStart = cursor->position;
-    const bool named = ReadElementName(cursor, element.Get());
-    const int32_t nameLength = cursor->position - nameStart;
-    const StartTag tag = named ? ReadStartTag(cursor, element.Get()) : StartTag::Broken;
-    if (tag == StartTag::Broken) return nullptr;
-    if (tag == StartTag::Open) ReadContent(cursor, element.Get(), nameStart, nameLength, depth);
-    return element.Release();
+    XmlBytes name;
+    if (!ReadElementName(cursor, &name)) return false;
+    if (!handler->StartElement(name)) {
+        RunOutOfMemory(cursor);
+        return false;
+    }
+    const StartTag tag = ReadStartTag(cursor, handler);
+    if (tag == StartTag::Broken) {
+        handler->DropElement();
+        return false;
+    }
+    if (tag == StartTag::Open) ReadContent(cursor, handler, nameStart, name.length, depth);
+    handler->EndElement();
+    return true;
 }
 
 // Moves past the "<" that opens the next element, over blanks and comments.
@@ -200,12 +211,7 @@ bool CXml::EnterElement(XmlCursor* cursor) {
     }
 }
 
-bool CXml::ReadElementName(XmlCursor* cursor, XmlElement* element) {
-    if (!arena_) {
-        const Piece name = ReadName(cursor, EmbeddedName(element));
-        if (name == Piece::None) Damage(cursor->position);
-        return name == Piece::Read;
-    }
+bool CXml::ReadElementName(XmlCursor* cursor, XmlBytes* name) {
     const char* bytes = cursor->bytes;
     const int32_t start = cursor->position;
     int32_t end = start;
@@ -214,25 +220,20 @@ bool CXml::ReadElementName(XmlCursor* cursor, XmlElement* element) {
         Damage(end);
         return false;
     }
-    element->name = ReaderMayAllocate() ? arena_->Intern(bytes + start, end - start, codePage) : nullptr;
-    if (!element->name) {
-        RunOutOfMemory(cursor);
-        return false;
-    }
+    *name = XmlBytes{bytes + start, end - start, codePage, false};
     cursor->position = end;
     return true;
 }
 
 // After the name: blanks and attributes up to "/>" (an empty element) or ">"
 // (content follows). Input that ends inside the tag leaves the element open.
-CXml::StartTag CXml::ReadStartTag(XmlCursor* cursor, XmlElement* element) {
+CXml::StartTag CXml::ReadStartTag(XmlCursor* cursor, XmlHandler* handler) {
     if (IsXmlBlank(cursor->bytes[cursor->position])) {
         SkipBlanks(cursor);
     } else if (!IsByte(cursor, '/') && !IsByte(cursor, '>')) {
         Damage(cursor->position);
         return StartTag::Broken;
     }
-    XmlAttribute** tail = &element->firstAttribute;
     int32_t previous = kNoPosition;
     for (;;) {
         if (LooksAt(cursor, "/>", 2)) {
@@ -249,10 +250,13 @@ CXml::StartTag CXml::ReadStartTag(XmlCursor* cursor, XmlElement* element) {
             return StartTag::Open;
         }
         previous = cursor->position;
-        XmlAttribute* attribute = ParseAttribute(cursor, nullptr);
-        if (!attribute) return StartTag::Broken;
-        *tail = attribute;
-        tail = &attribute->next;
+        XmlBytes name, value;
+        bool hasValue = false;
+        if (!ScanAttribute(cursor, &name, &value, &hasValue)) return StartTag::Broken;
+        if (!handler->Attribute(name, hasValue ? &value : nullptr)) {
+            RunOutOfMemory(cursor);
+            return StartTag::Broken;
+        }
         if (cursor->position >= cursor->size) return StartTag::Open;
         SkipBlanks(cursor);
     }
@@ -260,9 +264,7 @@ CXml::StartTag CXml::ReadStartTag(XmlCursor* cursor, XmlElement* element) {
 
 // Text, children and comments up to the element's end tag. An element that
 // is never closed is kept as it stands.
-void CXml::ReadContent(XmlCursor* cursor, XmlElement* element, int32_t nameStart, int32_t nameLength,
-                       int depth) {
-    XmlElement* lastChild = nullptr;
+void CXml::ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart, int32_t nameLength, int depth) {
     int32_t previous = kNoPosition;
     for (;;) {
         if (cursor->position >= cursor->size) {
@@ -278,19 +280,14 @@ void CXml::ReadContent(XmlCursor* cursor, XmlElement* element, int32_t nameStart
         SkipBlanks(cursor);
         if (cursor->position >= cursor->size) continue;
         if (!IsByte(cursor, '<')) {
-            ReadContentText(cursor, element);
+            ReadContentText(cursor, handler);
         } else if (LooksAt(cursor, "</", 2)) {
             if (ReadEndTag(cursor, nameStart, nameLength)) return;
         } else if (IsCommentStart(cursor)) {
             if (!SkipComment(cursor)) Damage(cursor->size);
-        } else if (XmlElement* child = ParseElementAt(cursor, depth + 1)) {
+        } else {
             // A child that fails is dropped and reading goes on where it stopped.
-            if (lastChild) {
-                lastChild->next = child;
-            } else {
-                element->firstChild = child;
-            }
-            lastChild = child;
+            ReadElement(cursor, handler, depth + 1);
         }
     }
 }
@@ -318,80 +315,85 @@ bool CXml::ReadEndTag(XmlCursor* cursor, int32_t nameStart, int32_t nameLength) 
 }
 
 // An element keeps only the last run of text read in its content.
-void CXml::ReadContentText(XmlCursor* cursor, XmlElement* element) {
-    if (ReadText(cursor, 0, EmbeddedText(element)) != Piece::Read) DropText(element);
+void CXml::ReadContentText(XmlCursor* cursor, XmlHandler* handler) {
+    XmlBytes text;
+    const Piece read = ScanText(cursor, 0, &text);
+    if (read == Piece::Read && handler->Text(text)) return;
+    if (read == Piece::Read) RunOutOfMemory(cursor);
+    handler->DropText();
 }
 
-XmlDocument CXml::ParseDocument(const char* bytes, size_t size) {
-    XmlDocument document;
+XmlLoad CXml::ReadDocument(const char* bytes, size_t size, XmlHandler* handler, COwner<CString>* encoding) {
+    XmlLoad read;
     end_ = XmlEnd::Complete;
     endOffset_ = -1;
     if (size > static_cast<uint64_t>(kXmlMaxDocumentSize)) {
-        document.end = XmlEnd::Unreadable;
-        return document;
+        read.end = XmlEnd::Unreadable;
+        return read;
     }
     if (!bytes || size == 0) {
-        document.end = XmlEnd::Damaged;
-        document.offset = 0;
-        return document;
+        read.end = XmlEnd::Damaged;
+        read.offset = 0;
+        return read;
     }
     XmlCursor cursor = {bytes, static_cast<int32_t>(size), 0};
     codePage = kCodePageUtf8;
-    COwner<CString> encoding;
-    if (ParseDeclaration(&cursor, &encoding)) {
-        asciiDirect_ = AsciiIdentity(codePage) && AsciiIdentity(kCodePageAnsi);
-        if (ReaderMayAllocate()) arena_ = COwner<XmlArena>::New();
-        if (arena_) {
-            document.first = ParseElement(&cursor);
-        } else {
-            RunOutOfMemory(&cursor);
+    COwner<CString> declared;
+    if (ParseDeclaration(&cursor, &declared)) read.consumed = ReadElement(&cursor, handler, 0);
+    if (read.consumed) {
+        while (ReadElement(&cursor, handler, 0)) {
         }
-    }
-    if (XmlElement* first = document.first.Get()) {
-        // The head owns the arena in which the whole document lives.
-        BlockOf(first)->ownsArena = true;
-        first->encoding = encoding.Release();
-        XmlElement* last = first;
-        while (XmlTree next = ParseElement(&cursor)) {
-            last->next = next.Release();
-            last = last->next;
-        }
-        arena_.Release();
     } else {
         // Refused: no declaration, or no element after it.
-        arena_.Reset();
         Damage(cursor.position);
     }
-    asciiDirect_ = false;
-    document.end = end_;
-    document.offset = endOffset_;
-    return document;
+    if (encoding) *encoding = std::move(declared);
+    read.end = end_;
+    read.offset = endOffset_;
+    return read;
 }
 
-XmlDocument ParseXmlDocument(const char* bytes, size_t size) {
+XmlLoad ReadXmlDocument(const char* bytes, size_t size, XmlHandler* handler) {
     CXml xml;
-    return xml.ParseDocument(bytes, size);
+    return xml.ReadDocument(bytes, size, handler, nullptr);
+}
+
+namespace {
+
+// The whole file in one read, as the loaders take it. False with the load's
+// end set when it cannot be had.
+bool ReadWholeFile(const wchar_t* path, CArray<char>* buffer, XmlLoad* load) {
+    if (!path) return false;
+    CFile file;
+    CString name(path);
+    if (!file.OpenRead(name)) return false;
+    const uint64_t size = file.GetSize();
+    if (size > static_cast<uint64_t>(kXmlMaxDocumentSize)) return false;
+    if (size > 0) {
+        if (!ReaderMayAllocate() || !buffer->Resize(static_cast<int>(size))) {
+            load->end = XmlEnd::OutOfMemory;
+            load->offset = 0;
+            return false;
+        }
+        if (file.Read(buffer->Data(), static_cast<uint32_t>(size), 0) != size) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+XmlLoad ReadXmlFile(const wchar_t* path, XmlHandler* handler) {
+    XmlLoad load;
+    CArray<char> buffer;
+    if (!ReadWholeFile(path, &buffer, &load)) return load;
+    return ReadXmlDocument(buffer.Data(), static_cast<size_t>(buffer.Count()), handler);
 }
 
 XmlLoad LoadXmlFile(const wchar_t* path, XmlConsumer consumer, void* context) {
     XmlLoad load;
-    if (!path) return load;
-    CFile file;
-    CString name(path);
-    if (!file.OpenRead(name)) return load;
-    const uint64_t size = file.GetSize();
-    if (size > static_cast<uint64_t>(kXmlMaxDocumentSize)) return load;
     CArray<char> buffer;
-    if (size > 0) {
-        if (!ReaderMayAllocate() || !buffer.Resize(static_cast<int>(size))) {
-            load.end = XmlEnd::OutOfMemory;
-            load.offset = 0;
-            return load;
-        }
-        if (file.Read(buffer.Data(), static_cast<uint32_t>(size), 0) != size) return load;
-    }
-    file.Close();
-    XmlDocument document = ParseXmlDocument(buffer.Data(), static_cast<size_t>(size));
+    if (!ReadWholeFile(path, &buffer, &load)) return load;
+    XmlDocument document = ParseXmlDocument(buffer.Data(), static_cast<size_t>(buffer.Count()));
     // The tree holds copies of everything: the bytes can go before the
     // consumer runs, which lowers the peak memory of a large load.
     buffer.Free();

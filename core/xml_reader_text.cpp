@@ -111,7 +111,7 @@ CXml::Piece CXml::ReadName(XmlCursor* cursor, CString* out) {
     return stored;
 }
 
-CXml::Piece CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
+CXml::Piece CXml::ScanText(XmlCursor* cursor, int quote, XmlBytes* out) {
     const char* bytes = cursor->bytes;
     const int32_t size = cursor->size;
     const int32_t start = cursor->position;
@@ -131,15 +131,7 @@ CXml::Piece CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
         return Piece::None;
     }
     if (simple && end < size && (quote ? bytes[end] == closing : bytes[end] == '<')) {
-        if (asciiDirect_) {
-            if (ReaderMayAllocate()) out->AssignBytes(bytes + start, end - start);
-            if (!out->GetText()) {
-                RunOutOfMemory(cursor);
-                return Piece::NoMemory;
-            }
-        } else if (StoreText(cursor, bytes + start, end - start, out) != Piece::Read) {
-            return Piece::NoMemory;
-        }
+        *out = XmlBytes{bytes + start, end - start, codePage, true};
         cursor->position = quote ? end + 1 : end;
         return Piece::Read;
     }
@@ -195,8 +187,19 @@ CXml::Piece CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
         Damage(zeroAt);
     }
     if (stored > 0 && buffer[stored - 1] == ' ') --stored;
-    if (StoreText(cursor, buffer, stored, out) != Piece::Read) return Piece::NoMemory;
+    *out = XmlBytes{buffer, stored, codePage, false};
     cursor->position = i;
+    return Piece::Read;
+}
+
+CXml::Piece CXml::ReadText(XmlCursor* cursor, int quote, CString* out) {
+    XmlBytes text;
+    const Piece read = ScanText(cursor, quote, &text);
+    if (read != Piece::Read) return read;
+    if (!text.Store(out)) {
+        RunOutOfMemory(cursor);
+        return Piece::NoMemory;
+    }
     return Piece::Read;
 }
 

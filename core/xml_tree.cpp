@@ -167,6 +167,24 @@ XmlElement* AllocElement(XmlArena* arena) {
     return &block->element;
 }
 
+XmlAttribute* MakeAttribute(const XmlBytes& name, const XmlBytes* value) {
+    COwner<CString> storedName;
+    if (ReaderMayAllocate()) storedName = COwner<CString>::New();
+    if (!storedName || !name.Store(storedName.Get())) return nullptr;
+    COwner<XmlAttribute> made;
+    if (ReaderMayAllocate()) made = COwner<XmlAttribute>::New();
+    if (!made) return nullptr;
+    COwner<CString> storedValue;
+    if (value) {
+        if (ReaderMayAllocate()) storedValue = COwner<CString>::New();
+        if (!storedValue || !value->Store(storedValue.Get())) return nullptr;
+    }
+    XmlAttribute* attribute = made.Release();
+    attribute->name = storedName.Release();
+    attribute->value = storedValue.Release();
+    return attribute;
+}
+
 void FreeAttributes(XmlAttribute* first) {
     for (XmlAttribute* attribute = first; attribute;) {
         // The record and its strings are owned here for their last moment.
@@ -340,10 +358,11 @@ const wchar_t* TextOf(const XmlElement* element) {
     return wide ? wide : L"";
 }
 
-int32_t IntOf(const XmlElement* element, int32_t def) {
-    if (!element || !element->text) return def;
-    const char* text = element->text->GetText();
-    int32_t length = element->text->GetLength();
+namespace {
+
+int32_t IntOfString(const CString* string, int32_t def) {
+    const char* text = string->GetText();
+    int32_t length = string->GetLength();
     if (!text || length == 0) return def;
     // ASCII bytes are the UTF-16 units themselves; any other byte belongs to
     // a character that is no digit, blank or "-", but is judged on the wide
@@ -355,9 +374,50 @@ int32_t IntOf(const XmlElement* element, int32_t def) {
     }
     int32_t value = def;
     if (ascii) return ParseWhole(text, n, &value) ? value : def;
-    const wchar_t* wide = element->text->GetWide();
+    const wchar_t* wide = const_cast<CString*>(string)->GetWide();
     if (!wide) return def;
     return ParseWhole(wide, static_cast<int32_t>(WideLength(wide)), &value) ? value : def;
+}
+
+// Bytes in codePage that the tree would hold unconverted: ASCII in code
+// pages that keep ASCII as it is.
+bool StoredAsTheyAre(const XmlBytes& bytes) {
+    return (bytes.plain || IsPlainAscii(bytes.bytes, bytes.length)) && AsciiIdentity(bytes.codePage) &&
+           AsciiIdentity(kCodePageAnsi);
+}
+
+}  // namespace
+
+int32_t IntOf(const XmlElement* element, int32_t def) {
+    if (!element || !element->text) return def;
+    return IntOfString(element->text, def);
+}
+
+bool XmlBytes::Is(const char* name, int32_t nameLength) const {
+    if (StoredAsTheyAre(*this)) return length == nameLength && SameBytes(bytes, name, static_cast<size_t>(length));
+    // Other bytes are judged on what the tree would hold for them.
+    CString stored;
+    if (!StoreDecoded(bytes, length, codePage, &stored) || stored.GetLength() != nameLength) return false;
+    return SameBytes(stored.GetText(), name, static_cast<size_t>(nameLength));
+}
+
+int32_t XmlBytes::Int(int32_t def) const {
+    if (StoredAsTheyAre(*this)) {
+        int32_t value = def;
+        return ParseWhole(bytes, length, &value) ? value : def;
+    }
+    CString stored;
+    if (!StoreDecoded(bytes, length, codePage, &stored)) return def;
+    return IntOfString(&stored, def);
+}
+
+bool XmlBytes::Store(CString* out) const {
+    if (!ReaderMayAllocate()) return false;
+    if (plain && AsciiIdentity(codePage) && AsciiIdentity(kCodePageAnsi)) {
+        out->AssignBytes(bytes, length);
+        return out->GetText() != nullptr;
+    }
+    return StoreDecoded(bytes, length, codePage, out);
 }
 
 XmlTree NewElement(const wchar_t* name, const wchar_t* text) {
