@@ -176,6 +176,39 @@ XmlElement* AppendChild(XmlElement* parent, XmlTree child);
 // when memory ran out.
 bool BuildXmlText(const XmlElement* first, CArray<char>* text);
 
+class CXmlString;
+// Writes a document element by element straight into its text, giving the
+// bytes BuildXmlText gives for the same tree, for documents too large to be
+// built as a tree first. Names are ASCII.
+class XmlTextWriter {
+public:
+    XmlTextWriter();  // writes the declaration
+    ~XmlTextWriter();
+    XmlTextWriter(const XmlTextWriter&) = delete;
+    XmlTextWriter& operator=(const XmlTextWriter&) = delete;
+
+    // The start tag of an element whose children follow: "<name>".
+    void Start(const char* name);
+    // "</name>" and the line end.
+    void End(const char* name);
+    // An element without text or children: "<name/>" and the line end.
+    void Empty(const char* name);
+    // An element whose text is the number in decimal.
+    void Number(const char* name, int32_t value);
+    // An element made as NewElement(name, text) makes it: no text gives
+    // "<name/>", any other text (an empty one too) is written escaped.
+    void Text(const char* name, const wchar_t* text);
+    // The document into `text` as BuildXmlText gives it; false (the text
+    // then holds nothing) when memory ran out.
+    bool Finish(CArray<char>* text);
+
+private:
+    COwner<CXmlString> out_;
+};
+
+// Writes a document's text to the file at path as SaveXmlFile does.
+bool SaveXmlText(const wchar_t* path, const CArray<char>& text);
+
 // Writes the children of `holder` as the top-level elements of the file at
 // path through WriteFileSafely (core/file.h): a failed save leaves the old
 // file as it was, and a read-only file is not replaced. The tree is released

@@ -193,11 +193,107 @@ bool SaveXmlFile(const wchar_t* path, XmlTree holder) {
     CArray<char> text;
     const bool built = path && path[0] && holder && holder->firstChild && BuildXmlText(holder->firstChild, &text);
     holder.Reset();
-    if (!built) return false;
+    return built && SaveXmlText(path, text);
+}
 
+bool SaveXmlText(const wchar_t* path, const CArray<char>& text) {
+    if (!path || !path[0]) return false;
     // The path takes the form CFile gives paths (through the ANSI code page).
     CString target(path);
     const wchar_t* targetWide = target.GetWide();
     return targetWide &&
            WriteFileSafely(targetWide, text.Data(), static_cast<uint32_t>(text.Count())) == SafeWrite::Written;
+}
+
+XmlTextWriter::XmlTextWriter() : out_(COwner<CXmlString>::New()) {
+    if (out_) out_->AppendBytes("<?xml version=\"1.0\" ?>\r\n", 24);
+}
+
+XmlTextWriter::~XmlTextWriter() {}
+
+void XmlTextWriter::Start(const char* name) {
+    if (!out_) return;
+    char tag[64];
+    const int32_t length = static_cast<int32_t>(std::strlen(name));
+    if (length + 2 > static_cast<int32_t>(sizeof tag)) {
+        out_->AppendBytes("<", 1);
+        out_->AppendBytes(name, length);
+        out_->AppendBytes(">", 1);
+        return;
+    }
+    tag[0] = '<';
+    std::memcpy(tag + 1, name, static_cast<size_t>(length));
+    tag[length + 1] = '>';
+    out_->AppendBytes(tag, length + 2);
+}
+
+void XmlTextWriter::End(const char* name) {
+    if (!out_) return;
+    out_->AppendBytes("</", 2);
+    out_->AppendBytes(name, static_cast<int32_t>(std::strlen(name)));
+    out_->AppendBytes(">\r\n", 3);
+}
+
+void XmlTextWriter::Empty(const char* name) {
+    if (!out_) return;
+    out_->AppendBytes("<", 1);
+    out_->AppendBytes(name, static_cast<int32_t>(std::strlen(name)));
+    out_->AppendBytes("/>\r\n", 4);
+}
+
+void XmlTextWriter::Number(const char* name, int32_t value) {
+    if (!out_) return;
+    const size_t length = std::strlen(name);
+    if (length > 16) {
+        wchar_t digits[12];
+        FormatDecimal(value, digits);
+        Text(name, digits);
+        return;
+    }
+    // The whole element in one piece: saving a long list writes millions.
+    char piece[64];
+    size_t n = 0;
+    piece[n++] = '<';
+    std::memcpy(piece + n, name, length);
+    n += length;
+    piece[n++] = '>';
+    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    char digits[10];
+    int d = 0;
+    do {
+        digits[d++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0) piece[n++] = '-';
+    while (d) piece[n++] = digits[--d];
+    piece[n++] = '<';
+    piece[n++] = '/';
+    std::memcpy(piece + n, name, length);
+    n += length;
+    std::memcpy(piece + n, ">\r\n", 3);
+    n += 3;
+    out_->AppendBytes(piece, static_cast<int32_t>(n));
+}
+
+void XmlTextWriter::Text(const char* name, const wchar_t* text) {
+    if (!out_) return;
+    if (!text) {
+        Empty(name);
+        return;
+    }
+    CString stored;
+    if (!StoreWide(&stored, text)) {
+        out_.Reset();
+        return;
+    }
+    Start(name);
+    out_->AppendEscaped(&stored);
+    End(name);
+}
+
+bool XmlTextWriter::Finish(CArray<char>* text) {
+    text->Free();
+    if (!out_ || out_->Failed()) return false;
+    *text = out_->Detach();
+    return true;
 }

@@ -1,91 +1,222 @@
-// Saving and loading an ActionList as an operation file, and the computer mark.
+// Saving and loading an ActionList as an operation file, and the computer
+// mark. The list goes straight to and from the file's text: a file of hours
+// of recorded motion holds millions of records, and neither direction builds
+// an element tree (model/opfile_tree.cpp keeps that form as the reference).
 #include "model/opfile.h"
 
 #include <cstring>
-#include <utility>
 
 const uint32_t kIdentMasks[4] = {0x3C3C3C3Cu, 0xC3C3C3C3u, 0xC3C3C3C3u, 0x3C3C3C3Cu};
 
 namespace {
 
-const wchar_t* const kWordNames[4] = {L"0", L"1", L"2", L"3"};
+const char* const kWordTags[4] = {"0", "1", "2", "3"};
 
-// Sorts elements by name into a few known ASCII names, with FindElement's
-// equality. The elements of a read document share one string per name, so
-// after the first look most answers come from remembering which string
-// meant which name.
-class NameTable {
+enum Field { kTime, kX, kY, kType, kCode, kDelta, kFields };
+enum Group { kMouse, kKey, kDisplay };
+
+// Takes the records, the mark and the screenshot settings from the reader's
+// events, keeping nothing per element but what each open element is: a
+// document of any shape is read in the memory of its text and its list.
+// What it takes is what the tree would give: the first top-level ident,
+// action and image, the first child of each name, unknown elements skipped.
+class OperationReader : public XmlHandler {
 public:
-    NameTable(const char* const* names, int count) : names_(names), count_(count) {}
-    // The index of the element's name, or -1 for any other name.
-    int Lookup(const XmlElement* element) {
-        const CString* s = element->name;
-        if (!s) return -1;
-        for (int i = 0; i < seen_; ++i) {
-            if (known_[i] == s) return index_[i];
+    explicit OperationReader(ActionList* list) : list_(list) {}
+
+    bool StartElement(const XmlBytes& name) override {
+        const Role role = Classify(depth_ ? roles_[depth_ - 1] : kDocument, name);
+        roles_[depth_++] = role;
+        return true;
+    }
+
+    bool Attribute(const XmlBytes&, const XmlBytes*) override { return true; }
+
+    // A start tag that could not be read leaves no element: whatever it had
+    // claimed is free for the next one of its name.
+    void DropElement() override {
+        const Role role = roles_[--depth_];
+        if (bool* claim = ClaimOf(role)) *claim = false;
+    }
+
+    bool Text(const XmlBytes& text) override {
+        const Role role = roles_[depth_ - 1];
+        if (role >= kWord0 && role < kWord0 + 4) {
+            words_[role - kWord0] = text.Int(0);
+        } else if (role >= kField0 && role < kField0 + kFields) {
+            fields_[role - kField0] = text.Int(0);
+        } else if (role == kImageType) {
+            format_ = text.Int(1);
+        } else if (role == kImagePath) {
+            hasPath_ = text.Store(&path_);
+            return hasPath_;
         }
-        int found = -1;
-        const char* text = s->GetText();
-        for (int i = 0; text && i < count_; ++i) {
-            if (std::strcmp(text, names_[i]) == 0) {
-                found = i;
-                break;
+        return true;
+    }
+
+    void DropText() override {
+        const Role role = roles_[depth_ - 1];
+        if (role >= kWord0 && role < kWord0 + 4) {
+            words_[role - kWord0] = 0;
+        } else if (role >= kField0 && role < kField0 + kFields) {
+            fields_[role - kField0] = 0;
+        } else if (role == kImageType) {
+            format_ = 1;
+        } else if (role == kImagePath) {
+            hasPath_ = false;
+        }
+    }
+
+    void EndElement() override {
+        const Role role = roles_[--depth_];
+        if (role >= kRecord0 && role < kRecord0 + 3) {
+            Append(static_cast<Group>(role - kRecord0));
+        } else if (depth_ == 0 && role != kOther) {
+            operationFile_ = true;
+        }
+    }
+
+    // After a read that gave a top-level element: the mark and, when the file
+    // has an image element, the screenshot settings.
+    void Finish() {
+        for (int k = 0; k < 4; ++k) list_->ident.w[k] = static_cast<uint32_t>(words_[k]) ^ kIdentMasks[k];
+        if (!image_) return;
+        const wchar_t* folder = hasPath_ ? path_.GetWide() : nullptr;
+        list_->screenshotFolder.Assign(folder ? folder : L"");
+        list_->screenshotFormat = static_cast<ScreenshotFormat>(format_);
+    }
+
+    bool operationFile() const { return operationFile_; }
+    bool kept() const { return kept_; }
+
+private:
+    // What an open element is to the operation file.
+    enum Role : uint8_t {
+        kDocument,
+        kOther,
+        kIdent,  // the first top-level ident, action and image
+        kAction,
+        kImage,
+        kLaterTop,  // a later one of those three
+        kWord0,  // the first child "0" .. "3" of ident
+        kWord3 = kWord0 + 3,
+        kRecord0,  // mouse, key and display in action
+        kRecord1,
+        kRecord2,
+        kField0,  // the first time .. delta of a record
+        kImagePath = kField0 + kFields,
+        kImageType,
+    };
+
+    Role Classify(Role parent, const XmlBytes& name) {
+        switch (parent) {
+        case kDocument:
+            if (name.Is("ident")) return Claim(&ident_, kIdent, kLaterTop);
+            if (name.Is("action")) return Claim(&action_, kAction, kLaterTop);
+            if (name.Is("image")) return Claim(&image_, kImage, kLaterTop);
+            return kOther;
+        case kIdent:
+            for (int k = 0; k < 4; ++k) {
+                if (name.Is(kWordTags[k], 1)) return Claim(&wordTaken_[k], static_cast<Role>(kWord0 + k), kOther);
             }
+            return kOther;
+        case kAction:
+            if (name.Is("mouse")) return StartRecord(kMouse);
+            if (name.Is("key")) return StartRecord(kKey);
+            if (name.Is("display")) return StartRecord(kDisplay);
+            return kOther;
+        case kRecord0:
+        case kRecord1:
+        case kRecord2: {
+            static const char* const kFieldTags[kFields] = {"time", "x", "y", "type", "code", "delta"};
+            for (int i = 0; i < kFields; ++i) {
+                if (name.Is(kFieldTags[i], static_cast<int32_t>(std::strlen(kFieldTags[i])))) {
+                    return Claim(&fieldTaken_[i], static_cast<Role>(kField0 + i), kOther);
+                }
+            }
+            return kOther;
         }
-        if (seen_ < kRemembered) {
-            known_[seen_] = s;
-            index_[seen_++] = found;
+        case kImage:
+            if (name.Is("path")) return Claim(&pathTaken_, kImagePath, kOther);
+            if (name.Is("type")) return Claim(&typeTaken_, kImageType, kOther);
+            return kOther;
+        default:
+            return kOther;
         }
-        return found;
     }
 
-private:
-    static constexpr int kRemembered = 8;
-    const char* const* names_;
-    int count_;
-    const CString* known_[kRemembered] = {};
-    int index_[kRemembered] = {};
-    int seen_ = 0;
+    // The first element of its kind takes `first`; later ones `later`.
+    static Role Claim(bool* taken, Role first, Role later) {
+        if (*taken) return later;
+        *taken = true;
+        return first;
+    }
+
+    bool* ClaimOf(Role role) {
+        if (role == kIdent) return &ident_;
+        if (role == kAction) return &action_;
+        if (role == kImage) return &image_;
+        if (role >= kWord0 && role < kWord0 + 4) return &wordTaken_[role - kWord0];
+        if (role >= kField0 && role < kField0 + kFields) return &fieldTaken_[role - kField0];
+        if (role == kImagePath) return &pathTaken_;
+        if (role == kImageType) return &typeTaken_;
+        return nullptr;
+    }
+
+    Role StartRecord(Group group) {
+        for (int i = 0; i < kFields; ++i) {
+            fields_[i] = 0;
+            fieldTaken_[i] = false;
+        }
+        return static_cast<Role>(kRecord0 + group);
+    }
+
+    // A missing or unreadable child gives 0; a mouse record keeps a wheel's
+    // delta in its key code.
+    void Append(Group group) {
+        const ActionKind kind = static_cast<ActionKind>(fields_[kType]);
+        const uint32_t interval = static_cast<uint32_t>(fields_[kTime]);
+        ActionRecord* added;
+        if (group == kMouse) {
+            added = list_->append(ActionDevice::Mouse, kind, fields_[kX], fields_[kY],
+                                  IsWheelKind(kind) ? fields_[kDelta] : 0, interval);
+        } else if (group == kKey) {
+            added = list_->append(ActionDevice::Keyboard, kind, 0, 0, fields_[kCode], interval);
+        } else {
+            added = list_->append(ActionDevice::Display, kind, 0, 0, 0, interval);
+        }
+        // Later records are still tried, as a list that grows again can take them.
+        if (!added) kept_ = false;
+    }
+
+    ActionList* list_;
+    int depth_ = 0;
+    Role roles_[kXmlMaxDepth + 1] = {};
+    bool ident_ = false, action_ = false, image_ = false;
+    bool wordTaken_[4] = {};
+    int32_t words_[4] = {};
+    bool fieldTaken_[kFields] = {};
+    int32_t fields_[kFields] = {};
+    bool pathTaken_ = false, typeTaken_ = false, hasPath_ = false;
+    CString path_;
+    int32_t format_ = 1;
+    bool operationFile_ = false;
+    bool kept_ = true;
 };
 
-const char* const kFieldNames[] = {"time", "x", "y", "type", "code"};
-enum { kTime, kX, kY, kType, kCode };
-const char* const kGroupNames[] = {"mouse", "key", "display"};
-
-// The values of a record's children: the first child of each name counts, a
-// missing or unreadable one gives 0.
-struct RecordFields {
-    NameTable names{kFieldNames, 5};
-
-    void Read(const XmlElement* record, int32_t* values) {
-        const XmlElement* found[5] = {};
-        for (const XmlElement* child = record->firstChild; child; child = child->next) {
-            int i = names.Lookup(child);
-            if (i >= 0 && !found[i]) found[i] = child;
-        }
-        for (int i = 0; i < 5; ++i) values[i] = IntOf(found[i], 0);
+OperationFileLoad Result(const XmlLoad& read, const OperationReader& reader, int records) {
+    OperationFileLoad result;
+    result.end = read.end;
+    result.offset = read.offset;
+    result.operationFile = reader.operationFile();
+    result.records = records;
+    if (!reader.kept() && result.end != XmlEnd::OutOfMemory) {
+        // Records were read but could not all be kept.
+        result.end = XmlEnd::OutOfMemory;
+        result.offset = -1;
     }
-};
-
-// Builds trees and remembers whether every element could be made, so that a
-// save never writes a file with elements silently missing.
-class TreeBuilder {
-public:
-    XmlElement* Add(XmlElement* parent, const wchar_t* name, const wchar_t* text) {
-        XmlElement* element = ok_ ? AppendNewChild(parent, name, text) : nullptr;
-        if (!element) ok_ = false;
-        return element;
-    }
-    XmlElement* AddInt(XmlElement* parent, const wchar_t* name, int32_t value) {
-        wchar_t buffer[12];
-        FormatDecimal(value, buffer);
-        return Add(parent, name, buffer);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    bool ok_ = true;
-};
+    return result;
+}
 
 }  // namespace
 
@@ -111,91 +242,57 @@ MachineIdent CurrentMachineIdent() {
     return MachineIdentFromName(name, length > 0 ? length : 0);
 }
 
-XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident) {
-    TreeBuilder tree;
-    XmlTree root = NewElement(L"root", nullptr);
-    XmlElement* holder = root.Get();
-    if (!holder) return root;
-
-    XmlElement* mark = tree.Add(holder, L"ident", nullptr);
-    for (int k = 0; k < 4; ++k) {
-        tree.AddInt(mark, kWordNames[k], static_cast<int32_t>(ident.w[k] ^ kIdentMasks[k]));
-    }
+bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArray<char>* text) {
+    XmlTextWriter out;
+    out.Start("ident");
+    for (int k = 0; k < 4; ++k) out.Number(kWordTags[k], static_cast<int32_t>(ident.w[k] ^ kIdentMasks[k]));
+    out.End("ident");
 
     // One element per record, in list order, so that a recording that mixes
     // mouse and keys comes back as it was made. Files of the older grouped
     // layout are in document order already and read back the same. Records of
-    // other devices are not kept.
-    XmlElement* actions = tree.Add(holder, L"action", nullptr);
-    for (int i = 0; i < list.count() && tree.ok(); ++i) {
+    // other devices are not kept, and a list without any gives "<action/>".
+    bool any = false;
+    for (int i = 0; i < list.count() && !any; ++i) {
+        const ActionDevice device = list.at(i)->device;
+        any = device == ActionDevice::Mouse || device == ActionDevice::Keyboard || device == ActionDevice::Display;
+    }
+    if (!any) out.Empty("action");
+    if (any) out.Start("action");
+    for (int i = 0; any && i < list.count(); ++i) {
         const ActionRecord* r = list.at(i);
         const int32_t interval = static_cast<int32_t>(r->interval);
         const int32_t kind = static_cast<int32_t>(r->kind);
         if (r->device == ActionDevice::Mouse) {
-            XmlElement* e = tree.Add(actions, L"mouse", nullptr);
-            tree.AddInt(e, L"time", interval);
-            tree.AddInt(e, L"x", r->x);
-            tree.AddInt(e, L"y", r->y);
-            tree.AddInt(e, L"type", kind);
+            out.Start("mouse");
+            out.Number("time", interval);
+            out.Number("x", r->x);
+            out.Number("y", r->y);
+            out.Number("type", kind);
+            if (IsWheelKind(r->kind)) out.Number("delta", r->keyCode);
+            out.End("mouse");
         } else if (r->device == ActionDevice::Keyboard) {
-            XmlElement* e = tree.Add(actions, L"key", nullptr);
-            tree.AddInt(e, L"time", interval);
-            tree.AddInt(e, L"type", kind);
-            tree.AddInt(e, L"code", r->keyCode);
+            out.Start("key");
+            out.Number("time", interval);
+            out.Number("type", kind);
+            out.Number("code", r->keyCode);
+            out.End("key");
         } else if (r->device == ActionDevice::Display) {
-            XmlElement* e = tree.Add(actions, L"display", nullptr);
-            tree.AddInt(e, L"time", interval);
-            tree.AddInt(e, L"type", kind);
+            out.Start("display");
+            out.Number("time", interval);
+            out.Number("type", kind);
+            out.End("display");
         }
     }
+    if (any) out.End("action");
 
-    XmlElement* image = tree.Add(holder, L"image", nullptr);
+    out.Start("image");
     CString folder;
     folder.Assign(list.screenshotFolder);
-    tree.Add(image, L"path", folder.GetWide());
-    tree.AddInt(image, L"type", static_cast<int32_t>(list.screenshotFormat));
-
-    if (!tree.ok()) root.Reset();
-    return root;
-}
-
-bool ReadActionTree(ActionList* list, const XmlElement* first) {
-    const XmlElement* mark = FindElement(first, L"ident");
-    for (int k = 0; k < 4; ++k) {
-        const XmlElement* word = mark ? FindElement(mark->firstChild, kWordNames[k]) : nullptr;
-        list->ident.w[k] = static_cast<uint32_t>(IntOf(word, 0)) ^ kIdentMasks[k];
-    }
-
-    bool complete = true;
-    if (const XmlElement* actions = FindElement(first, L"action")) {
-        RecordFields fields;
-        NameTable groups(kGroupNames, 3);
-        auto append = [&](int group, const XmlElement* e) {
-            int32_t v[5];
-            fields.Read(e, v);
-            const ActionKind kind = static_cast<ActionKind>(v[kType]);
-            const uint32_t interval = static_cast<uint32_t>(v[kTime]);
-            ActionRecord* added;
-            if (group == 0) {
-                added = list->append(ActionDevice::Mouse, kind, v[kX], v[kY], 0, interval);
-            } else if (group == 1) {
-                added = list->append(ActionDevice::Keyboard, kind, 0, 0, v[kCode], interval);
-            } else {
-                added = list->append(ActionDevice::Display, kind, 0, 0, 0, interval);
-            }
-            complete &= added != nullptr;
-        };
-        for (const XmlElement* e = actions->firstChild; e; e = e->next) {
-            int group = groups.Lookup(e);
-            if (group >= 0) append(group, e);
-        }
-    }
-
-    if (const XmlElement* image = FindElement(first, L"image")) {
-        list->screenshotFolder.Assign(TextOf(FindElement(image->firstChild, L"path")));
-        list->screenshotFormat = static_cast<ScreenshotFormat>(IntOf(FindElement(image->firstChild, L"type"), 1));
-    }
-    return complete;
+    out.Text("path", folder.GetWide());
+    out.Number("type", static_cast<int32_t>(list.screenshotFormat));
+    out.End("image");
+    return out.Finish(text);
 }
 
 int ActionList::save(const wchar_t* path) {
@@ -204,34 +301,31 @@ int ActionList::save(const wchar_t* path) {
     } else if (!filePath.GetText() || filePath.GetLength() == 0) {
         return 0;
     }
-    XmlTree holder = BuildActionTree(*this, CurrentMachineIdent());
-    if (!holder) return 0;
-    if (!SaveXmlFile(path ? path : filePath.GetWide(), std::move(holder))) return 0;
+    CArray<char> text;
+    if (!BuildOperationText(*this, CurrentMachineIdent(), &text)) return 0;
+    if (!SaveXmlText(path ? path : filePath.GetWide(), text)) return 0;
     // Only a file that was really written makes the list unmodified: after a
     // failure the user must still be asked before the changes are dropped.
     modified = 0;
     return 1;
 }
 
+OperationFileLoad ReadOperationText(ActionList* list, const char* bytes, size_t size) {
+    const int before = list->count();
+    OperationReader reader(list);
+    const XmlLoad read = ReadXmlDocument(bytes, size, &reader);
+    if (read.consumed) reader.Finish();
+    return Result(read, reader, list->count() - before);
+}
+
 OperationFileLoad LoadOperationFile(ActionList* list, const wchar_t* path) {
-    OperationFileLoad result;
     list->filePath.Assign(path);
     const int before = list->count();
-    bool kept = true;
-    XmlLoad load = LoadXmlFile(path, [&](XmlElement* first) {
-        result.operationFile = FindElement(first, L"ident") || FindElement(first, L"action") ||
-                               FindElement(first, L"image");
-        kept = ReadActionTree(list, first);
-    });
+    OperationReader reader(list);
+    const XmlLoad read = ReadXmlFile(path, &reader);
+    if (read.consumed) reader.Finish();
     list->modified = 0;
-    result.end = load.end;
-    result.offset = load.offset;
-    result.records = list->count() - before;
-    if (!kept && result.end != XmlEnd::OutOfMemory) {
-        result.end = XmlEnd::OutOfMemory;
-        result.offset = -1;
-    }
-    return result;
+    return Result(read, reader, list->count() - before);
 }
 
 int ActionList::load(const wchar_t* path) {

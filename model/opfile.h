@@ -17,14 +17,11 @@ extern const uint32_t kIdentMasks[4];
 // 0xAA; an empty name gives sixteen 0xAA), form four big-endian words.
 MachineIdent MachineIdentFromName(const wchar_t* name, int length);
 
-// The holder tree ("root" with ident, action and image) that saving writes,
-// with `ident` as the mark; empty when memory ran out.
-XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident);
-
-// Takes the mark, the records and the screenshot settings from the top-level
-// chain of a read document into the list (records are appended). Returns
-// false when a record could not be appended for want of memory.
-bool ReadActionTree(ActionList* list, const XmlElement* first);
+// The text of the file that saving writes for the list, with `ident` as the
+// mark. A mouse record of a wheel kind carries its delta (its key code) in a
+// "delta" element after "type"; every other record is written as files have
+// always had it. False (the text then holds nothing) when memory ran out.
+bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArray<char>* text);
 
 // What a load took from its file. Anything but a whole file must be told to
 // the user, and such a list must not be written back over the file unasked.
@@ -37,5 +34,18 @@ struct OperationFileLoad {
     bool whole() const { return end == XmlEnd::Complete; }
 };
 // Loads the file as ActionList::load does (filePath becomes path, modified 0)
-// and reports what was read.
+// and reports what was read. The records are taken as the reader meets them:
+// no element tree is built, and memory stays that of the file's bytes and
+// the list, whatever the file holds.
 OperationFileLoad LoadOperationFile(ActionList* list, const wchar_t* path);
+// The same over a file's bytes; the list's path and modified flag are the caller's.
+OperationFileLoad ReadOperationText(ActionList* list, const char* bytes, size_t size);
+
+// The same file through an element tree, kept as the reference for the
+// direct reader and writer: the holder tree ("root" with ident, action and
+// image) for the list, empty when memory ran out; the list from a read
+// document's top-level chain (false when a record could not be appended);
+// and the whole read of a file's bytes that way.
+XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident);
+bool ReadActionTree(ActionList* list, const XmlElement* first);
+OperationFileLoad ReadOperationTree(ActionList* list, const char* bytes, size_t size);
