@@ -2,6 +2,11 @@
 // doing the same work (building the document from the list and writing it;
 // reading the file and taking the records into a list). Prints the medians,
 // then the ratios and the peak memory of one load in a fresh process.
+//
+// Modes for bench/bench_motion.sh: --make-motion PATH COUNT writes a
+// recording of mouse motion, --make-hostile PATH BYTES a file of empty
+// sibling elements, and --peak ours PATH prints the peak, the memory before
+// the load and the records loaded.
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
@@ -12,6 +17,7 @@
 
 #include <unistd.h>
 
+#include "bench/motion_recording.h"
 #include "model/opfile.h"
 
 #ifdef TAPLORE_HAVE_PUGIXML
@@ -64,16 +70,45 @@ void Generate(ActionList* list) {
     list->screenshotFormat = ScreenshotFormat::PNG;
 }
 
-long PeakKiB() {
+// A line of /proc/self/status in KiB: "VmHWM:" the peak, "VmRSS:" now.
+long StatusKiB(const char* key) {
     FILE* f = std::fopen("/proc/self/status", "r");
     if (!f) return -1;
     char line[256];
     long kib = -1;
+    const size_t length = std::strlen(key);
     while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::strtol(line + 6, nullptr, 10);
+        if (std::strncmp(line, key, length) == 0) kib = std::strtol(line + length, nullptr, 10);
     }
     std::fclose(f);
     return kib;
+}
+
+long PeakKiB() {
+    return StatusKiB("VmHWM:");
+}
+
+int MakeMotion(const char* path, int count) {
+    ActionList list;
+    GenerateMotion(&list, count);
+    CString name;
+    name.Assign(path);
+    return list.count() == count && list.save(name.GetWide()) ? 0 : 1;
+}
+
+// The declaration, "<action>" and "<a/>" until the file has `bytes`, closed.
+int MakeHostile(const char* path, long bytes) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f) return 1;
+    std::string head = "<?xml version=\"1.0\" ?>\r\n<action>";
+    std::fwrite(head.data(), 1, head.size(), f);
+    std::string block;
+    for (int i = 0; i < 4096; ++i) block += "<a/>";
+    for (long written = static_cast<long>(head.size()); written < bytes; written += static_cast<long>(block.size())) {
+        std::fwrite(block.data(), 1, block.size(), f);
+    }
+    std::fputs("</action>\r\n", f);
+    return std::fclose(f) == 0 ? 0 : 1;
 }
 
 struct WidePath {
@@ -179,19 +214,26 @@ bool PugiLoad(ActionList* list, const std::string& path) {
 }
 #endif
 
-// One load in this fresh process; prints the peak resident memory.
+// One load in this fresh process; prints the peak resident memory, the
+// memory before the load and the records loaded (all -1 when the file was
+// not read whole).
 int PeakMode(const char* which, const std::string& path) {
     ActionList list;
     int ok = 0;
+    const long before = StatusKiB("VmRSS:");
     if (std::strcmp(which, "ours") == 0) {
         WidePath p(path);
-        ok = list.load(p.get());
+        ok = LoadOperationFile(&list, p.get()).whole();
 #ifdef TAPLORE_HAVE_PUGIXML
     } else {
         ok = PugiLoad(&list, path);
 #endif
     }
-    std::printf("%ld\n", ok && list.count() == kRecords ? PeakKiB() : -1L);
+    if (ok) {
+        std::printf("%ld %ld %d\n", PeakKiB(), before, list.count());
+    } else {
+        std::printf("-1 -1 -1\n");
+    }
     return 0;
 }
 
@@ -200,7 +242,9 @@ long MeasurePeak(const char* which, const std::string& path) {
     FILE* child = popen(command.c_str(), "r");
     if (!child) return -1;
     long kib = -1;
-    if (std::fscanf(child, "%ld", &kib) != 1) kib = -1;
+    long before = -1;
+    int count = -1;
+    if (std::fscanf(child, "%ld %ld %d", &kib, &before, &count) != 3 || count != kRecords) kib = -1;
     pclose(child);
     return kib;
 }
@@ -209,6 +253,8 @@ long MeasurePeak(const char* which, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) return PeakMode(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "--make-motion") == 0) return MakeMotion(argv[2], std::atoi(argv[3]));
+    if (argc == 4 && std::strcmp(argv[1], "--make-hostile") == 0) return MakeHostile(argv[2], std::atol(argv[3]));
 
     char folder[] = "/tmp/taplore_bench_XXXXXX";
     if (!mkdtemp(folder)) return 1;

@@ -59,7 +59,7 @@ public:
     }
 
     void DropElement() override {
-        Open frame;
+        Open frame = {};
         open_.Pop(&frame);
         Open* parent = Top();
         XmlElement*& last = parent ? parent->lastChild : last_;
@@ -78,7 +78,7 @@ public:
     void DropText() override { xmldetail::DropText(Top()->element); }
 
     void EndElement() override {
-        Open frame;
+        Open frame = {};
         open_.Pop(&frame);
     }
 

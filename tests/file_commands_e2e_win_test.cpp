@@ -7,11 +7,14 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
+#include <psapi.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/motion_recording.h"
 #include "doctest.h"
 #include "main_window_driver_win.h"
 
@@ -464,6 +467,42 @@ TEST_CASE("a list of 100,000 operations opens, scrolls and edits at once") {
     CHECK(window.Cell(n - 2, 0) == duration(timeCodes[n] - records[n / 2].interval - records[n - 2].interval));
 }
 
+namespace {
+
+double NowMs() {
+    LARGE_INTEGER frequency, count;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&count);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+template <class F>
+bool PollLong(F condition) {
+    const ULONGLONG end = GetTickCount64() + 120000;
+    while (!condition() && GetTickCount64() < end) Sleep(1);
+    return condition();
+}
+
+// File > Open of a list of n rows, timed from the dialog's OK until the view
+// has every row and its first screen of texts (checked by `cell`) is drawn.
+double OpenTimed(CMainWindow& window, const std::string& path, int n,
+                 const std::function<std::string(int row)>& position) {
+    HWND view = window.View();
+    window.Post(ID_FILE_OPEN);
+    HWND dialog = window.WaitFor(window.OpenTitle());
+    REQUIRE(dialog != nullptr);
+    drive::SetText(GetDlgItem(dialog, cmb13), path);
+    const double start = NowMs();
+    drive::Press(dialog, IDOK);
+    REQUIRE(PollLong([&] { return window.Count() == n; }));
+    const int perPage = static_cast<int>(drive::SendBounded(view, LVM_GETCOUNTPERPAGE, 0, 0));
+    for (int row = 0; row < perPage; ++row) CHECK(window.Cell(row, 2) == position(row));
+    UpdateWindow(view);
+    return NowMs() - start;
+}
+
+}  // namespace
+
 // Run by ./bench.sh window, which prints the last three lines as its result.
 TEST_CASE("bench: open, Delete and Up on a list of 1,000,000 operations" * doctest::skip()) {
     const int n = 1000000;
@@ -476,55 +515,85 @@ TEST_CASE("bench: open, Delete and Up on a list of 1,000,000 operations" * docte
     const std::string path = window.PathIn("million.mou");
     REQUIRE(gui::WriteFileAt(path, drive::OperationFile(records, &here)));
     HWND view = window.View();
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    auto now = [&] {
-        LARGE_INTEGER count;
-        QueryPerformanceCounter(&count);
-        return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-    };
-    auto poll = [](auto condition) {
-        const ULONGLONG end = GetTickCount64() + 60000;
-        while (!condition() && GetTickCount64() < end) Sleep(1);
-        return condition();
-    };
+    auto poll = [](auto condition) { return PollLong(condition); };
 
-    // Open: from the dialog's OK until the view has every row and the
-    // first screen of texts can be read.
-    window.Post(ID_FILE_OPEN);
-    HWND dialog = window.WaitFor(window.OpenTitle());
-    REQUIRE(dialog != nullptr);
-    drive::SetText(GetDlgItem(dialog, cmb13), path);
-    double start = now();
-    drive::Press(dialog, IDOK);
-    REQUIRE(poll([&] { return window.Count() == n; }));
-    const int perPage = static_cast<int>(drive::SendBounded(view, LVM_GETCOUNTPERPAGE, 0, 0));
-    for (int row = 0; row < perPage; ++row) CHECK(window.Cell(row, 2) == "(x=" + std::to_string(row) + ", y=" + std::to_string(row) + ")");
-    UpdateWindow(view);
-    const double openMs = now() - start;
+    const double openMs = OpenTimed(window, path, n, [](int row) {
+        return "(x=" + std::to_string(row) + ", y=" + std::to_string(row) + ")";
+    });
 
     drive::SendBounded(view, LVM_ENSUREVISIBLE, n / 2, FALSE);
     window.Select({n / 2});
     window.Post(IDC_DELETE);
     HWND question = window.WaitFor("Delete oparation");
     REQUIRE(question != nullptr);
-    start = now();
+    double start = NowMs();
     drive::Press(question, IDYES);
     REQUIRE(poll([&] { return window.Count() == n - 1; }));
     // Handled once the window thread is back in its loop: the rest of the
     // command and the painting of the rows come first.
     UpdateWindow(view);
-    const double deleteMs = now() - start;
+    const double deleteMs = NowMs() - start;
     CHECK(window.Selected() == std::vector<int>{n / 2});
 
     window.Select({n - 2});
-    start = now();
+    start = NowMs();
     window.Send(IDC_MOVE_UP);
     UpdateWindow(view);
-    const double upMs = now() - start;
+    const double upMs = NowMs() - start;
     CHECK(window.Selected() == std::vector<int>{n - 3});
 
     std::printf("open_1M_ms: %.0f\ndelete_1M_ms: %.1f\nup_1M_ms: %.1f\n", openMs, deleteMs, upMs);
+    std::fflush(stdout);
+}
+
+// Run by ./bench.sh motion: an hour of motion recorded at 1 ms, saved by
+// this list's writer, opened in the window, then saved again with Save As,
+// timed from the dialog's OK until the window answers again.
+TEST_CASE("bench: open and save an hour of motion, 3,600,000 operations" * doctest::skip()) {
+    const int n = 3600000;
+    CMainWindow window;
+    REQUIRE(window.Start(0));
+    ActionList list;
+    GenerateMotion(&list, n);
+    REQUIRE(list.count() == n);
+    const std::string path = window.PathIn("hour.mou");
+    REQUIRE(list.save(gui::Wide(path).c_str()) == 1);
+    const std::string written = gui::ReadFileAt(path);
+
+    // The program's memory, as the platform counts it, around the open.
+    PROCESS_MEMORY_COUNTERS before = {};
+    before.cb = sizeof before;
+    const bool counted = K32GetProcessMemoryInfo(window.Run().Process(), &before, sizeof before) != 0;
+    const double openMs = OpenTimed(window, path, n, [&](int row) {
+        return "(x=" + std::to_string(list.at(row)->x) + ", y=" + std::to_string(list.at(row)->y) + ")";
+    });
+    PROCESS_MEMORY_COUNTERS after = {};
+    after.cb = sizeof after;
+    if (counted && K32GetProcessMemoryInfo(window.Run().Process(), &after, sizeof after)) {
+        const double file = static_cast<double>(written.size());
+        std::printf("wine_working_set_peak_vs_file: %.2f\nwine_private_peak_vs_file: %.2f\n",
+                    static_cast<double>(after.PeakWorkingSetSize - before.WorkingSetSize) / file,
+                    static_cast<double>(after.PeakPagefileUsage - before.PagefileUsage) / file);
+    }
+
+    const std::string copy = window.PathIn("hour copy.mou");
+    window.Post(ID_FILE_SAVE_AS);
+    HWND dialog = window.WaitFor(window.SaveTitle());
+    REQUIRE(dialog != nullptr);
+    HWND name = GetDlgItem(dialog, cmb13);
+    if (!name) name = GetDlgItem(dialog, edt1);
+    REQUIRE(name != nullptr);
+    drive::SetText(name, copy);
+    const double start = NowMs();
+    drive::Press(dialog, IDOK);
+    REQUIRE(PollLong([&] { return !IsWindow(dialog); }));
+    window.Sync();
+    const double saveMs = NowMs() - start;
+    // The same list from the same computer: the same bytes.
+    CHECK(gui::ReadFileAt(copy) == written);
+
+    std::printf("file_3600k_mib: %.1f\nopen_3600k_ms: %.0f\nsave_3600k_ms: %.0f\n", written.size() / 1048576.0,
+                openMs, saveMs);
     std::fflush(stdout);
 }
 
