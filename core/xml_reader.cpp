@@ -62,6 +62,13 @@ bool IsCommentStart(const XmlCursor* cursor) {
     return cursor->size - cursor->position >= 5 && LooksAt(cursor, "<!--", 4);
 }
 
+// The first delimiter at or after the position (size when there is none).
+int32_t NameEnd(const XmlCursor* cursor) {
+    int32_t end = cursor->position;
+    while (end < cursor->size && !IsNameDelimiter(cursor->bytes[end])) ++end;
+    return end;
+}
+
 bool EqualsIgnoringAsciiCase(const char* text, const char* lower) {
     for (; *lower; ++text, ++lower) {
         char c = *text;
@@ -79,13 +86,12 @@ bool CXml::ScanAttribute(XmlCursor* cursor, XmlBytes* name, XmlBytes* value, boo
     SkipBlanks(cursor);
     const char* bytes = cursor->bytes;
     const int32_t start = cursor->position;
-    int32_t end = start;
-    while (end < cursor->size && !IsNameDelimiter(bytes[end])) ++end;
+    const int32_t end = NameEnd(cursor);
     if (end == start || end >= cursor->size) {
         Damage(cursor->position);
         return false;
     }
-    *name = XmlBytes{bytes + start, end - start, codePage, false};
+    *name = XmlBytes{bytes + start, end - start, codePage, IsPlainAscii(bytes + start, end - start)};
     cursor->position = end;
     SkipBlanks(cursor);
     char quote = 0;
@@ -214,13 +220,12 @@ bool CXml::EnterElement(XmlCursor* cursor) {
 bool CXml::ReadElementName(XmlCursor* cursor, XmlBytes* name) {
     const char* bytes = cursor->bytes;
     const int32_t start = cursor->position;
-    int32_t end = start;
-    while (end < cursor->size && !IsNameDelimiter(bytes[end])) ++end;
+    const int32_t end = NameEnd(cursor);
     if (end == start || end >= cursor->size) {
         Damage(end);
         return false;
     }
-    *name = XmlBytes{bytes + start, end - start, codePage, false};
+    *name = XmlBytes{bytes + start, end - start, codePage, IsPlainAscii(bytes + start, end - start)};
     cursor->position = end;
     return true;
 }

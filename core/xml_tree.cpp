@@ -382,8 +382,8 @@ int32_t IntOfString(const CString* string, int32_t def) {
 // Bytes in codePage that the tree would hold unconverted: ASCII in code
 // pages that keep ASCII as it is.
 bool StoredAsTheyAre(const XmlBytes& bytes) {
-    return (bytes.plain || IsPlainAscii(bytes.bytes, bytes.length)) && AsciiIdentity(bytes.codePage) &&
-           AsciiIdentity(kCodePageAnsi);
+    return AsciiIdentity(bytes.codePage) && AsciiIdentity(kCodePageAnsi) &&
+           (bytes.plain || IsPlainAscii(bytes.bytes, bytes.length));
 }
 
 }  // namespace
