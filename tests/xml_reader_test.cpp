@@ -28,12 +28,55 @@ struct Case {
     const char* damage;
 };
 
-// Parses the body after the declaration and checks the tree and the end.
+int CountElements(const XmlElement* first) {
+    int count = 0;
+    for (; first; first = first->next) count += 1 + CountElements(first->firstChild);
+    return count;
+}
+
+// The reader's events without a tree: what is started ends or is dropped,
+// and texts and attributes come only inside a started element.
+struct EventCount : XmlHandler {
+    int open = 0, ended = 0, dropped = 0, misplaced = 0;
+    bool StartElement(const XmlBytes&) override {
+        ++open;
+        return true;
+    }
+    bool Attribute(const XmlBytes&, const XmlBytes*) override {
+        misplaced += open == 0;
+        return true;
+    }
+    void DropElement() override {
+        --open;
+        ++dropped;
+    }
+    bool Text(const XmlBytes&) override {
+        misplaced += open == 0;
+        return true;
+    }
+    void DropText() override { misplaced += open == 0; }
+    void EndElement() override {
+        --open;
+        ++ended;
+    }
+};
+
+// Parses the body after the declaration and checks the tree and the end; the
+// reader without a tree ends the same way and ends one element for each the
+// tree holds.
 void CheckCase(const Case& c) {
     CAPTURE(c.body);
     const std::string doc = Doc(c.body);
     CHECK(ParseRender(doc) == c.tree);
     XmlDocument document = ParseXmlDocument(doc.data(), doc.size());
+    EventCount events;
+    const XmlLoad streamed = ReadXmlDocument(doc.data(), doc.size(), &events);
+    CHECK(streamed.end == document.end);
+    CHECK(streamed.offset == document.offset);
+    CHECK(streamed.consumed == static_cast<bool>(document.first));
+    CHECK(events.open == 0);
+    CHECK(events.misplaced == 0);
+    CHECK(events.ended == CountElements(document.first.Get()));
     if (!c.damage) {
         CHECK(document.end == XmlEnd::Complete);
         CHECK(document.offset == -1);
@@ -77,6 +120,8 @@ TEST_CASE("documents of the dialect read into trees, and how each ended") {
         {"<a>1</a><", "a='1'", ""},
         {"<a>1</a>junk<b/>", "a='1'", "junk"},
         {"<a><b>1</b><c>2</c", "a(b='1',c='2')", ""},
+        // A start tag that breaks drops its element; reading goes on after it.
+        {"<a><b x='1'<c/><d>2</d></a>", "a(c,d='2')", "<c/>"},
     };
     for (const Case& c : cases) CheckCase(c);
 }
