@@ -10,7 +10,6 @@
 #include <psapi.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -467,42 +466,6 @@ TEST_CASE("a list of 100,000 operations opens, scrolls and edits at once") {
     CHECK(window.Cell(n - 2, 0) == duration(timeCodes[n] - records[n / 2].interval - records[n - 2].interval));
 }
 
-namespace {
-
-double NowMs() {
-    LARGE_INTEGER frequency, count;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&count);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-template <class F>
-bool PollLong(F condition) {
-    const ULONGLONG end = GetTickCount64() + 120000;
-    while (!condition() && GetTickCount64() < end) Sleep(1);
-    return condition();
-}
-
-// File > Open of a list of n rows, timed from the dialog's OK until the view
-// has every row and its first screen of texts (checked by `cell`) is drawn.
-double OpenTimed(CMainWindow& window, const std::string& path, int n,
-                 const std::function<std::string(int row)>& position) {
-    HWND view = window.View();
-    window.Post(ID_FILE_OPEN);
-    HWND dialog = window.WaitFor(window.OpenTitle());
-    REQUIRE(dialog != nullptr);
-    drive::SetText(GetDlgItem(dialog, cmb13), path);
-    const double start = NowMs();
-    drive::Press(dialog, IDOK);
-    REQUIRE(PollLong([&] { return window.Count() == n; }));
-    const int perPage = static_cast<int>(drive::SendBounded(view, LVM_GETCOUNTPERPAGE, 0, 0));
-    for (int row = 0; row < perPage; ++row) CHECK(window.Cell(row, 2) == position(row));
-    UpdateWindow(view);
-    return NowMs() - start;
-}
-
-}  // namespace
-
 // Run by ./bench.sh window, which prints the last three lines as its result.
 TEST_CASE("bench: open, Delete and Up on a list of 1,000,000 operations" * doctest::skip()) {
     const int n = 1000000;
@@ -515,31 +478,32 @@ TEST_CASE("bench: open, Delete and Up on a list of 1,000,000 operations" * docte
     const std::string path = window.PathIn("million.mou");
     REQUIRE(gui::WriteFileAt(path, drive::OperationFile(records, &here)));
     HWND view = window.View();
-    auto poll = [](auto condition) { return PollLong(condition); };
+    auto poll = [](auto condition) { return drive::PollLong(condition); };
 
-    const double openMs = OpenTimed(window, path, n, [](int row) {
+    const double openMs = window.OpenTimed(path, n, [](int row) {
         return "(x=" + std::to_string(row) + ", y=" + std::to_string(row) + ")";
     });
+    REQUIRE(openMs >= 0);
 
     drive::SendBounded(view, LVM_ENSUREVISIBLE, n / 2, FALSE);
     window.Select({n / 2});
     window.Post(IDC_DELETE);
     HWND question = window.WaitFor("Delete oparation");
     REQUIRE(question != nullptr);
-    double start = NowMs();
+    double start = drive::NowMs();
     drive::Press(question, IDYES);
     REQUIRE(poll([&] { return window.Count() == n - 1; }));
     // Handled once the window thread is back in its loop: the rest of the
     // command and the painting of the rows come first.
     UpdateWindow(view);
-    const double deleteMs = NowMs() - start;
+    const double deleteMs = drive::NowMs() - start;
     CHECK(window.Selected() == std::vector<int>{n / 2});
 
     window.Select({n - 2});
-    start = NowMs();
+    start = drive::NowMs();
     window.Send(IDC_MOVE_UP);
     UpdateWindow(view);
-    const double upMs = NowMs() - start;
+    const double upMs = drive::NowMs() - start;
     CHECK(window.Selected() == std::vector<int>{n - 3});
 
     std::printf("open_1M_ms: %.0f\ndelete_1M_ms: %.1f\nup_1M_ms: %.1f\n", openMs, deleteMs, upMs);
@@ -564,9 +528,10 @@ TEST_CASE("bench: open and save an hour of motion, 3,600,000 operations" * docte
     PROCESS_MEMORY_COUNTERS before = {};
     before.cb = sizeof before;
     const bool counted = K32GetProcessMemoryInfo(window.Run().Process(), &before, sizeof before) != 0;
-    const double openMs = OpenTimed(window, path, n, [&](int row) {
+    const double openMs = window.OpenTimed(path, n, [&](int row) {
         return "(x=" + std::to_string(list.at(row)->x) + ", y=" + std::to_string(list.at(row)->y) + ")";
     });
+    REQUIRE(openMs >= 0);
     PROCESS_MEMORY_COUNTERS after = {};
     after.cb = sizeof after;
     if (counted && K32GetProcessMemoryInfo(window.Run().Process(), &after, sizeof after)) {
@@ -584,11 +549,11 @@ TEST_CASE("bench: open and save an hour of motion, 3,600,000 operations" * docte
     if (!name) name = GetDlgItem(dialog, edt1);
     REQUIRE(name != nullptr);
     drive::SetText(name, copy);
-    const double start = NowMs();
+    const double start = drive::NowMs();
     drive::Press(dialog, IDOK);
-    REQUIRE(PollLong([&] { return !IsWindow(dialog); }));
+    REQUIRE(drive::PollLong([&] { return !IsWindow(dialog); }));
     window.Sync();
-    const double saveMs = NowMs() - start;
+    const double saveMs = drive::NowMs() - start;
     // The same list from the same computer: the same bytes.
     CHECK(gui::ReadFileAt(copy) == written);
 

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,22 @@ inline std::string OperationFile(const std::vector<ActionRecord>& records, const
     text += "</action>\r\n<image>" + (folder.empty() ? std::string("<path/>\r\n") : "<path>" + folder + "</path>\r\n") +
             number("type", format) + "</image>\r\n";
     return text;
+}
+
+// Milliseconds on the performance counter, for the benchmarks.
+inline double NowMs() {
+    LARGE_INTEGER frequency, count;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&count);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// Waits up to two minutes, for the long lists of the benchmarks.
+template <class F>
+bool PollLong(F condition) {
+    const ULONGLONG end = GetTickCount64() + 120000;
+    while (!condition() && GetTickCount64() < end) Sleep(1);
+    return condition();
 }
 
 inline ActionRecord MouseRecord(uint32_t interval, int32_t x, int32_t y, ActionKind kind = ActionKind::MouseLeftPush) {
@@ -442,6 +459,27 @@ public:
         if (!CompleteFileDialog(OpenTitle(), path)) return false;
         Sync();
         return true;
+    }
+
+    // File > Open of a list of n rows, timed from the dialog's OK until the
+    // view has every row and its first screen is drawn; `position` gives the
+    // position text each of those rows must show. -1 when the dialog did not
+    // come, the rows did not, or a row showed another text.
+    double OpenTimed(const std::string& path, int n, const std::function<std::string(int row)>& position) {
+        HWND view = View();
+        Post(ID_FILE_OPEN);
+        HWND dialog = WaitFor(OpenTitle());
+        if (!dialog) return -1;
+        SetText(GetDlgItem(dialog, cmb13), path);
+        const double start = NowMs();
+        Press(dialog, IDOK);
+        if (!PollLong([&] { return Count() == n; })) return -1;
+        const int perPage = static_cast<int>(SendBounded(view, LVM_GETCOUNTPERPAGE, 0, 0));
+        bool shown = true;
+        for (int row = 0; row < perPage; ++row) shown &= Cell(row, 2) == position(row);
+        UpdateWindow(view);
+        const double ms = NowMs() - start;
+        return shown ? ms : -1;
     }
 
     bool Iconic() const { return IsIconic(main_) != 0; }
