@@ -88,22 +88,58 @@ void CString::Assign(const wchar_t* wide, int length) {
         }
         length = static_cast<int>(n);
     }
-    // A short conversion goes through the stack; as WideToMulti, a failed
-    // conversion reads as an empty text.
-    char small[kInlineCapacity * 4];
+    // Converted straight into the buffer, which grows as AssignBytes grows
+    // it; as WideToMulti, a failed conversion reads as an empty text, and the
+    // text ends at its first zero byte.
     const int needed = PlatformWideToMulti(kCodePageAnsi, wide, length, nullptr, 0);
-    if (needed >= 0 && needed < static_cast<int>(sizeof small)) {
-        std::memset(small, 0, static_cast<size_t>(needed) + 1);
-        if (needed > 0) PlatformWideToMulti(kCodePageAnsi, wide, length, small, needed + 1);
-        Assign(small);
+    if (needed <= 0 || needed >= INT_MAX - 1) {
+        AssignBytes("", 0);
         return;
     }
-    CArray<char> converted;
-    if (!WideToMulti(wide, length, kCodePageAnsi, &converted)) {
+    if (capacity_ < needed + 1 && !Grow(needed + 1)) return;
+    char* buffer = Buffer();
+    const int oldLength = length_;
+    int kept = PlatformWideToMulti(kCodePageAnsi, wide, length, buffer, needed) == needed ? 0 : -1;
+    if (kept == 0) {
+        while (kept < needed && buffer[kept] != 0) ++kept;
+    } else {
+        kept = 0;
+    }
+    const int dirty = needed > oldLength ? needed : oldLength;
+    std::memset(buffer + kept, 0, static_cast<size_t>(dirty - kept));
+    length_ = kept;
+}
+
+bool CString::AssignFrom(const char* bytes, int count, int codePage) {
+    if (!bytes || count <= 0) {
         Clear();
-        return;
+        return true;
     }
-    Assign(converted.Data());
+    if (CopiesUnconverted(bytes, count, codePage, kCodePageAnsi)) {
+        AssignBytes(bytes, count);
+        return GetText() != nullptr;
+    }
+    // A short text is decoded on the stack; as MultiToWide, a failed
+    // conversion gives no text.
+    wchar_t small[kInlineCapacity * 8];
+    const int needed = PlatformMultiToWide(codePage, bytes, count, nullptr, 0);
+    if (needed <= 0) {
+        Clear();
+        return true;
+    }
+    CArray<wchar_t> large;
+    wchar_t* wide = small;
+    if (needed >= static_cast<int>(sizeof small / sizeof *small)) {
+        if (needed >= INT_MAX || !large.Resize(needed + 1)) return false;
+        wide = large.Data();
+    }
+    if (PlatformMultiToWide(codePage, bytes, count, wide, needed) != needed) {
+        Clear();
+        return true;
+    }
+    wide[needed] = 0;
+    Assign(wide, -1);
+    return true;
 }
 
 const wchar_t* CString::GetWide() {
@@ -162,6 +198,43 @@ char* WideToMulti(const wchar_t* text, int count, int codePage, CArray<char>* ou
     if (!out->Resize(needed + 1)) return nullptr;
     if (needed > 0) PlatformWideToMulti(codePage, text, count, out->Data(), needed + 1);
     return out->Data();
+}
+
+bool CopiesUnconverted(const char* bytes, int count, int from, int to) {
+    if (from == kCodePageAnsi) from = PlatformAnsiCodePage();
+    if (to == kCodePageAnsi) to = PlatformAnsiCodePage();
+    if (from != kCodePageUtf8 || to != kCodePageUtf8 || !bytes || count < 0) return false;
+    // The forms the UTF-8 decoder takes as they stand: no overlong form, no
+    // surrogate, nothing past U+10FFFF, no sequence cut short.
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
+    for (int i = 0; i < count;) {
+        const unsigned c = s[i];
+        if (c >= 0x01 && c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (count - i <= extra || s[i + 1] < low || s[i + 1] > high) return false;
+        for (int j = 2; j <= extra; ++j) {
+            if ((s[i + j] & 0xC0) != 0x80) return false;
+        }
+        i += extra + 1;
+    }
+    return true;
 }
 
 int FormatNarrowV(char* buffer, size_t size, const char* format, va_list args) {

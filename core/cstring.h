@@ -33,6 +33,11 @@ public:
     void Assign(const char* narrow);
     // Stores exactly `length` bytes (the common tail of every assignment).
     void AssignBytes(const char* bytes, int length);
+    // Text of `count` bytes in codePage, converted into the ANSI code page up
+    // to its first zero character, as MultiToWide followed by the wide Assign
+    // gives it (nothing to keep clears). False, the string left as it was,
+    // when memory ran out.
+    bool AssignFrom(const char* bytes, int count, int codePage);
 
     int Grow(int extra);
     // Valid until the next GetWide, Clear or destruction; null when empty.
@@ -71,6 +76,14 @@ private:
 // conversion yields an empty text.
 wchar_t* MultiToWide(const char* bytes, int count, int codePage, CArray<wchar_t>* out);
 char* WideToMulti(const wchar_t* text, int count, int codePage, CArray<char>* out);
+
+// True when `count` bytes of text in code page `from` are exactly what a
+// conversion into code page `to` (through UTF-16) gives, so that copying them
+// does the conversion: both code pages are UTF-8 (kCodePageAnsi standing for
+// the process code page) and the bytes are well-formed UTF-8 without a zero
+// byte. Anything else comes out of a conversion changed (a replacement
+// character, or the text ending at the zero).
+bool CopiesUnconverted(const char* bytes, int count, int from, int to);
 
 // The narrow formatted print, bounded by the caller's buffer size: writes at
 // most size bytes including the terminator and returns the number of bytes

@@ -233,9 +233,7 @@ bool StoreDecoded(const char* bytes, int32_t count, int codePage, CString* out) 
         out->AssignBytes(bytes, count);
         return out->GetText() != nullptr;
     }
-    CArray<wchar_t> wide;
-    if (!MultiToWide(bytes, count, codePage, &wide)) return false;
-    out->Assign(wide.Data(), -1);
+    if (!out->AssignFrom(bytes, count, codePage)) return false;
     // A text that decodes to nothing (a lone zero byte) is still a text.
     if (!out->GetText()) out->AssignBytes("", 0);
     return out->GetText() != nullptr;

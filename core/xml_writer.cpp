@@ -27,7 +27,8 @@ void AppendString(CXmlString* out, const CString* text) {
     int32_t length = 0;
     const char* bytes = text->GetText();
     while (length < text->GetLength() && bytes[length] != 0) ++length;
-    if (IsPlainAscii(bytes, length) && AsciiIdentity(kCodePageAnsi) && AsciiIdentity(out->codePage)) {
+    if ((IsPlainAscii(bytes, length) && AsciiIdentity(kCodePageAnsi) && AsciiIdentity(out->codePage)) ||
+        CopiesUnconverted(bytes, length, kCodePageAnsi, out->codePage)) {
         out->AppendBytes(bytes, length);
         return;
     }
@@ -96,7 +97,10 @@ void CXmlString::AppendEscaped(const CString* text) {
     const char* bytes = text->GetText();
     int32_t length = 0;
     while (length < text->GetLength() && bytes[length] != 0) ++length;
-    if (IsPlainAscii(bytes, length) && AsciiIdentity(kCodePageAnsi) && AsciiIdentity(codePage)) {
+    // The five specials are ASCII: in text that is copied rather than
+    // converted they are found byte by byte.
+    if ((IsPlainAscii(bytes, length) && AsciiIdentity(kCodePageAnsi) && AsciiIdentity(codePage)) ||
+        CopiesUnconverted(bytes, length, kCodePageAnsi, codePage)) {
         int32_t run = 0;
         for (int32_t i = 0; i < length; ++i) {
             const char* entity = EntityFor(static_cast<wchar_t>(bytes[i]));

@@ -66,6 +66,20 @@ TEST_CASE("empty, null and narrow-empty assignments") {
 
     s.Assign(L"hello", 2);
     CHECK(Text(s) == "he");
+    // Wide text holding a zero ends there; what a longer text left is cleared.
+    CString cut(L"a text longer than the inline room");
+    cut.Assign(L"ab\0cd", 5);
+    CHECK(Text(cut) == "ab");
+    for (int i = 2; i < cut.GetCapacity(); ++i) CHECK(cut.GetText()[i] == '\0');
+    // Past the inline room, as the conversion gives it.
+    wchar_t longWide[101];
+    for (wchar_t& unit : longWide) unit = L'\x65e5';
+    longWide[100] = 0;
+    CArray<char> reference;
+    REQUIRE(WideToMulti(longWide, -1, kCodePageAnsi, &reference) != nullptr);
+    cut.Assign(longWide);
+    CHECK(Text(cut) == std::string(reference.Data()));
+    CHECK(cut.GetLength() > CString::kInlineCapacity);
 
     CString narrowEmpty;
     narrowEmpty.Assign("");
@@ -217,6 +231,68 @@ TEST_CASE("code-page conversions") {
         const wchar_t* w = MultiToWide("", 0, kCodePageUtf8, &wide);
         REQUIRE(w != nullptr);
         CHECK(w[0] == 0);
+    }
+    SUBCASE("copying instead of converting, and AssignFrom, give what the conversions give") {
+        // Each edge of well-formed UTF-8 and the forms just past it; both
+        // code pages' texts, short and long enough for the heap.
+        const std::string longText = std::string(300, 'x') + "\xC3\xA9" + std::string(300, '\xFF');
+        struct Case { std::string bytes; int codePage; bool copies; } cases[] = {
+            {"plain", kCodePageUtf8, true},
+            {"\xC2\x80 \xDF\xBF", kCodePageUtf8, true},
+            {"\xC1\xBF", kCodePageUtf8, false},            // overlong
+            {"\xE0\xA0\x80 \xEF\xBF\xBF", kCodePageUtf8, true},
+            {"\xE0\x9F\xBF", kCodePageUtf8, false},        // overlong
+            {"\xED\x9F\xBF", kCodePageUtf8, true},
+            {"\xED\xA0\x80", kCodePageUtf8, false},        // a surrogate
+            {"\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF", kCodePageUtf8, true},
+            {"\xF0\x8F\xBF\xBF", kCodePageUtf8, false},    // overlong
+            {"\xF4\x90\x80\x80", kCodePageUtf8, false},    // past U+10FFFF
+            {"\xF5\x80\x80\x80", kCodePageUtf8, false},
+            {"ab\xE3\x81", kCodePageUtf8, false},           // cut short
+            {"a\xE3\x41\x82", kCodePageUtf8, false},
+            {"\x80", kCodePageUtf8, false},
+            {std::string("a\0b", 3), kCodePageUtf8, false},   // the text ends at the zero
+            {std::string("\0", 1), kCodePageUtf8, false},
+            {std::string(40, '\xFF'), kCodePageUtf8, false},
+            {std::string(300, 'y') + "\xE6\x97\xA5", kCodePageUtf8, true},
+            {longText, kCodePageUtf8, false},
+            {"\x93\xfa\x96\x7b", kCodePageShiftJis, false},
+            {"\x82\xA0" + std::string(200, 'z'), kCodePageShiftJis, false},
+        };
+        const bool ansiIsUtf8 = PlatformAnsiCodePage() == kCodePageUtf8;
+        for (const Case& c : cases) {
+            CAPTURE(c.bytes);
+            const int count = static_cast<int>(c.bytes.size());
+            CHECK(CopiesUnconverted(c.bytes.data(), count, c.codePage, kCodePageAnsi) == (c.copies && ansiIsUtf8));
+            CHECK(CopiesUnconverted(c.bytes.data(), count, c.codePage, kCodePageUtf8) == c.copies);
+            CArray<wchar_t> wide;
+            REQUIRE(MultiToWide(c.bytes.data(), count, c.codePage, &wide) != nullptr);
+            CString expected;
+            expected.Assign(wide.Data(), -1);
+            // Over a longer text, so that what it held must be cleared.
+            CString s(L"a previous text longer than most of these");
+            REQUIRE(s.AssignFrom(c.bytes.data(), count, c.codePage));
+            CHECK(Text(s) == Text(expected));
+            if (s.GetText()) {
+                for (int i = s.GetLength(); i < s.GetCapacity(); ++i) CHECK(s.GetText()[i] == '\0');
+            }
+            if (c.copies && ansiIsUtf8) CHECK(Text(s) == c.bytes);
+        }
+        CString none(L"x");
+        CHECK(none.AssignFrom("abc", 0, kCodePageUtf8));
+        CHECK(none.GetText() == nullptr);
+    }
+    SUBCASE("Shift_JIS both ways, many times over") {
+        // The converters are kept between calls: each call starts afresh.
+        const char sjis[] = "\x93\xfa\x96\x7b\x82";  // 日本, then a cut-off lead byte
+        for (int i = 0; i < 50; ++i) {
+            CArray<wchar_t> wide;
+            CArray<char> narrow;
+            const wchar_t* w = MultiToWide(sjis, 5, kCodePageShiftJis, &wide);
+            REQUIRE(w != nullptr);
+            CHECK(Utf8(w) == "\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBF\xBD");
+            CHECK(std::string(WideToMulti(w, 2, kCodePageShiftJis, &narrow)) == "\x93\xfa\x96\x7b");
+        }
     }
 }
 
