@@ -125,11 +125,35 @@ void EncodeUtf8(const wchar_t* s, int n, ByteSink& out) {
     }
 }
 
+// One converter per direction and thread, opened on first use and kept: a
+// document in code page 932 converts every text twice (measure, then
+// convert), and opening a converter costs more than converting a short text.
+class CIconv {
+public:
+    ~CIconv() {
+        if (cd_ != kNone) iconv_close(cd_);
+    }
+    // The converter in its initial state, or kNone when it cannot be opened.
+    iconv_t Get(const char* to, const char* from) {
+        if (cd_ == kNone) {
+            cd_ = iconv_open(to, from);
+        } else {
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        }
+        return cd_;
+    }
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+private:
+    iconv_t cd_ = kNone;
+};
+
 // Code page 932 through iconv. An invalid or cut-off sequence costs one
 // replacement (U+FFFD, or '?' towards 932) and the scan goes on, as on Windows.
 bool Convert932(bool toWide, const char* in, size_t inBytes, std::string* out) {
-    iconv_t cd = toWide ? iconv_open("UTF-16LE", "CP932") : iconv_open("CP932", "UTF-16LE");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    thread_local CIconv toWideConverter, fromWideConverter;
+    iconv_t cd = toWide ? toWideConverter.Get("UTF-16LE", "CP932") : fromWideConverter.Get("CP932", "UTF-16LE");
+    if (cd == CIconv::kNone) return false;
     char* src = const_cast<char*>(in);
     const size_t unit = toWide ? 1 : 2;
     char buffer[4096];
@@ -147,7 +171,6 @@ bool Convert932(bool toWide, const char* in, size_t inBytes, std::string* out) {
         src += skip;
         inBytes -= skip;
     }
-    iconv_close(cd);
     return true;
 }
 
@@ -368,11 +391,15 @@ int PlatformComputerName(wchar_t* buffer, int capacity) {
 }
 
 int PlatformProgramPath(wchar_t* buffer, int capacity) {
-    char path[PATH_MAX + 1];
-    ssize_t n = readlink("/proc/self/exe", path, PATH_MAX);
-    if (n <= 0) return 0;
-    path[n] = '\0';
-    return Utf8ToBuffer(path, buffer, capacity);
+    // The program file of a running process stays where it is: it is asked
+    // for once (every configuration object asks at construction).
+    static const std::string path = [] {
+        char link[PATH_MAX + 1];
+        ssize_t n = readlink("/proc/self/exe", link, PATH_MAX);
+        return std::string(link, n > 0 ? static_cast<size_t>(n) : 0);
+    }();
+    if (path.empty()) return 0;
+    return Utf8ToBuffer(path.c_str(), buffer, capacity);
 }
 
 int PlatformCurrentDirectory(wchar_t* buffer, int capacity) {
