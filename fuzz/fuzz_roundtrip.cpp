@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "core/xml.h"
 
@@ -19,52 +18,58 @@ const char32_t kNameChars[] = {U'a', U'b', U'Z', U'0', U'_', U'-', U'.', U':', U
 const char32_t kTextChars[] = {U'a', U'B', U'7', U' ', U'\t', U'\r', U'\n', U'<', U'>', U'&', U'"', U'\'',
                                U';', U'=', U'/', U'!', U'-', U'\u00E9', U'\u65E5', U'\U0001F600'};
 
-std::u16string Pick(FuzzedDataProvider* in, const char32_t* chars, size_t count, size_t minimum, size_t maximum) {
-    std::u16string out;
+// A short wide text, zero-terminated, kept on the stack: at most 12 code
+// points, each one or two units.
+struct Units {
+    char16_t unit[32];
+    size_t length;
+    const wchar_t* Wide() const { return reinterpret_cast<const wchar_t*>(unit); }
+};
+
+Units Pick(FuzzedDataProvider* in, const char32_t* chars, size_t count, size_t minimum, size_t maximum) {
+    Units out;
+    out.length = 0;
     size_t length = in->ConsumeIntegralInRange<size_t>(minimum, maximum);
     for (size_t i = 0; i < length; ++i) {
         char32_t c = chars[in->ConsumeIntegralInRange<size_t>(0, count - 1)];
         if (c > 0xFFFF) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            out.unit[out.length++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out.unit[out.length++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
         } else {
-            out += static_cast<char16_t>(c);
+            out.unit[out.length++] = static_cast<char16_t>(c);
         }
     }
+    out.unit[out.length] = 0;
     return out;
 }
 
-const wchar_t* W(const std::u16string& s) {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
-}
-
-std::u16string Name(FuzzedDataProvider* in) {
+Units Name(FuzzedDataProvider* in) {
     return Pick(in, kNameChars, sizeof kNameChars / sizeof *kNameChars, 1, 6);
 }
 
-std::u16string Text(FuzzedDataProvider* in) {
+Units Text(FuzzedDataProvider* in) {
     return Pick(in, kTextChars, sizeof kTextChars / sizeof *kTextChars, 0, 12);
 }
 
-CString* NewString(const std::u16string& s) {
+CString* NewString(const Units& s) {
     CString* out = new CString();
-    out->Assign(W(s), static_cast<int>(s.size()));
+    out->Assign(s.Wide(), static_cast<int>(s.length));
     return out;
 }
 
 // Children are made both ways: NewElement + AppendChild, and AppendNewChild.
 XmlElement* MakeElement(FuzzedDataProvider* in, XmlElement* parent, int depth, int* budget) {
     --*budget;
-    std::u16string name = Name(in);
-    std::u16string text = Text(in);
-    const wchar_t* textOrNone = in->ConsumeBool() ? W(text) : nullptr;
-    XmlElement* e = in->ConsumeBool() ? AppendNewChild(parent, W(name), textOrNone)
-                                      : AppendChild(parent, NewElement(W(name), textOrNone));
+    const Units name = Name(in);
+    const Units text = Text(in);
+    const wchar_t* textOrNone = in->ConsumeBool() ? text.Wide() : nullptr;
+    XmlElement* e = in->ConsumeBool() ? AppendNewChild(parent, name.Wide(), textOrNone)
+                                      : AppendChild(parent, NewElement(name.Wide(), textOrNone));
     if (!e) abort();
     XmlAttribute** link = &e->firstAttribute;
     int attributes = in->ConsumeIntegralInRange(0, 3);
     for (int i = 0; i < attributes; ++i) {
-        std::u16string value = Text(in);
+        const Units value = Text(in);
         *link = new XmlAttribute{nullptr, NewString(Name(in)), in->ConsumeBool() ? NewString(value) : nullptr};
         link = &(*link)->next;
     }
@@ -74,24 +79,34 @@ XmlElement* MakeElement(FuzzedDataProvider* in, XmlElement* parent, int depth, i
     return e;
 }
 
-// The reader's folding: runs of blanks become one space, none at either end.
-std::string Fold(const CString* s) {
-    std::string out;
-    const char* p = s && s->GetText() ? s->GetText() : "";
-    for (; *p; ++p) {
-        bool blank = *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n';
-        if (!blank) {
-            out += *p;
-        } else if (!out.empty() && out.back() != ' ') {
-            out += ' ';
-        }
-    }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-std::string Bytes(const CString* s) {
+const char* Bytes(const CString* s) {
     return s && s->GetText() ? s->GetText() : "";
+}
+
+// True when the reader's folding of `written` (runs of blanks become one
+// space, none at either end) gives `read`; folding gives nothing for a text
+// of blanks only.
+bool FoldsTo(const CString* written, const char* read) {
+    const char* p = Bytes(written);
+    while (IsBlank(*p)) ++p;
+    while (*p) {
+        if (IsBlank(*p)) {
+            while (IsBlank(*p)) ++p;
+            if (!*p) break;
+            if (*read++ != ' ') return false;
+            continue;
+        }
+        if (*read++ != *p++) return false;
+    }
+    return *read == 0;
+}
+
+bool Same(const CString* a, const CString* b) {
+    return std::strcmp(Bytes(a), Bytes(b)) == 0;
 }
 
 bool IsEmpty(const CString* s) {
@@ -100,17 +115,17 @@ bool IsEmpty(const CString* s) {
 
 void Compare(const XmlElement* written, const XmlElement* read) {
     for (; written; written = written->next, read = read->next) {
-        if (!read || Bytes(written->name) != Bytes(read->name)) abort();
+        if (!read || !Same(written->name, read->name)) abort();
         // Element content starts after the blanks: a text of blanks only, or
         // an empty one, reads as no text at all.
-        std::string text = Fold(written->text);
-        if (text.empty() ? read->text != nullptr : (!read->text || Bytes(read->text) != text)) abort();
+        const bool none = FoldsTo(written->text, "");
+        if (none ? read->text != nullptr : (!read->text || !FoldsTo(written->text, Bytes(read->text)))) abort();
         const XmlAttribute* a = written->firstAttribute;
         const XmlAttribute* b = read->firstAttribute;
         for (; a; a = a->next, b = b->next) {
-            if (!b || Bytes(a->name) != Bytes(b->name)) abort();
+            if (!b || !Same(a->name, b->name)) abort();
             // An empty value reads as none; blanks only as an empty one.
-            if (IsEmpty(a->value) ? b->value != nullptr : (!b->value || Bytes(b->value) != Fold(a->value))) abort();
+            if (IsEmpty(a->value) ? b->value != nullptr : (!b->value || !FoldsTo(a->value, Bytes(b->value)))) abort();
         }
         if (b) abort();
         Compare(written->firstChild, read->firstChild);
@@ -168,7 +183,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MakeElement(&in, holder, 0, &budget);
     } while (budget > 0 && in.remaining_bytes() > 0 && in.ConsumeBool());
     if (in.ConsumeBool()) {
-        std::u16string encoding = in.ConsumeBool() ? u"UTF-8" : Pick(&in, kNameChars, 4, 1, 8);
+        Units encoding;
+        if (in.ConsumeBool()) {
+            std::memcpy(encoding.unit, u"UTF-8", sizeof u"UTF-8");
+            encoding.length = 5;
+        } else {
+            encoding = Pick(&in, kNameChars, 4, 1, 8);
+        }
         holder->firstChild->encoding = NewString(encoding);
     }
 
@@ -180,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     XmlElement* read = document.first.Get();
     if (!read || document.end != XmlEnd::Complete) abort();
     Compare(holder->firstChild, read);
-    if (Bytes(holder->firstChild->encoding) != Bytes(read->encoding)) abort();
+    if (!Same(holder->firstChild->encoding, read->encoding)) abort();
     EventCheck events;
     const XmlLoad streamed = ReadXmlDocument(text.Data(), static_cast<size_t>(text.Count()), &events);
     if (streamed.end != XmlEnd::Complete || !streamed.consumed || events.elements() != CountElements(read)) abort();

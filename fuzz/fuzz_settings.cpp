@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+#include <cstring>
+#include <utility>
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -19,13 +21,16 @@
 namespace {
 
 // The settings with their saves kept in `saved`; once `source` is set, a load
-// reads those bytes instead of the file.
+// reads those bytes instead of the file, which is then not looked for.
 class CMemorySettings : public CAppParameter {
 public:
+    void SetupParameters() override {
+        if (!source) CAppParameter::SetupParameters();
+    }
     int LoadSettings() override {
         if (!source) return CAppParameter::LoadSettings();
-        if (source->empty()) return 0;
-        XmlDocument document = ParseXmlDocument(source->data(), source->size());
+        if (source->Count() == 0) return 0;
+        XmlDocument document = ParseXmlDocument(source->Data(), static_cast<size_t>(source->Count()));
         if (!document.first) return 0;
         ReadSettings(document.first.Get());
         return 1;
@@ -38,12 +43,12 @@ public:
         const bool built = holder->firstChild && BuildXmlText(holder->firstChild, &text);
         holder.Reset();
         if (!built) return 0;
-        saved.assign(text.Data(), static_cast<size_t>(text.Count()));
+        saved = std::move(text);
         return 1;
     }
 
-    const std::string* source = nullptr;
-    std::string saved;
+    const CArray<char>* source = nullptr;
+    CArray<char> saved;
 };
 
 // The file is rewritten on every run: in memory (/dev/shm) that costs a
@@ -71,10 +76,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen("Taplore.ini", "wb");
-    if (!f) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
+    // Plainly, without a stream and its buffer.
+    const int fd = open("Taplore.ini", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) std::abort();
+    if (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+    close(fd);
 
     CMemorySettings first;
     first.Initialize();
@@ -93,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             second.current_colors[i].background != first.current_colors[i].background)
             std::abort();
     }
-    if (second.SaveSettings() != 1 || second.saved != first.saved) std::abort();
+    if (second.SaveSettings() != 1 || second.saved.Count() != first.saved.Count() ||
+        std::memcmp(second.saved.Data(), first.saved.Data(), static_cast<size_t>(first.saved.Count())) != 0)
+        std::abort();
     return 0;
 }
