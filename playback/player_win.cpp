@@ -144,6 +144,15 @@ DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
     // Creates the thread's message queue before the ID is published, so that
     // a WM_PLAY_START posted right after cannot be lost.
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    // Under Wine a thread opens a connection of its own to the X server the
+    // first time it calls into the display driver, which takes 10 - 20 ms;
+    // for this thread that would be the first injected absolute move, which
+    // Wine passes on to the X pointer, so the first action of the first run
+    // would come that much late. Creating a window (never shown) makes the
+    // call now, before any run.
+    {
+        CScopedWindow probe(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+    }
     player->threadId_.store(GetCurrentThreadId());
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_PLAY_START) continue;

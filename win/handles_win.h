@@ -50,10 +50,16 @@ struct MemoryDcTraits {
     static bool IsValid(HDC h) { return h != nullptr; }
     static void Close(HDC h) { DeleteDC(h); }
 };
+struct WindowTraits {
+    static HWND Invalid() { return nullptr; }
+    static bool IsValid(HWND h) { return h != nullptr; }
+    static void Close(HWND h) { DestroyWindow(h); }
+};
 
 using CScopedKernelHandle = CScopedHandle<HANDLE, KernelHandleTraits>;
 using CScopedGdiObject = CScopedHandle<HGDIOBJ, GdiObjectTraits>;
 using CScopedMemoryDc = CScopedHandle<HDC, MemoryDcTraits>;
+using CScopedWindow = CScopedHandle<HWND, WindowTraits>;
 
 // A device context taken with GetDC / GetWindowDC, given back with ReleaseDC.
 class CWindowDc {
