@@ -63,7 +63,8 @@ public:
     // parameters decides (off while none exist).
     void SetMotionSource(MotionSource source, void* context);
 
-    // GetCursorPos, or a stand-in for it: where mouse actions are recorded.
+    // GetCursorPos, or a stand-in for it: where mouse actions are recorded,
+    // read when an event is handled.
     typedef BOOL(WINAPI* CursorSource)(LPPOINT point);
     void SetCursorSource(CursorSource source) { cursor_ = source ? source : GetCursorPos; }
     // RegisterRawInputDevices, or a stand-in for it.

@@ -1,0 +1,229 @@
+// motion_bench.exe: a minute of pointer motion at 1 ms spacing, recorded and
+// played under Wine.
+//
+// The program starts a second copy of itself as the helper that plays
+// 60,000 moves to distinct positions, 1 ms apart, through the player with the
+// system's SendInput, timing every call. Meanwhile this copy records them as
+// the main window does: a window registered for raw input hands
+// every event to the recorder with motion on, and every new record grows a
+// virtual list view by one row (the window stays in front, see below). Then
+// it prints
+//   motion_kept_pct     the share of the positions recorded in their order,
+//   motion_drift_ms     how far the helper's last calls fell behind its first,
+//   motion_late_p99_ms  the 99th percentile of each call's lateness after the
+//                       call before (the playback benchmark's measure).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "play_window.h"
+#include "playback/recorder_win.h"
+
+namespace {
+
+int kMoves = 60000;  // a shorter run on request: motion_bench.exe MOVES
+const int kColumns = 1500;  // positions run row by row over a band of the screen
+const int kLeft = 100, kTop = 100;
+
+POINT PositionOf(int i) { return POINT{kLeft + i % kColumns, kTop + i / kColumns}; }
+
+double Ms(int64_t ticks) {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(ticks) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+// The system's input, noting when each action was handed to SendInput.
+class CTimedInput : public CSystemInput {
+public:
+    UINT Send(UINT count, INPUT* inputs) override {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        sent.push_back(now.QuadPart);
+        return CSystemInput::Send(count, inputs);
+    }
+    std::vector<int64_t> sent;
+};
+
+// The helper: plays the moves and writes "drift late_p99 late_p50 sent" into
+// `resultPath`.
+int Play(const wchar_t* resultPath) {
+    PlayWindow window;
+    CTimedInput input;
+    CPlayer player(&input);
+    window.SetPlayer(&player);
+    player.SetMainWindow(window.hwnd());
+    if (!player.StartThread()) return 3;
+    ActionList list;
+    for (int i = 0; i < kMoves; ++i) {
+        const POINT p = PositionOf(i);
+        list.append(ActionDevice::Mouse, ActionKind::MouseMove, p.x, p.y, 0, i == 0 ? 0 : 1);
+    }
+    input.sent.reserve(kMoves);
+    if (!player.RequestPlay(list, 0) || !window.WaitForPlayEnd(1, 10 * 60 * 1000)) return 4;
+    player.StopThread();
+    const std::vector<int64_t>& sent = input.sent;
+    if (sent.size() != static_cast<size_t>(kMoves)) return 5;
+    std::vector<double> late, offsets;
+    for (size_t i = 1; i < sent.size(); ++i) {
+        late.push_back(Ms(sent[i] - sent[i - 1]) - 1.0);
+        offsets.push_back(Ms(sent[i] - sent[0]) - static_cast<double>(i));
+    }
+    // The end against the start, each the median of ten calls, so that one
+    // late call does not count as drift.
+    std::vector<double> first(offsets.begin(), offsets.begin() + 10), last(offsets.end() - 10, offsets.end());
+    const double drift = Percentile(last, 0.5) - Percentile(first, 0.5);
+    FILE* out = _wfopen(resultPath, L"w");
+    if (!out) return 6;
+    std::fprintf(out, "%.3f %.3f %.3f %.3f %.3f\n", drift, Percentile(late, 0.99), Percentile(late, 0.5),
+                 Percentile(late, 1.0), Percentile(offsets, 0.99));
+    std::fclose(out);
+    return 0;
+}
+
+struct Recording {
+    CPlayer player;
+    ActionList list;
+    CRecorder recorder{player, list};
+    HWND host = nullptr;
+    HWND view = nullptr;
+};
+Recording* g_recording = nullptr;
+int g_rawEvents = 0;
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INPUT && g_recording) {
+        ++g_rawEvents;
+        g_recording->recorder.OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && lstrcmpW(argv[1], L"--play") == 0) {
+        kMoves = _wtoi(argv[3]);
+        return Play(argv[2]);
+    }
+    if (argc == 2 && _wtoi(argv[1]) >= 20) kMoves = _wtoi(argv[1]);
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    Recording rec;
+    g_recording = &rec;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"MotionBenchHost";
+    RegisterClassW(&wc);
+    rec.host = CreateWindowExW(0, wc.lpszClassName, L"motion bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 1200, 600,
+                               600, 400, nullptr, nullptr, wc.hInstance, nullptr);
+    rec.view = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA, 0, 0, 580,
+                               360, rec.host, nullptr, wc.hInstance, nullptr);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_WIDTH;
+    column.cx = 200;
+    SendMessageW(rec.view, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    rec.recorder.SetWindow(rec.host);
+    rec.recorder.SetMotionSource([](void*) { return true; }, nullptr);
+    // As the main window shows a new record: one more row, nothing redrawn.
+    rec.recorder.SetRowAppended(
+        [](void* context, int) {
+            Recording* r = static_cast<Recording*>(context);
+            SendMessageW(r->view, LVM_SETITEMCOUNT, r->list.count(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+        },
+        &rec);
+    if (!rec.recorder.RegisterInput() || !rec.recorder.StartRecord()) {
+        std::printf("recording did not start\n");
+        return 1;
+    }
+
+    // Under Wine 8 the input another process injects reaches the raw input
+    // of a window in the background not at all (xdotool's does): the
+    // recording window stays in front.
+    ShowWindow(rec.host, SW_RESTORE);
+    SetForegroundWindow(rec.host);
+    wchar_t exe[MAX_PATH], temp[MAX_PATH], result[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    GetTempPathW(MAX_PATH, temp);
+    wsprintfW(result, L"%staplore_motion_%lu.txt", temp, GetCurrentProcessId());
+    DeleteFileW(result);
+    std::wstring command =
+        L"\"" + std::wstring(exe) + L"\" --play \"" + result + L"\" " + std::to_wstring(kMoves);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("the helper did not start\n");
+        return 1;
+    }
+    CloseHandle(pi.hThread);
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 15 * 60 * 1000, QS_ALLINPUT | QS_RAWINPUT);
+        if (r != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    // The raw input still queued.
+    MSG msg;
+    const DWORD until = GetTickCount() + 2000;
+    while (GetTickCount() < until) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
+    rec.recorder.StopRecord();
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+
+    // The positions recorded in their order: each record that names a
+    // position later than the last one counted.
+    int kept = 0, last = -1, moves = 0, others = 0;
+    for (int i = 0; i < rec.list.count(); ++i) {
+        const ActionRecord& r = *rec.list.at(i);
+        if (r.kind != ActionKind::MouseMove) {
+            ++others;
+            continue;
+        }
+        ++moves;
+        const int row = r.y - kTop, col = r.x - kLeft;
+        if (row < 0 || col < 0 || col >= kColumns) continue;
+        const int index = row * kColumns + col;
+        if (index > last && index < kMoves) {
+            ++kept;
+            last = index;
+        }
+    }
+    double drift = -1, lateP99 = -1, lateP50 = -1, lateMax = -1, offsetP99 = -1;
+    FILE* in = _wfopen(result, L"r");
+    if (in) {
+        if (std::fscanf(in, "%lf %lf %lf %lf %lf", &drift, &lateP99, &lateP50, &lateMax, &offsetP99) != 5) drift = -1;
+        std::fclose(in);
+    }
+    DeleteFileW(result);
+    std::printf("recorded %d moves (%d other records) of %d played from %d raw events; helper exit code %lu\n",
+                moves, others, kMoves, g_rawEvents, code);
+    std::printf("playback at SendInput: lateness p50 %.3f ms, max %.3f ms; behind the 1 ms timeline p99 %.3f ms\n",
+                lateP50, lateMax, offsetP99);
+    std::printf("motion_kept_pct: %.3f\n", 100.0 * kept / kMoves);
+    std::printf("motion_drift_ms: %.3f\n", drift);
+    std::printf("motion_late_p99_ms: %.3f\n", lateP99);
+    return code == 0 ? 0 : 1;
+}
