@@ -130,7 +130,7 @@ public:
     void OnHotkey(int id);
     // The play hotkey's wait for its keys to be released; then Start Play.
     void OnPlayHotkeyTimer();
-    enum : UINT_PTR { kPlayHotkeyTimerId = 0x7A12 };
+    enum : UINT_PTR { kPlayHotkeyTimerId = 0x7A12, kRowsTimerId = 0x7A13 };
     bool HotkeyActive(int index) const { return hotkeyActive_[index]; }
 
     // The play-start check: true when the list comes from this computer or
@@ -205,6 +205,15 @@ private:
     HWND SpeedBox() const;
 
     CRowTimeCodes timeCodes_;
+    // Records the recorder appended that the list view does not count yet.
+    // A thousand a second arrive while the pointer moves, and growing the
+    // view costs more than handling the event (under Wine it redoes the
+    // scroll bars): the view grows by all of them at most every
+    // kRowsDelayMs while recording, and at once when the recording ends.
+    bool rowsPending_ = false;
+    enum : UINT { kRowsDelayMs = 50 };
+    void QueueRows();
+    void ShowPendingRows();
     // The list did not come whole from filePath (the file was damaged, or
     // memory ran out): Save must not write it there without a name chosen.
     bool incompleteFromFile_ = false;

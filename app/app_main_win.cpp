@@ -110,6 +110,10 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         OnHotkey(static_cast<int>(wParam));
         return 1;
     case WM_TIMER:
+        if (wParam == kRowsTimerId) {
+            ShowPendingRows();
+            return 1;
+        }
         if (wParam != kPlayHotkeyTimerId) return CAppBase::OnMessage(dialog, message, wParam, lParam);
         OnPlayHotkeyTimer();
         return 1;
@@ -143,7 +147,11 @@ void CAppMain::OnInitDialog(HWND dialog) {
         [](void* app, int row) {
             CAppMain* self = static_cast<CAppMain*>(app);
             const LRESULT shown = self->ListView() ? SendMessageW(self->ListView(), LVM_GETITEMCOUNT, 0, 0) : 0;
-            self->showRow(row < shown ? row : -1);
+            if (row < shown) {
+                self->showRow(row);
+            } else {
+                self->QueueRows();
+            }
         },
         this);
     SetDialogSmallIcon(dialog);

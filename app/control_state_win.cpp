@@ -49,6 +49,7 @@ void CAppMain::UpdateControls() {
     if (!main_window) return;
     const RunState state = player.GetRunState();
     const bool recording = state == RunState::Recording;
+    if (!recording) ShowPendingRows();
     // A run is going, or requested and not yet begun or finished: the list
     // must not change, and no second run or recording can start.
     const bool running = !recording && !player.CanStart();

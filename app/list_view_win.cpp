@@ -20,6 +20,19 @@ void CAppMain::showRow(int row) {
     SendMessageW(view, LVM_REDRAWITEMS, row, row);
 }
 
+void CAppMain::QueueRows() {
+    if (rowsPending_) return;
+    rowsPending_ = true;
+    SetTimer(main_window, kRowsTimerId, kRowsDelayMs, nullptr);
+}
+
+void CAppMain::ShowPendingRows() {
+    if (!rowsPending_) return;
+    rowsPending_ = false;
+    KillTimer(main_window, kRowsTimerId);
+    showRow(-1);
+}
+
 void CAppMain::refreshRows(int fromRow) {
     timeCodes_.Invalidate(fromRow);
     HWND view = ListView();
