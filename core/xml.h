@@ -153,6 +153,9 @@ XmlElement* FindElement(const XmlElement* first, const wchar_t* name);
 // The element's text as UTF-16, valid until the next TextOf of the same
 // element; an empty text (never null) for a null element or a missing text.
 const wchar_t* TextOf(const XmlElement* element);
+// Assigns to `out` what out->Assign(TextOf(e)) would for an element whose
+// text is `text` (null: none), without the wide copy when it is not needed.
+void AssignTextOf(CString* out, CString* text);
 // The text as a whole number: blanks and tabs, one optional "-", then digits
 // only, accumulated modulo 2^32; anything else (or no text) gives def.
 int32_t IntOf(const XmlElement* element, int32_t def);

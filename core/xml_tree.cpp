@@ -386,6 +386,17 @@ bool StoredAsTheyAre(const XmlBytes& bytes) {
 
 }  // namespace
 
+void AssignTextOf(CString* out, CString* text) {
+    const char* bytes = text ? text->GetText() : nullptr;
+    if (bytes && text->GetLength() > 0 && AsciiIdentity(kCodePageAnsi) && IsPlainAscii(bytes, text->GetLength())) {
+        // ASCII comes back from the wide text as the same bytes.
+        out->AssignBytes(bytes, text->GetLength());
+        return;
+    }
+    const wchar_t* wide = text ? text->GetWide() : nullptr;
+    out->Assign(wide ? wide : L"");
+}
+
 int32_t IntOf(const XmlElement* element, int32_t def) {
     if (!element || !element->text) return def;
     return IntOfString(element->text, def);

@@ -81,8 +81,7 @@ public:
     void Finish() {
         for (int k = 0; k < 4; ++k) list_->ident.w[k] = static_cast<uint32_t>(words_[k]) ^ kIdentMasks[k];
         if (!image_) return;
-        const wchar_t* folder = hasPath_ ? path_.GetWide() : nullptr;
-        list_->screenshotFolder.Assign(folder ? folder : L"");
+        AssignTextOf(&list_->screenshotFolder, hasPath_ ? &path_ : nullptr);
         list_->screenshotFormat = static_cast<ScreenshotFormat>(format_);
     }
 
