@@ -75,6 +75,11 @@ uint32_t CatchUpLimit(int32_t speed) {
     return static_cast<uint32_t>(kCatchUpMs * static_cast<uint32_t>(speed) / kSpeedNormal);
 }
 
+uint32_t MoveCatchUpLimit(int32_t speed) {
+    const uint32_t limit = CatchUpLimit(speed);
+    return limit > kMoveCatchUpMs ? limit : kMoveCatchUpMs;
+}
+
 void CPreciseTimer::BeginRun() {
     clock_ = CPlayClock(GetTickCount());
     periodRaised_ = timeBeginPeriod(1) == TIMERR_NOERROR;

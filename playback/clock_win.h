@@ -11,6 +11,9 @@ enum : uint32_t {
     // An action at most this late still counts as on time for the next one
     // (at the normal speed and slower; see CatchUpLimit).
     kCatchUpMs = 5,
+    // A move that follows a move at most this late still keeps the timeline
+    // (see MoveCatchUpLimit).
+    kMoveCatchUpMs = 200,
 };
 
 // How late an action may be and still count as on time, at `speed`
@@ -19,6 +22,20 @@ enum : uint32_t {
 // scaled intervals run a few milliseconds behind in a row, and a fixed limit
 // would give up the timeline there and let the run drift.
 uint32_t CatchUpLimit(int32_t speed);
+
+// The same for a move that follows a move. Motion is recorded up to once a
+// millisecond, and a busy machine holds the player back for a few to some
+// tens of milliseconds many times a minute: with the limit above every such
+// stall would shift the rest of the run, and a minute of motion ended
+// hundreds of milliseconds late. Within a run of moves the late ones are
+// sent at once, in order, and the run is back on its timeline: a stroke
+// drawn a little faster for a moment is the same stroke, and the clicks and
+// keys after it come when they were recorded. Only lateness that arises
+// between two moves is caught up this way; after a stall of more than
+// 200 ms (a fifth of a second of motion sent in one burst, and far more than
+// the stalls measured under load) the run goes on from now as for any
+// other action, and a click, a key or a screenshot is never hurried.
+uint32_t MoveCatchUpLimit(int32_t speed);
 
 class IPlayTimer {
 public:

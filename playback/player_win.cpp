@@ -216,6 +216,9 @@ bool CPlayer::Run(Snapshot* snapshot) {
     bool complete = false;
     CIntervalScaler scaler(snapshot->speed);
     const uint32_t catchUp = CatchUpLimit(scaler.Speed());
+    const uint32_t moveCatchUp = MoveCatchUpLimit(scaler.Speed());
+    // Whether the action performed last was a move (see MoveCatchUpLimit).
+    bool afterMove = false;
     // The wait of the action at `index`, scaled once when it becomes due.
     uint32_t interval = 0;
     bool scaled = false;
@@ -258,9 +261,12 @@ bool CPlayer::Run(Snapshot* snapshot) {
             // not carried into the following actions: they keep to the
             // recorded timeline. After a real stall (a screenshot save, a
             // machine busy for longer) the run goes on from now instead of
-            // rushing the following actions to catch up.
-            uint32_t late = now - last - interval;
-            last = late <= catchUp ? last + interval : now;
+            // rushing the following actions to catch up; only a run of
+            // moves catches up on more.
+            const uint32_t late = now - last - interval;
+            const bool move = record.kind == ActionKind::MouseMove;
+            last = late <= (move && afterMove ? moveCatchUp : catchUp) ? last + interval : now;
+            afterMove = move;
             ++index;
             scaled = false;
             if (!Perform(record, desktop, *snapshot)) {

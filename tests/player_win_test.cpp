@@ -1,6 +1,7 @@
 // The player's logic on its real thread and message loop, with a recording
 // input sink and a simulated clock: what is sent, when, how often, and how
 // runs start, repeat, stop and end. Real injection is player_target_win_test.
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <functional>
@@ -141,6 +142,58 @@ TEST_CASE("late wake-ups of a few milliseconds do not add up, a long stall is no
     CHECK(CatchUpLimit(kSpeedNormal) == kCatchUpMs);
     CHECK(CatchUpLimit(50) == kCatchUpMs);
     CHECK(CatchUpLimit(1000) == 10 * kCatchUpMs);
+    CHECK(MoveCatchUpLimit(kSpeedNormal) == kMoveCatchUpMs);
+    CHECK(MoveCatchUpLimit(kSpeedMax) == CatchUpLimit(kSpeedMax));
+}
+
+TEST_CASE("a run of moves keeps its timeline through stalls; what follows a stall elsewhere is not hurried") {
+    // 1 ms moves, and the sends numbered in `stalls` hold the player up
+    // for that many milliseconds.
+    auto play = [](std::vector<ActionRecord> head, int moves, std::vector<std::pair<size_t, uint32_t>> stalls,
+                   std::vector<ActionRecord> tail, int32_t speed = kSpeedNormal) {
+        Bench b;
+        b.list.clear();
+        for (const ActionRecord& r : head) b.list.append(r);
+        for (int i = 0; i < moves; ++i) b.list.append(Rec(ActionKind::MouseMove, i == 0 && head.empty() ? 0 : 1, i, 5));
+        for (const ActionRecord& r : tail) b.list.append(r);
+        b.sink.onSend = [&b, stalls](size_t n) {
+            for (const auto& s : stalls) {
+                if (s.first == n) b.timer.now += s.second;
+            }
+        };
+        b.Play(0, speed);
+        REQUIRE(b.sink.calls.size() == b.list.count());
+        return b.sink.Times();
+    };
+    // Stalls of 40 and 150 ms: the late moves go at once, in order, and
+    // the last ones are on the timeline again.
+    std::vector<uint32_t> t = play({}, 400, {{3, 40}, {100, 150}}, {});
+    CHECK(std::vector<uint32_t>(t.begin(), t.begin() + 4) == std::vector<uint32_t>{1000, 1001, 1002, 1042});
+    CHECK(std::count(t.begin(), t.end(), 1042u) == 40);
+    CHECK(std::count(t.begin(), t.end(), 1249u) == 150);
+    CHECK(std::is_sorted(t.begin(), t.end()));
+    CHECK(t.back() == 1399);
+    // The same at x10, where the limit of other actions is larger.
+    t = play({}, 400, {{3, 40}}, {}, 1000);
+    CHECK(t[3] == 1040);
+    CHECK(t.back() == 1040);  // 399 moves of 0.1 ms, all due by then
+
+    // A longer stall is given up as for any action: the rest of the moves
+    // keep their spacing from then on.
+    t = play({}, 50, {{3, 300}}, {});
+    CHECK(t[3] == 1302);
+    CHECK(t[4] == 1303);
+    CHECK(t.back() == 1348);
+
+    // A click after moves that a stall held up comes at once, but what
+    // follows it keeps its interval from the click: the stall is not
+    // caught up with clicks.
+    t = play({}, 5, {{4, 30}}, {Click(1), Click(10)});
+    CHECK(t == std::vector<uint32_t>{1000, 1001, 1002, 1003, 1033, 1033, 1043});
+    // Moves after a stalled click, or after a stalled move that follows a
+    // click, start from the stall's end.
+    t = play({Click(0)}, 3, {{1, 30}}, {});
+    CHECK(t == std::vector<uint32_t>{1000, 1030, 1031, 1032});
 }
 
 TEST_CASE("a run at another speed scales every wait, and the list keeps its intervals") {
