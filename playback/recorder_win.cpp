@@ -3,7 +3,6 @@
 #include <cstddef>
 
 #include "config/app_parameter.h"
-#include "core/array.h"
 #include "core/debug.h"
 
 namespace {
@@ -99,24 +98,21 @@ bool CRecorder::RegisterInput(RegisterDevices registerDevices) {
 }
 
 void CRecorder::OnRawInput(HRAWINPUT input) {
-    UINT size = 0;
-    if (GetRawInputData(input, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
-    if (size < sizeof(RAWINPUTHEADER)) return;
-    CArray<BYTE> buffer;
-    if (!buffer.Resize(static_cast<int>(size))) return;
-    UINT capacity = size;
-    UINT read = GetRawInputData(input, RID_INPUT, buffer.Data(), &capacity, sizeof(RAWINPUTHEADER));
-    if (read != static_cast<UINT>(-1) && read >= sizeof(RAWINPUTHEADER) && read <= size) {
-        const RAWINPUT* raw = reinterpret_cast<const RAWINPUT*>(buffer.Data());
-        if (raw->header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
-            const RAWMOUSE& mouse = raw->data.mouse;
-            // An absolute device reports where the pointer is with every
-            // event; whether it moved is judged by the cursor position.
-            const bool moved = (mouse.usFlags & MOUSE_MOVE_ABSOLUTE) || mouse.lLastX != 0 || mouse.lLastY != 0;
-            OnMouseEvent(mouse.usButtonFlags, mouse.usButtonData, moved);
-        } else if (raw->header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
-            OnKeyEvent(raw->data.keyboard.VKey, raw->data.keyboard.Flags);
-        }
+    // Mouse and keyboard events fit a RAWINPUT: one read into the stack, a
+    // thousand times a second while the pointer moves. A larger event (of a
+    // device not registered here) fails the read and is dropped.
+    RAWINPUT raw;
+    UINT capacity = sizeof raw;
+    const UINT read = GetRawInputData(input, RID_INPUT, &raw, &capacity, sizeof(RAWINPUTHEADER));
+    if (read == static_cast<UINT>(-1) || read < sizeof(RAWINPUTHEADER) || read > sizeof raw) return;
+    if (raw.header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
+        const RAWMOUSE& mouse = raw.data.mouse;
+        // An absolute device reports where the pointer is with every
+        // event; whether it moved is judged by the cursor position.
+        const bool moved = (mouse.usFlags & MOUSE_MOVE_ABSOLUTE) || mouse.lLastX != 0 || mouse.lLastY != 0;
+        OnMouseEvent(mouse.usButtonFlags, mouse.usButtonData, moved);
+    } else if (raw.header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
+        OnKeyEvent(raw.data.keyboard.VKey, raw.data.keyboard.Flags);
     }
 }
 
@@ -172,9 +168,66 @@ void CRecorder::RecordMotion(USHORT buttonFlags, USHORT buttonData, bool moved) 
     if (buttonFlags & RI_MOUSE_HWHEEL) RecordMouse(ActionKind::MouseHWheel, delta);
 }
 
+int CRecorder::ReadTrail(POINT point, MOUSEMOVEPOINT* out, int capacity) const {
+    if (!trail_) return 0;
+    MOUSEMOVEPOINT at = {};
+    at.x = point.x;
+    at.y = point.y;
+    const int n = trail_(sizeof at, &at, out, capacity, GMMP_USE_DISPLAY_POINTS);
+    if (n <= 0) return 0;
+    int kept = 0;
+    for (; kept < n && kept < capacity; ++kept) {
+        // Wine fills the part of its history not yet used with zeros.
+        if (out[kept].time == 0) break;
+        // Display points come as 16-bit values: left of and above the
+        // primary screen they are negative.
+        if (out[kept].x > 32767) out[kept].x -= 65536;
+        if (out[kept].y > 32767) out[kept].y -= 65536;
+    }
+    return kept;
+}
+
 void CRecorder::RecordMove() {
     POINT point = {0, 0};
     cursor_(&point);
+    const uint32_t now = clock_.Now();
+    // The trail's entries after the last recorded one, and their moments on
+    // the recording's clock: the same distance before now as their stamps
+    // before the stamp of the current position, which keeps the moment it
+    // was read at. Under Wine the stamps count milliseconds, so the
+    // intervals are the stamps' differences. Where that cannot be (stamps
+    // in coarser steps, or entries whose moments would fall before the last
+    // record because its event was handled as late as theirs) the entries
+    // follow each other a millisecond apart and end a millisecond apart
+    // before now, so that each keeps its place in the order.
+    MOUSEMOVEPOINT trail[64];
+    const int n = ReadTrail(point, trail, 64);
+    if (n == 0) stamped_ = false;
+    int newer = 0;
+    if (n > 0 && stamped_) {
+        for (; newer < n; ++newer) {
+            const int32_t since = static_cast<int32_t>(trail[newer].time - lastStamp_);
+            if (since < 0) break;
+            if (since == 0 && trail[newer].x == lastPoint_.x && trail[newer].y == lastPoint_.y) break;
+        }
+        for (int i = newer - 1; i >= 1; --i) {
+            uint32_t moment = now - (trail[0].time - trail[i].time);
+            const uint32_t latest = now - static_cast<uint32_t>(i);
+            if (static_cast<int32_t>(moment - latest) > 0) moment = latest;
+            if (static_cast<int32_t>(moment - lastEventTick_) <= 0) moment = lastEventTick_ + 1;
+            if (static_cast<int32_t>(moment - now) > 0) moment = now;
+            MoveAt(POINT{trail[i].x, trail[i].y}, moment);
+        }
+    }
+    MoveAt(point, now);
+    if (n > 0) {
+        stamped_ = true;
+        lastStamp_ = trail[0].time;
+        lastPoint_ = point;
+    }
+}
+
+void CRecorder::MoveAt(POINT point, uint32_t moment) {
     const int last = list_.count() - 1;
     const ActionRecord* previous = list_.at(last);
     // Movement that left the pointer where the last mouse action put it
@@ -182,7 +235,7 @@ void CRecorder::RecordMove() {
     if (previous && previous->device == ActionDevice::Mouse && previous->x == point.x && previous->y == point.y) {
         return;
     }
-    if (lastMove_ == last && previous && clock_.Now() == lastEventTick_) {
+    if (lastMove_ == last && previous && moment == lastEventTick_) {
         ActionRecord moved = *previous;
         moved.x = point.x;
         moved.y = point.y;
@@ -191,7 +244,7 @@ void CRecorder::RecordMove() {
         return;
     }
     WriteWindowUnder(point);
-    Append(ActionDevice::Mouse, ActionKind::MouseMove, point.x, point.y, 0);
+    AppendAt(moment, ActionDevice::Mouse, ActionKind::MouseMove, point.x, point.y, 0);
     lastMove_ = list_.count() - 1;
 }
 
@@ -287,6 +340,19 @@ int CRecorder::StartRecord() {
     lastEventTick_ = clock_.Now();
     lastMove_ = -1;
     motion_ = MotionWanted();
+    // Where the pointer is now, and since when: the trail's older entries
+    // are not part of the recording.
+    stamped_ = false;
+    if (motion_) {
+        POINT point = {0, 0};
+        cursor_(&point);
+        MOUSEMOVEPOINT trail[1];
+        if (ReadTrail(point, trail, 1) == 1) {
+            stamped_ = true;
+            lastStamp_ = trail[0].time;
+            lastPoint_ = point;
+        }
+    }
     WatchBreakKey();
     for (uint8_t& bits : ignored_) bits = 0;
     if (window_) ShowWindow(window_, SW_MINIMIZE);
@@ -351,9 +417,13 @@ void CRecorder::RecordKey(ActionKind kind, USHORT virtualKey) {
 
 void CRecorder::Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y,
                        int32_t keyCode) {
-    const uint32_t now = clock_.Now();
-    const uint32_t interval = now - lastEventTick_;
-    lastEventTick_ = now;
+    AppendAt(clock_.Now(), device, kind, x, y, keyCode);
+}
+
+void CRecorder::AppendAt(uint32_t moment, ActionDevice device, ActionKind kind, int32_t x, int32_t y,
+                         int32_t keyCode) {
+    const uint32_t interval = moment - lastEventTick_;
+    lastEventTick_ = moment;
     if (!list_.append(device, kind, x, y, keyCode, interval)) return;
     if (rowAppended_) rowAppended_(rowContext_, list_.count() - 1);
 }

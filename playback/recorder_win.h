@@ -66,7 +66,19 @@ public:
     // GetCursorPos, or a stand-in for it: where mouse actions are recorded,
     // read when an event is handled.
     typedef BOOL(WINAPI* CursorSource)(LPPOINT point);
-    void SetCursorSource(CursorSource source) { cursor_ = source ? source : GetCursorPos; }
+    // A stand-in also stands for the pointer's trail (below): the system's
+    // trail would not know its positions.
+    void SetCursorSource(CursorSource source) {
+        cursor_ = source ? source : GetCursorPos;
+        trail_ = source ? nullptr : GetMouseMovePointsEx;
+    }
+    // GetMouseMovePointsEx, or a stand-in for it, or none: with motion on,
+    // the positions the pointer passed since the last recorded move are
+    // taken from it, as the window thread handles raw input in bursts when
+    // the machine is busy and the cursor position then skips them.
+    typedef int(WINAPI* TrailSource)(UINT size, LPMOUSEMOVEPOINT in, LPMOUSEMOVEPOINT out, int count,
+                                     DWORD resolution);
+    void SetTrailSource(TrailSource source) { trail_ = source; }
     // RegisterRawInputDevices, or a stand-in for it.
     typedef BOOL(WINAPI* RegisterDevices)(PCRAWINPUTDEVICE devices, UINT count, UINT size);
     // Asks for raw mouse and keyboard input to be delivered to the window,
@@ -135,8 +147,14 @@ private:
     void RecordMouse(ActionKind kind, int32_t keyCode = 0);
     void RecordMotion(USHORT buttonFlags, USHORT buttonData, bool moved);
     void RecordMove();
+    // The newest entry of the pointer's trail at `point` and the ones
+    // before it, newest first; 0 without a trail or when it lacks `point`.
+    int ReadTrail(POINT point, MOUSEMOVEPOINT* out, int capacity) const;
+    // Records a move to `point` at the clock reading `moment`.
+    void MoveAt(POINT point, uint32_t moment);
     void RecordKey(ActionKind kind, USHORT virtualKey);
     void Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y, int32_t keyCode);
+    void AppendAt(uint32_t moment, ActionDevice device, ActionKind kind, int32_t x, int32_t y, int32_t keyCode);
     void WriteWindowUnder(POINT point) const;
 
     CPlayer& player_;
@@ -153,6 +171,13 @@ private:
     // The list position of the last move recorded, so that a later move in
     // the same millisecond can take its place; -1 when there is none.
     int lastMove_ = -1;
+    TrailSource trail_ = GetMouseMovePointsEx;
+    // The trail's entry of the position last recorded, or of where the
+    // pointer was when the recording started: its time stamp and position;
+    // stamped_ says whether there is one.
+    bool stamped_ = false;
+    DWORD lastStamp_ = 0;
+    POINT lastPoint_ = {0, 0};
 
     CPlayClock clock_;
     uint32_t lastEventTick_ = 0;

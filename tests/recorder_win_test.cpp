@@ -685,3 +685,60 @@ TEST_CASE("with motion on, a later move in the same millisecond takes the place 
     }
     CHECK(sum <= rig.recorder.Now() - from);
 }
+
+TEST_CASE("with motion on, the positions from the trail keep the spacing of their time stamps") {
+    CRecorderRig rig;
+    rig.motion = true;
+    static POINT cursor;
+    // Newest first, as the system gives its trail.
+    static const MOUSEMOVEPOINT trail[] = {
+        {150, 100, 5010, 0}, {140, 100, 5010, 0}, {130, 100, 5010, 0}, {120, 100, 5004, 0},
+        {120, 100, 5003, 0}, {110, 100, 5002, 0}, {100, 100, 5000, 0}, {90, 100, 4990, 0},
+    };
+    rig.recorder.SetCursorSource([](LPPOINT p) -> BOOL {
+        *p = cursor;
+        return TRUE;
+    });
+    rig.recorder.SetTrailSource([](UINT, LPMOUSEMOVEPOINT in, LPMOUSEMOVEPOINT out, int count, DWORD) -> int {
+        int from = 0;
+        while (from < 8 && (trail[from].x != in->x || trail[from].y != in->y)) ++from;
+        if (from == 8) return -1;
+        int n = 0;
+        for (; n < count && from + n < 8; ++n) out[n] = trail[from + n];
+        return n;
+    });
+    cursor = {100, 100};
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    // Where the recording started is no move; the next event finds the
+    // positions after it.
+    cursor = {110, 100};
+    const uint32_t start = rig.recorder.LastEventTick();
+    while (rig.recorder.Now() - start < 30) {
+    }
+    cursor = {130, 100};
+    rig.recorder.OnMouseEvent(0, 0, true);
+    const uint32_t end = rig.recorder.LastEventTick();
+    INFO(Describe(rig.list));
+    REQUIRE(rig.list.count() == 3);
+    const int xs[] = {110, 120, 130};
+    // 5002 to 5003, where the pointer came to 120 (the entry after it did
+    // not move it), and on to 5010.
+    const uint32_t gaps[] = {1, 7};
+    for (int i = 0; i < 3; ++i) CHECK(rig.list.at(i)->x == xs[i]);
+    CHECK(rig.list.at(1)->interval == gaps[0]);
+    CHECK(rig.list.at(2)->interval == gaps[1]);
+    CHECK(rig.list.at(0)->interval + gaps[0] + gaps[1] == end - start);
+    // Nothing newer: the same position again records nothing.
+    rig.recorder.OnMouseEvent(0, 0, true);
+    CHECK(rig.list.count() == 3);
+    // Entries with the stamp of the last recorded one are newer when they
+    // come before it in the trail; they are kept a millisecond apart.
+    while (rig.recorder.Now() - end < 5) {
+    }
+    cursor = {150, 100};
+    rig.recorder.OnMouseEvent(0, 0, true);
+    REQUIRE(rig.list.count() == 5);
+    CHECK(rig.list.at(3)->x == 140);
+    CHECK(rig.list.at(4)->x == 150);
+    CHECK(rig.list.at(4)->interval == 1);
+}
