@@ -203,6 +203,10 @@ void CRecorder::RecordMove() {
     MOUSEMOVEPOINT trail[64];
     const int n = ReadTrail(point, trail, 64);
     if (n == 0) stamped_ = false;
+    // A position the trail had before the last recorded one is a stale
+    // reading (under Wine the cursor position follows the X pointer, which
+    // follows injected moves a little later): the pointer is past it.
+    if (n > 0 && stamped_ && static_cast<int32_t>(trail[0].time - lastStamp_) < 0) return;
     int newer = 0;
     if (n > 0 && stamped_) {
         for (; newer < n; ++newer) {

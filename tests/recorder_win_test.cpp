@@ -741,4 +741,9 @@ TEST_CASE("with motion on, the positions from the trail keep the spacing of thei
     CHECK(rig.list.at(3)->x == 140);
     CHECK(rig.list.at(4)->x == 150);
     CHECK(rig.list.at(4)->interval == 1);
+    // A cursor reading the trail had before the last recorded position is
+    // stale: the pointer is past it, and no move goes back there.
+    cursor = {120, 100};
+    rig.recorder.OnMouseEvent(0, 0, true);
+    CHECK(rig.list.count() == 5);
 }
