@@ -18,6 +18,9 @@ struct XmlAttribute {
     XmlAttribute* next;
     CString* name;
     CString* value;  // null for an empty value
+    // The record and its strings live in the arena of a read document and go
+    // with it; otherwise the element owns them on the heap.
+    bool inArena = false;
 };
 
 // A plain record. Elements are made only by NewElement, AppendNewChild and

@@ -211,6 +211,9 @@ void FreeAttributes(XmlAttribute* first);
 // A new attribute holding copies of name and value (null: none); null when
 // memory ran out.
 XmlAttribute* MakeAttribute(const XmlBytes& name, const XmlBytes* value);
+// The same in the arena, the strings interned (a read document's attributes
+// repeat the same few names and values); null when memory ran out.
+XmlAttribute* MakeAttribute(XmlArena* arena, const XmlBytes& name, const XmlBytes* value);
 ElementBlock* BlockOf(XmlElement* element);
 // The element's name (or text) string, constructed empty in its embedded
 // storage when the element has none yet. Not for names of arena elements.

@@ -50,7 +50,7 @@ public:
     }
 
     bool Attribute(const XmlBytes& name, const XmlBytes* value) override {
-        XmlAttribute* attribute = MakeAttribute(name, value);
+        XmlAttribute* attribute = arena_ ? MakeAttribute(arena_.Get(), name, value) : MakeAttribute(name, value);
         if (!attribute) return false;
         Open* top = Top();
         *top->attributeTail = attribute;

@@ -185,8 +185,30 @@ XmlAttribute* MakeAttribute(const XmlBytes& name, const XmlBytes* value) {
     return attribute;
 }
 
+XmlAttribute* MakeAttribute(XmlArena* arena, const XmlBytes& name, const XmlBytes* value) {
+    // Long values are seldom repeated and would be kept twice (the interned
+    // key and the string): they stay on the heap.
+    constexpr int32_t kLongestInterned = 256;
+    if (value && value->length > kLongestInterned) return MakeAttribute(name, value);
+    void* room = ReaderMayAllocate() ? arena->Allocate(sizeof(XmlAttribute)) : nullptr;
+    if (!room) return nullptr;
+    XmlAttribute* attribute = new (room) XmlAttribute();
+    attribute->inArena = true;
+    attribute->name = ReaderMayAllocate() ? arena->Intern(name.bytes, name.length, name.codePage) : nullptr;
+    if (!attribute->name) return nullptr;
+    if (value) {
+        attribute->value = ReaderMayAllocate() ? arena->Intern(value->bytes, value->length, value->codePage) : nullptr;
+        if (!attribute->value) return nullptr;
+    }
+    return attribute;
+}
+
 void FreeAttributes(XmlAttribute* first) {
     for (XmlAttribute* attribute = first; attribute;) {
+        if (attribute->inArena) {
+            attribute = attribute->next;
+            continue;
+        }
         // The record and its strings are owned here for their last moment.
         COwner<XmlAttribute> record(attribute);
         COwner<CString> name(attribute->name);
