@@ -100,6 +100,9 @@ TEST_CASE("documents of the dialect read into trees, and how each ended") {
         {"<e a='' b='1'/>", "e[a=~,b=1]", nullptr},
         {"<e a = \"it's\"\tb='say \"hi\"' >t</e>", "e='t'[a=it's,b=say \"hi\"]", nullptr},
         {"<e a='  '/>", "e[a=]", nullptr},
+        // Names and values repeat across elements, raw and decoded alike.
+        {"<a x='&lt;1' y='&lt;1'><b y='&lt;1' x='1'/><b x='1' y='x'>1</b></a>",
+         "a[x=<1,y=<1](b[y=<1,x=1],b='1'[x=1,y=x])", nullptr},
         {"<a>x<b/>y</a>", "a='y'(b)", nullptr},
         {"<!-- first --><a><!-- c --><b/></a>\r\n<!-- between -->\r\n<c/>", "a(b) c", nullptr},
         {"<a>t<!-- before the end tag --></a><b/>", "a='t' b", nullptr},
@@ -124,6 +127,10 @@ TEST_CASE("documents of the dialect read into trees, and how each ended") {
         {"<a><b x='1'<c/><d>2</d></a>", "a(c,d='2')", "<c/>"},
     };
     for (const Case& c : cases) CheckCase(c);
+    const std::string value(300, 'v');
+    const std::string longValue = "<e v='" + value + "' w='" + value + "x'/><f v='" + value + "'/>";
+    const std::string longTree = "e[v=" + value + ",w=" + value + "x] f[v=" + value + "]";
+    CheckCase({longValue.c_str(), longTree.c_str(), nullptr});
 }
 
 TEST_CASE("a zero byte ends a text, whose blanks before it are still trimmed") {
@@ -421,13 +428,14 @@ TEST_CASE("LoadXmlFile hands the chain to the consumer and tells how the file en
 }
 
 // A document with every kind of allocation the reader makes: elements, names
-// (shared and new), plain and decoded texts, attributes and the declaration's.
+// (shared and new), plain and decoded texts, attributes with short and long
+// values, and the declaration's.
 const char kAllocatingBody[] =
     "<a x='1' y=\"&lt;2&gt;\"><b>t &amp; u</b>\r\n<b>plain</b>\r\n<c/><d>  w  </d></a>\r\n"
     "<e><f><g>deep</g></f></e>";
 
 TEST_CASE("memory running out ends the document there and says so") {
-    const std::string doc = Doc(kAllocatingBody);
+    const std::string doc = Doc(std::string(kAllocatingBody) + "<h v='" + std::string(300, 'v') + "' x='1'/>");
     const std::string whole = ParseRender(doc);
     // Every limit below what the document needs runs out, keeps only what
     // came before, and never passes for the whole document.
