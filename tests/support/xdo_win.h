@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -161,56 +162,71 @@ public:
     bool Run(const std::string& commands, CRawLog& log, std::string* error,
              DWORD timeoutMs = 20000) {
         if (unixFolder_.empty()) return Fail(error, "not running under Wine (no Unix paths)");
-        const int n = ++requests_;
-        const std::wstring id = std::to_wstring(n);
-        const std::wstring script = Path(L"run-" + id + L".sh");
-        const std::wstring status = Path(L"status-" + id);
-        const std::wstring output = Path(L"output-" + id);
-        const std::string unixStatus = unixFolder_ + "/status-" + std::to_string(n);
-        const std::string unixOutput = unixFolder_ + "/output-" + std::to_string(n);
-        std::string text = "PATH=/usr/bin:/bin:$PATH\n";
-        text += "xdotool " + commands + " >'" + unixOutput + "' 2>&1\n";
-        text += "rc=$?\n";
-        text += std::string("xdotool key ") + kSentinelKeyName + " >>'" + unixOutput + "' 2>&1\n";
-        text += "echo $rc >'" + unixStatus + ".tmp' && mv '" + unixStatus + ".tmp' '" + unixStatus +
-                "'\n";
-        if (!WriteText(script, text)) return Fail(error, "cannot write the request script");
-        files_.push_back(script);
-        files_.push_back(status);
-        files_.push_back(output);
-
         const int sentinelsBefore = log.sentinels;
-        // Windows quoting: Wine splits the command line into the Unix arguments.
-        std::wstring command = L"/bin/sh \"" + Widen(unixFolder_) + L"/run-" + id + L".sh\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process)) {
-            return Fail(error, "cannot start /bin/sh, error " + std::to_string(GetLastError()));
+        const size_t eventsBefore = log.events.size();
+        std::wstring status, output;
+        if (!Start("xdotool " + commands, &status, &output, error)) return false;
+        const auto written = [&] { return GetFileAttributesW(status.c_str()) != INVALID_FILE_ATTRIBUTES; };
+        const auto seen = [&] { return log.sentinels > sentinelsBefore; };
+        bool finished = PumpUntil(written, timeoutMs) && PumpUntil(seen, 10000);
+        // Seen a few times on loaded machines: a request timed out without its
+        // sentinel. When the script has ended, the sentinel is pressed again
+        // (ten seconds after the script, a first press that is only late would
+        // not count for the next request); the output tells how often.
+        int resent = 0;
+        for (; !finished && written() && resent < 2; ++resent) {
+            std::wstring again, againOutput;
+            if (!Start("", &again, &againOutput, error)) return false;
+            finished = PumpUntil(seen, 5000);
         }
-        // Wine gives no usable handles for a Unix process; closing is harmless.
-        if (process.hThread) CloseHandle(process.hThread);
-        if (process.hProcess) CloseHandle(process.hProcess);
-
-        bool finished = PumpUntil(
-            [&] {
-                return log.sentinels > sentinelsBefore &&
-                       GetFileAttributesW(status.c_str()) != INVALID_FILE_ATTRIBUTES;
-            },
-            timeoutMs);
+        if (resent > 0) std::fprintf(stderr, "xdo: sentinel pressed %d more time(s)\n", resent);
         std::string rc = ReadText(status);
         if (!finished || rc.empty() || rc[0] != '0') {
             return Fail(error, "xdotool " + commands + ": " +
-                                   (finished ? "status " + rc : std::string("timed out")) +
-                                   ", sentinels " +
-                                   std::to_string(log.sentinels - sentinelsBefore) +
+                                   (finished ? "status " + rc
+                                             : std::string("timed out, script ") +
+                                                   (written() ? "ended (status " + rc + ")" : "still running")) +
+                                   ", sentinels " + std::to_string(log.sentinels - sentinelsBefore) +
+                                   ", raw events " + std::to_string(log.events.size() - eventsBefore) +
                                    ", output: " + ReadText(output));
         }
         return true;
     }
 
 private:
+    // Starts a request script: `command` (none for the sentinel alone), then
+    // the sentinel, then the status file.
+    bool Start(const std::string& command, std::wstring* status, std::wstring* output, std::string* error) {
+        const int n = ++requests_;
+        const std::wstring id = std::to_wstring(n);
+        const std::wstring script = Path(L"run-" + id + L".sh");
+        *status = Path(L"status-" + id);
+        *output = Path(L"output-" + id);
+        const std::string unixStatus = unixFolder_ + "/status-" + std::to_string(n);
+        const std::string unixOutput = unixFolder_ + "/output-" + std::to_string(n);
+        std::string text = "PATH=/usr/bin:/bin:$PATH\n";
+        text += command.empty() ? "true\n" : command + " >'" + unixOutput + "' 2>&1\n";
+        text += "rc=$?\n";
+        text += std::string("xdotool key ") + kSentinelKeyName + " >>'" + unixOutput + "' 2>&1\n";
+        text += "echo $rc >'" + unixStatus + ".tmp' && mv '" + unixStatus + ".tmp' '" + unixStatus + "'\n";
+        if (!WriteText(script, text)) return Fail(error, "cannot write the request script");
+        files_.push_back(script);
+        files_.push_back(*status);
+        files_.push_back(*output);
+        // Windows quoting: Wine splits the command line into the Unix arguments.
+        std::wstring line = L"/bin/sh \"" + Widen(unixFolder_) + L"/run-" + id + L".sh\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            return Fail(error, "cannot start /bin/sh, error " + std::to_string(GetLastError()));
+        }
+        // Wine gives no usable handles for a Unix process; closing is harmless.
+        if (process.hThread) CloseHandle(process.hThread);
+        if (process.hProcess) CloseHandle(process.hProcess);
+        return true;
+    }
+
     static bool Fail(std::string* error, const std::string& why) {
         if (error) *error = why;
         return false;
