@@ -1,0 +1,207 @@
+// The recorder with movement, the wheel and every button recorded, under
+// Wine with real X input: what a drag, the wheels and the middle and side
+// buttons become, and how moves share a millisecond or come from the trail.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "config/app_parameter.h"
+#include "doctest.h"
+#include "support/recorder_checks_win.h"
+#include "support/recorder_rig_win.h"
+#include "test_util.h"
+
+using namespace recorder_checks;
+
+namespace {
+
+std::string DescribeEvents(const std::vector<xdo::RawEvent>& events) {
+    std::string s;
+    for (const xdo::RawEvent& e : events) {
+        if (e.type != RIM_TYPEMOUSE) continue;
+        char line[96];
+        snprintf(line, sizeof line, "flags %04X data %d%s at (%ld,%ld)\n", e.buttonFlags, e.buttonData,
+                 e.moved ? " moved" : "", e.cursor.x, e.cursor.y);
+        s += line;
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side buttons as they happened") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    rig.motion = true;
+    DRIVE(rig, "mousemove 200 200");
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    CHECK(rig.recorder.RecordsMotion());
+    const uint32_t start = rig.recorder.LastEventTick();
+    DRIVE(rig,
+          // a drag: the push, every step with the button held, the release
+          // where the button came up
+          // (Positions are read when an event is handled: a move comes a
+          // while after the event before it, so that it is not read there.)
+          "sleep 0.05 mousedown 1 sleep 0.1 mousemove 210 205 sleep 0.1 mousemove 230 215 "
+          "sleep 0.1 mousemove 260 230 sleep 0.06 mouseup 1 "
+          // the wheel: away, toward, left, right
+          "sleep 0.03 click 4 sleep 0.03 click 5 sleep 0.03 click 6 sleep 0.03 click 7 "
+          // the middle button, the side buttons
+          "sleep 0.1 mousemove 300 320 sleep 0.03 mousedown 2 sleep 0.04 mouseup 2 "
+          "sleep 0.1 mousemove 310 330 sleep 0.03 click 8 sleep 0.03 click 9 "
+          // the right button still records as before
+          "sleep 0.03 mousedown 3 sleep 0.03 mouseup 3");
+    INFO("raw mouse events:\n" << DescribeEvents(rig.Driven()));
+    CheckRecords(rig, {
+                          {ActionKind::MouseLeftPush, 200, 200, 0, -1},
+                          {ActionKind::MouseMove, 210, 205, 0, 100},
+                          {ActionKind::MouseMove, 230, 215, 0, 100},
+                          {ActionKind::MouseMove, 260, 230, 0, 100},
+                          {ActionKind::MouseLeftRelease, 260, 230, 0, 60},
+                          {ActionKind::MouseWheel, 260, 230, 120, 30},
+                          {ActionKind::MouseWheel, 260, 230, -120, 30},
+                          {ActionKind::MouseHWheel, 260, 230, -120, 30},
+                          {ActionKind::MouseHWheel, 260, 230, 120, 30},
+                          {ActionKind::MouseMove, 300, 320, 0, 100},
+                          {ActionKind::MouseMiddlePush, 300, 320, 0, 30},
+                          {ActionKind::MouseMiddleRelease, 300, 320, 0, 40},
+                          {ActionKind::MouseMove, 310, 330, 0, 100},
+                          {ActionKind::MouseX1Push, 310, 330, 0, 30},
+                          {ActionKind::MouseX1Release, 310, 330, 0, 0},
+                          {ActionKind::MouseX2Push, 310, 330, 0, 30},
+                          {ActionKind::MouseX2Release, 310, 330, 0, 0},
+                          {ActionKind::MouseRightPush, 310, 330, 0, 30},
+                          {ActionKind::MouseRightRelease, 310, 330, 0, 30},
+                      });
+    CheckMoments(rig, start);
+    CHECK(rig.recorder.StopRecord() == 1);
+    // The setting is taken when a recording starts.
+    rig.motion = false;
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    rig.rows.clear();
+    CHECK_FALSE(rig.recorder.RecordsMotion());
+    DRIVE(rig, "mousemove 400 400 sleep 0.05 click 4 click 2 mousedown 1 sleep 0.1 mousemove 420 420 mouseup 1");
+    CheckRecords(rig, {{ActionKind::MouseLeftPush, 400, 400, 0, -1}, {ActionKind::MouseLeftRelease, 420, 420, 0, -1}});
+}
+
+TEST_CASE("with motion on, a later move in the same millisecond takes the place of the earlier") {
+    CRecorderRig rig;
+    rig.motion = true;
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    // Events handled straight from here, away from X input, with the cursor
+    // position given by the test. Tried until both moves fall in one
+    // millisecond.
+    static POINT cursor;
+    rig.recorder.SetCursorSource([](LPPOINT p) -> BOOL {
+        *p = cursor;
+        return TRUE;
+    });
+    bool sameMs = false;
+    for (int attempt = 0; attempt < 200 && !sameMs; ++attempt) {
+        rig.list.clear();
+        rig.rows.clear();
+        cursor = {100, 100};
+        const uint32_t before = rig.recorder.Now();
+        rig.recorder.OnMouseEvent(0, 0, true);
+        cursor = {150, 120};
+        rig.recorder.OnMouseEvent(0, 0, true);
+        sameMs = rig.recorder.Now() == before;
+        if (!sameMs) continue;
+        INFO(Describe(rig.list));
+        REQUIRE(rig.list.count() == 1);
+        CHECK(rig.list.at(0)->kind == ActionKind::MouseMove);
+        CHECK(rig.list.at(0)->x == 150);
+        CHECK(rig.list.at(0)->y == 120);
+        CHECK(rig.rows == std::vector<int>{0});
+        // Not once a button came between.
+        rig.recorder.OnMouseEvent(RI_MOUSE_MIDDLE_BUTTON_DOWN, 0, false);
+        cursor = {160, 130};
+        rig.recorder.OnMouseEvent(0, 0, true);
+        CHECK(rig.list.count() == 3);
+        // A movement that leaves the pointer where it was is none.
+        rig.recorder.OnMouseEvent(0, 0, true);
+        CHECK(rig.list.count() == 3);
+    }
+    CHECK(sameMs);
+    // Moves a millisecond apart are kept, each with its interval.
+    rig.list.clear();
+    const uint32_t from = rig.recorder.Now();
+    for (int i = 0; i < 5; ++i) {
+        cursor = {200 + i, 200};
+        rig.recorder.OnMouseEvent(0, 0, true);
+        const uint32_t t = rig.recorder.Now();
+        while (rig.recorder.Now() == t) {
+        }
+    }
+    REQUIRE(rig.list.count() == 5);
+    uint32_t sum = 0;
+    for (int i = 0; i < 5; ++i) {
+        CHECK(rig.list.at(i)->x == 200 + i);
+        if (i > 0) CHECK(rig.list.at(i)->interval >= 1);
+        sum += rig.list.at(i)->interval;
+    }
+    CHECK(sum <= rig.recorder.Now() - from);
+}
+
+TEST_CASE("with motion on, the positions from the trail keep the spacing of their time stamps") {
+    CRecorderRig rig;
+    rig.motion = true;
+    static POINT cursor;
+    // Newest first, as the system gives its trail.
+    static const MOUSEMOVEPOINT trail[] = {
+        {150, 100, 5010, 0}, {140, 100, 5010, 0}, {130, 100, 5010, 0}, {120, 100, 5004, 0},
+        {120, 100, 5003, 0}, {110, 100, 5002, 0}, {100, 100, 5000, 0}, {90, 100, 4990, 0},
+    };
+    rig.recorder.SetCursorSource([](LPPOINT p) -> BOOL {
+        *p = cursor;
+        return TRUE;
+    });
+    rig.recorder.SetTrailSource([](UINT, LPMOUSEMOVEPOINT in, LPMOUSEMOVEPOINT out, int count, DWORD) -> int {
+        int from = 0;
+        while (from < 8 && (trail[from].x != in->x || trail[from].y != in->y)) ++from;
+        if (from == 8) return -1;
+        int n = 0;
+        for (; n < count && from + n < 8; ++n) out[n] = trail[from + n];
+        return n;
+    });
+    cursor = {100, 100};
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    // Where the recording started is no move; the next event finds the
+    // positions after it.
+    cursor = {110, 100};
+    const uint32_t start = rig.recorder.LastEventTick();
+    while (rig.recorder.Now() - start < 30) {
+    }
+    cursor = {130, 100};
+    rig.recorder.OnMouseEvent(0, 0, true);
+    const uint32_t end = rig.recorder.LastEventTick();
+    INFO(Describe(rig.list));
+    REQUIRE(rig.list.count() == 3);
+    const int xs[] = {110, 120, 130};
+    // 5002 to 5003, where the pointer came to 120 (the entry after it did
+    // not move it), and on to 5010.
+    const uint32_t gaps[] = {1, 7};
+    for (int i = 0; i < 3; ++i) CHECK(rig.list.at(i)->x == xs[i]);
+    CHECK(rig.list.at(1)->interval == gaps[0]);
+    CHECK(rig.list.at(2)->interval == gaps[1]);
+    CHECK(rig.list.at(0)->interval + gaps[0] + gaps[1] == end - start);
+    // Nothing newer: the same position again records nothing.
+    rig.recorder.OnMouseEvent(0, 0, true);
+    CHECK(rig.list.count() == 3);
+    // Entries with the stamp of the last recorded one are newer when they
+    // come before it in the trail; they are kept a millisecond apart.
+    while (rig.recorder.Now() - end < 5) {
+    }
+    cursor = {150, 100};
+    rig.recorder.OnMouseEvent(0, 0, true);
+    REQUIRE(rig.list.count() == 5);
+    CHECK(rig.list.at(3)->x == 140);
+    CHECK(rig.list.at(4)->x == 150);
+    CHECK(rig.list.at(4)->interval == 1);
+    // A cursor reading the trail had before the last recorded position is
+    // stale: the pointer is past it, and no move goes back there.
+    cursor = {120, 100};
+    rig.recorder.OnMouseEvent(0, 0, true);
+    CHECK(rig.list.count() == 5);
+}
