@@ -87,9 +87,10 @@ public:
     bool Drive(const std::string& commands, std::string* error) {
         mark = log.events.size();
         if (!xdo.Run(commands, log, error)) return false;
-        int n = list.count();
-        if (n >= 2 && IsKey(list.at(n - 2), ActionKind::PushKey, xdo::kSentinelKey) &&
-            IsKey(list.at(n - 1), ActionKind::ReleaseKey, xdo::kSentinelKey)) {
+        // (A sentinel pressed again leaves a pair for each press.)
+        for (int n = list.count(); n >= 2 && IsKey(list.at(n - 2), ActionKind::PushKey, xdo::kSentinelKey) &&
+                                   IsKey(list.at(n - 1), ActionKind::ReleaseKey, xdo::kSentinelKey);
+             n -= 2) {
             list.remove(n - 1);
             list.remove(n - 2);
             rows.resize(rows.size() >= 2 ? rows.size() - 2 : 0);
