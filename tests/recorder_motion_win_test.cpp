@@ -27,6 +27,31 @@ std::string DescribeEvents(const std::vector<xdo::RawEvent>& events) {
     return s;
 }
 
+// Under load Wine may fold a move into the button event after it, which then
+// comes without movement of its own: a move is expected only where an event
+// reported one, and the record after a move that was folded away is then
+// not held to its gap.
+std::vector<Expected> AsReported(const std::vector<Expected>& expected, const std::vector<xdo::RawEvent>& events) {
+    std::vector<Expected> out;
+    bool dropped = false;
+    for (Expected e : expected) {
+        if (e.kind == ActionKind::MouseMove) {
+            bool reported = false;
+            for (const xdo::RawEvent& event : events) {
+                reported |= event.type == RIM_TYPEMOUSE && event.moved && event.cursor.x == e.x && event.cursor.y == e.y;
+            }
+            if (!reported) {
+                dropped = true;
+                continue;
+            }
+        }
+        if (dropped) e.gapMs = -1;
+        dropped = false;
+        out.push_back(e);
+    }
+    return out;
+}
+
 }  // namespace
 
 TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side buttons as they happened") {
@@ -53,7 +78,7 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
           // the right button still records as before
           "sleep 0.03 mousedown 3 sleep 0.03 mouseup 3");
     INFO("raw mouse events:\n" << DescribeEvents(rig.Driven()));
-    CheckRecords(rig, {
+    CheckRecords(rig, AsReported({
                           {ActionKind::MouseLeftPush, 200, 200, 0, -1},
                           {ActionKind::MouseMove, 210, 205, 0, 100},
                           {ActionKind::MouseMove, 230, 215, 0, 100},
@@ -73,7 +98,7 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
                           {ActionKind::MouseX2Release, 310, 330, 0, 0},
                           {ActionKind::MouseRightPush, 310, 330, 0, 30},
                           {ActionKind::MouseRightRelease, 310, 330, 0, 30},
-                      });
+                      }, rig.Driven()));
     CheckMoments(rig, start);
     CHECK(rig.recorder.StopRecord() == 1);
     // The setting is taken when a recording starts.
