@@ -446,9 +446,11 @@ TEST_CASE("the first action of a run comes no later than the others, also from a
     std::sort(first.begin(), first.end());
     std::sort(later.begin(), later.end());
     const double firstMedian = first[first.size() / 2], laterMedian = later[later.size() / 2];
-    MESSAGE("lateness of the first action, median " << firstMedian << " ms; of the others " << laterMedian
-                                                    << " ms");
+    MESSAGE("lateness of the first action, least " << first.front() << " ms, median " << firstMedian
+                                                   << " ms; of the others " << laterMedian << " ms");
     // A first injection that sets the thread up on the way comes 10 - 20 ms
-    // late; the request's own way to the player thread adds well under one.
-    CHECK(firstMedian < laterMedian + 5.0);
+    // late on every new thread; the request's own way to the player thread
+    // adds well under one. A loaded machine delays some of the five runs as
+    // well, but not all: the least of them tells the set-up cost apart.
+    CHECK(first.front() < laterMedian + 5.0);
 }
