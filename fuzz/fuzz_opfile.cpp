@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "model/opfile.h"
+#include "tests/support/opfile_tree.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // Saving and loading an ActionList as an operation file, and the computer
 // mark. The list goes straight to and from the file's text: a file of hours
 // of recorded motion holds millions of records, and neither direction builds
-// an element tree (model/opfile_tree.cpp keeps that form as the reference).
+// an element tree (tests/support/opfile_tree.cpp keeps that form as the
+// reference).
 #include "model/opfile.h"
 
 #include <cstring>

@@ -41,11 +41,3 @@ OperationFileLoad LoadOperationFile(ActionList* list, const wchar_t* path);
 // The same over a file's bytes; the list's path and modified flag are the caller's.
 OperationFileLoad ReadOperationText(ActionList* list, const char* bytes, size_t size);
 
-// The same file through an element tree, kept as the reference for the
-// direct reader and writer: the holder tree ("root" with ident, action and
-// image) for the list, empty when memory ran out; the list from a read
-// document's top-level chain (false when a record could not be appended);
-// and the whole read of a file's bytes that way.
-XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident);
-bool ReadActionTree(ActionList* list, const XmlElement* first);
-OperationFileLoad ReadOperationTree(ActionList* list, const char* bytes, size_t size);

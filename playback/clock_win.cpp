@@ -19,6 +19,13 @@ CPlayClock::CPlayClock(uint32_t startMs) : startMs_(startMs) {
     origin_ = Counter();
 }
 
+void CPlayClock::CenterOnCounterMs() {
+    const int64_t ms = frequency_ / 1000;
+    if (ms < 2) return;
+    const int64_t phase = ((origin_ % ms) + ms) % ms;
+    origin_ += ((ms / 2 - phase) % ms + ms) % ms;
+}
+
 int64_t CPlayClock::Counter() const {
     LARGE_INTEGER value;
     QueryPerformanceCounter(&value);
@@ -82,6 +89,7 @@ uint32_t MoveCatchUpLimit(int32_t speed) {
 
 void CPreciseTimer::BeginRun() {
     clock_ = CPlayClock(GetTickCount());
+    clock_.CenterOnCounterMs();
     periodRaised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
     // A busy machine otherwise wakes the player whenever it has time left.
     savedPriority_ = GetThreadPriority(GetCurrentThread());

@@ -52,7 +52,8 @@ public:
 // A millisecond clock derived from QueryPerformanceCounter. GetTickCount moves
 // in 15.6 ms steps (16 ms under Wine), which would make every action up to a
 // step late; this clock has whole milliseconds that start at `startMs` at
-// construction, so its millisecond boundaries fall on the moment a run starts.
+// construction, so its millisecond boundaries fall on the moment a run starts
+// (or half-way through the counter's milliseconds: CenterOnCounterMs).
 class CPlayClock {
 public:
     explicit CPlayClock(uint32_t startMs = 0);
@@ -66,6 +67,14 @@ public:
     // tick late.
     void WaitUntil(uint32_t fromMs, uint32_t intervalMs, uint32_t maxWaitMs) const;
 
+    // Moves the clock's millisecond boundaries (less than a millisecond)
+    // later, to half-way through the counter's own milliseconds. Under Wine
+    // the system stamps each input with the millisecond of the counter's
+    // clock in which it takes it: sent half-way through, an input keeps the
+    // stamp of the millisecond it was meant for despite up to half a
+    // millisecond of lateness or earliness, where at the boundary a little
+    // either way moves it into the next or the one before.
+    void CenterOnCounterMs();
     int64_t Counter() const;
     int64_t Frequency() const { return frequency_; }
 

@@ -109,11 +109,51 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
         const RAWMOUSE& mouse = raw.data.mouse;
         // An absolute device reports where the pointer is with every
         // event; whether it moved is judged by the cursor position.
-        const bool moved = (mouse.usFlags & MOUSE_MOVE_ABSOLUTE) || mouse.lLastX != 0 || mouse.lLastY != 0;
+        const bool absolute = (mouse.usFlags & MOUSE_MOVE_ABSOLUTE) != 0;
+        const bool moved = absolute || mouse.lLastX != 0 || mouse.lLastY != 0;
+        EventFromMessage(mouse.lLastX, mouse.lLastY, !absolute);
         OnMouseEvent(mouse.usButtonFlags, mouse.usButtonData, moved);
     } else if (raw.header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
+        EventFromMessage(0, 0, false);
         OnKeyEvent(raw.data.keyboard.VKey, raw.data.keyboard.Flags);
     }
+    event_.placed = false;
+    event_.timed = false;
+}
+
+bool CRecorder::MessagesTellEvents() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+void CRecorder::EventFromMessage(LONG dx, LONG dy, bool withPosition) {
+    event_.placed = false;
+    event_.timed = false;
+    if (!fromMessages_ || !motion_ || player_.GetRunState() != RunState::Recording) return;
+    if (withPosition) {
+        const DWORD position = GetMessagePos();
+        event_.point.x = static_cast<SHORT>(LOWORD(position)) + dx;
+        event_.point.y = static_cast<SHORT>(HIWORD(position)) + dy;
+        event_.placed = true;
+    }
+    // The first event of the recording is taken at the moment it is
+    // handled, each later one as far after it as its stamp says. An event
+    // is never handled before it happened: one that would be after now
+    // shows that the first was handled later after its event than this one,
+    // and this one becomes the reference. Never before the last record
+    // (stamps of the two devices a little out of step).
+    const DWORD stamp = static_cast<DWORD>(GetMessageTime());
+    const uint32_t now = clock_.Now();
+    uint32_t moment = anchorClock_ + (stamp - anchorStamp_);
+    if (!anchored_ || static_cast<int32_t>(moment - now) > 0) {
+        anchored_ = true;
+        anchorClock_ = now;
+        anchorStamp_ = stamp;
+        moment = now;
+    }
+    if (static_cast<int32_t>(moment - lastEventTick_) < 0) moment = lastEventTick_;
+    event_.moment = moment;
+    event_.timed = true;
 }
 
 void CRecorder::OnMouseEvent(USHORT buttonFlags, USHORT buttonData, bool moved) {
@@ -188,6 +228,10 @@ int CRecorder::ReadTrail(POINT point, MOUSEMOVEPOINT* out, int capacity) const {
 }
 
 void CRecorder::RecordMove() {
+    if (event_.placed) {
+        MoveAt(event_.point, event_.moment);
+        return;
+    }
     POINT point = {0, 0};
     cursor_(&point);
     const uint32_t now = clock_.Now();
@@ -342,12 +386,13 @@ int CRecorder::StartRecord() {
     list_.modified = 0;
     list_.ident = CurrentMachineIdent();
     lastEventTick_ = clock_.Now();
+    anchored_ = false;
     lastMove_ = -1;
     motion_ = MotionWanted();
     // Where the pointer is now, and since when: the trail's older entries
     // are not part of the recording.
     stamped_ = false;
-    if (motion_) {
+    if (motion_ && !fromMessages_) {
         POINT point = {0, 0};
         cursor_(&point);
         MOUSEMOVEPOINT trail[1];
@@ -409,8 +454,8 @@ bool CRecorder::MotionWanted() const {
 
 void CRecorder::RecordMouse(ActionKind kind, int32_t keyCode) {
     if (player_.GetRunState() != RunState::Recording) return;
-    POINT point = {0, 0};
-    cursor_(&point);
+    POINT point = event_.point;
+    if (!event_.placed) cursor_(&point);
     WriteWindowUnder(point);
     Append(ActionDevice::Mouse, kind, point.x, point.y, keyCode);
 }
@@ -421,7 +466,7 @@ void CRecorder::RecordKey(ActionKind kind, USHORT virtualKey) {
 
 void CRecorder::Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y,
                        int32_t keyCode) {
-    AppendAt(clock_.Now(), device, kind, x, y, keyCode);
+    AppendAt(Moment(), device, kind, x, y, keyCode);
 }
 
 void CRecorder::AppendAt(uint32_t moment, ActionDevice device, ActionKind kind, int32_t x, int32_t y,

@@ -20,6 +20,11 @@
 //
 // Intervals come from the player's 1 ms clock: the tick count moves in
 // 15.6 ms steps, which would make every recorded interval up to a step off.
+//
+// Under Wine, with motion on, a raw event says itself where it put the
+// pointer and when (see EventFromMessage): positions and moments are taken
+// from it, so that they do not depend on when the window thread gets to the
+// event, which on a busy machine is in bursts, after the cursor has moved on.
 #include <windows.h>
 
 #include <cstdint>
@@ -66,11 +71,12 @@ public:
     // GetCursorPos, or a stand-in for it: where mouse actions are recorded,
     // read when an event is handled.
     typedef BOOL(WINAPI* CursorSource)(LPPOINT point);
-    // A stand-in also stands for the pointer's trail (below): the system's
-    // trail would not know its positions.
+    // A stand-in also stands for the pointer's trail (below) and for what
+    // event messages tell: the system's would not know its positions.
     void SetCursorSource(CursorSource source) {
         cursor_ = source ? source : GetCursorPos;
         trail_ = source ? nullptr : GetMouseMovePointsEx;
+        fromMessages_ = source ? false : MessagesTellEvents();
     }
     // GetMouseMovePointsEx, or a stand-in for it, or none: with motion on,
     // the positions the pointer passed since the last recorded move are
@@ -132,12 +138,29 @@ public:
     bool RightHeld() const { return rightHeld_; }
     // Whether the recording going on, or the last one, takes in motion.
     bool RecordsMotion() const { return motion_; }
+    // Whether, with motion on, positions and moments come from the raw
+    // event's message (under Wine) rather than from the cursor and the
+    // clock when the event is handled.
+    bool ReadsEventMessages() const { return fromMessages_; }
     // The clock reading of the last recorded action, or of Start Record.
     uint32_t LastEventTick() const { return lastEventTick_; }
     // The clock that intervals are measured on (milliseconds, wrapping).
     uint32_t Now() const { return clock_.Now(); }
 
 private:
+    // Wine queues a raw mouse event with the pointer position from before
+    // the event as its message position and the movement in pixels from
+    // there, and stamps it with the millisecond in which it took it (on the
+    // clock the performance counter also follows). On Windows the
+    // movement is in the device's own units and message times follow the
+    // 15.6 ms tick, so there the cursor, its trail and the clock are read.
+    static bool MessagesTellEvents();
+    // With motion on, under Wine: takes the moment of the event being
+    // handled from its message, and with `withPosition` also the position,
+    // the message position moved by (dx, dy).
+    void EventFromMessage(LONG dx, LONG dy, bool withPosition);
+    // The moment of the current record: the event's, or the clock's now.
+    uint32_t Moment() const { return event_.timed ? event_.moment : clock_.Now(); }
     // The break key's release ends the recording or the run in `state`.
     void BreakKeyReleased(RunState state);
     void StopWatchingBreakKey();
@@ -178,6 +201,22 @@ private:
     bool stamped_ = false;
     DWORD lastStamp_ = 0;
     POINT lastPoint_ = {0, 0};
+
+    bool fromMessages_ = MessagesTellEvents();
+    // The event being handled, as its message tells it.
+    struct {
+        bool placed;    // point is where the event left the pointer
+        bool timed;     // moment is when it happened
+        POINT point;
+        uint32_t moment;
+    } event_ = {false, false, {0, 0}, 0};
+    // A clock reading and the message time of an event handled then (see
+    // EventFromMessage): message times are turned into clock readings from
+    // there. (Under Wine the tick count lags the time the stamps come from
+    // by up to a few milliseconds, so it cannot stand for them.)
+    bool anchored_ = false;
+    uint32_t anchorClock_ = 0;
+    DWORD anchorStamp_ = 0;
 
     CPlayClock clock_;
     uint32_t lastEventTick_ = 0;

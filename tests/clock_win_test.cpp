@@ -1,7 +1,9 @@
 // The player's clock and its screen coordinates: the 1 ms clock that waits
 // for each action, and the absolute coordinates that put a click on the
 // exact pixel, on the real Win32 calls.
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "doctest.h"
 #include "support/play_window.h"
@@ -104,4 +106,30 @@ TEST_CASE("the precise clock wraps like the tick count and waits until due, at m
     CHECK(timer.Now() - t0 >= 70u);
     CHECK(timer.Now() - t0 < 70u + kLateWakeMs);
     timer.EndRun();
+}
+
+TEST_CASE("centred, the clock's milliseconds turn half-way through the counter's") {
+    CPlayClock clock(100);
+    const int64_t ms = clock.Frequency() / 1000;
+    REQUIRE(ms >= 2);
+    clock.CenterOnCounterMs();
+    CHECK(clock.Now() == 100u);
+    // Where in the counter's millisecond each of the clock's turns, read as
+    // the counter just before the first reading that shows it.
+    std::vector<int64_t> phases;
+    int64_t before = clock.Counter();
+    uint32_t shown = clock.Now();
+    while (phases.size() < 41) {
+        const int64_t counter = clock.Counter();
+        const uint32_t now = clock.Now();
+        if (now != shown) {
+            if (now == shown + 1 && counter - before < ms / 10) phases.push_back(counter % ms);
+            shown = now;
+        }
+        before = counter;
+    }
+    std::sort(phases.begin(), phases.end());
+    const int64_t median = phases[phases.size() / 2];
+    CHECK(median >= ms / 2 - ms / 20);
+    CHECK(median <= ms / 2 + ms / 10);
 }

@@ -8,6 +8,7 @@
 
 #include "doctest.h"
 #include "model/opfile.h"
+#include "tests/support/opfile_tree.h"
 #include "xml_test_util.h"
 
 #ifndef _WIN32

@@ -20,8 +20,8 @@ std::string DescribeEvents(const std::vector<xdo::RawEvent>& events) {
     for (const xdo::RawEvent& e : events) {
         if (e.type != RIM_TYPEMOUSE) continue;
         char line[96];
-        snprintf(line, sizeof line, "flags %04X data %d%s at (%ld,%ld)\n", e.buttonFlags, e.buttonData,
-                 e.moved ? " moved" : "", e.cursor.x, e.cursor.y);
+        snprintf(line, sizeof line, "flags %04X data %d%s to (%ld,%ld), cursor (%ld,%ld)\n", e.buttonFlags,
+                 e.buttonData, e.moved ? " moved" : "", e.at.x, e.at.y, e.cursor.x, e.cursor.y);
         s += line;
     }
     return s;
@@ -31,14 +31,16 @@ std::string DescribeEvents(const std::vector<xdo::RawEvent>& events) {
 // comes without movement of its own: a move is expected only where an event
 // reported one, and the record after a move that was folded away is then
 // not held to its gap.
-std::vector<Expected> AsReported(const std::vector<Expected>& expected, const std::vector<xdo::RawEvent>& events) {
+std::vector<Expected> AsReported(const std::vector<Expected>& expected, const std::vector<xdo::RawEvent>& events,
+                                 bool messages) {
     std::vector<Expected> out;
     bool dropped = false;
     for (Expected e : expected) {
         if (e.kind == ActionKind::MouseMove) {
             bool reported = false;
             for (const xdo::RawEvent& event : events) {
-                reported |= event.type == RIM_TYPEMOUSE && event.moved && event.cursor.x == e.x && event.cursor.y == e.y;
+                const POINT read = messages ? event.at : event.cursor;
+                reported |= event.type == RIM_TYPEMOUSE && event.moved && read.x == e.x && read.y == e.y;
             }
             if (!reported) {
                 dropped = true;
@@ -98,7 +100,7 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
                           {ActionKind::MouseX2Release, 310, 330, 0, 0},
                           {ActionKind::MouseRightPush, 310, 330, 0, 30},
                           {ActionKind::MouseRightRelease, 310, 330, 0, 30},
-                      }, rig.Driven()));
+                      }, rig.Driven(), rig.recorder.ReadsEventMessages()));
     CheckMoments(rig, start);
     CHECK(rig.recorder.StopRecord() == 1);
     // The setting is taken when a recording starts.
@@ -124,6 +126,44 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
     INFO("raw mouse events:\n" << DescribeEvents(events));
     CheckRecords(rig, {{ActionKind::MouseLeftPush, 400, 400, 0, -1},
                        {ActionKind::MouseLeftRelease, static_cast<int>(release.x), static_cast<int>(release.y), 0, -1}});
+}
+
+TEST_CASE("with motion on, a busy window thread still records each move where and when it happened") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    rig.motion = true;
+    DRIVE(rig, "mousemove 200 300");
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    REQUIRE(rig.recorder.ReadsEventMessages());
+    const uint32_t start = rig.recorder.LastEventTick();
+    // Each event handled long after the next ones came: the cursor is past
+    // it by then.
+    rig.busyMs = 15;
+    std::string commands;
+    for (int i = 1; i <= 30; ++i) commands += "mousemove " + std::to_string(200 + 3 * i) + " 300 sleep 0.004 ";
+    DRIVE(rig, commands);
+    rig.busyMs = 0;
+    // Every position raw input reported (X may have merged some of the
+    // steps), the later of two in one millisecond only.
+    std::vector<Expected> expected;
+    DWORD lastTime = 0;
+    for (const xdo::RawEvent& e : rig.Driven()) {
+        if (e.type != RIM_TYPEMOUSE || !e.moved) continue;
+        if (!expected.empty() && e.time == lastTime) expected.pop_back();
+        expected.push_back({ActionKind::MouseMove, static_cast<int>(e.at.x), static_cast<int>(e.at.y), 0, -1});
+        lastTime = e.time;
+    }
+    INFO("raw mouse events:\n" << DescribeEvents(rig.Driven()));
+    REQUIRE(expected.size() >= 3);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        CHECK(expected[i].y == 300);
+        CHECK((expected[i].x - 200) % 3 == 0);
+        if (i > 0) CHECK(expected[i].x > expected[i - 1].x);
+    }
+    CHECK(expected.back().x == 290);
+    CheckRecords(rig, expected);
+    CheckMoments(rig, start);
 }
 
 TEST_CASE("with motion on, a later move in the same millisecond takes the place of the earlier") {

@@ -52,9 +52,14 @@ public:
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
         sent.push_back(now.QuadPart);
-        return CSystemInput::Send(count, inputs);
+        const UINT result = CSystemInput::Send(count, inputs);
+        LARGE_INTEGER after;
+        QueryPerformanceCounter(&after);
+        took.push_back(Ms(after.QuadPart - now.QuadPart));
+        return result;
     }
     std::vector<int64_t> sent;
+    std::vector<double> took;  // how long each call took
 };
 
 // The helper: plays the moves and writes "drift late_p99 late_p50 sent" into
@@ -87,8 +92,13 @@ int Play(const wchar_t* resultPath) {
     const double drift = Percentile(last, 0.5) - Percentile(first, 0.5);
     FILE* out = _wfopen(resultPath, L"w");
     if (!out) return 6;
-    std::fprintf(out, "%.3f %.3f %.3f %.3f %.3f\n", drift, Percentile(late, 0.99), Percentile(late, 0.5),
-                 Percentile(late, 1.0), Percentile(offsets, 0.99));
+    // Calls that came less than half a millisecond after the one before:
+    // moves catching up after a stall.
+    int bunched = 0;
+    for (double l : late) bunched += l < -0.5;
+    std::fprintf(out, "%.3f %.3f %.3f %.3f %.3f %d %.3f %.3f\n", drift, Percentile(late, 0.99), Percentile(late, 0.5),
+                 Percentile(late, 1.0), Percentile(offsets, 0.99), bunched, Percentile(input.took, 0.99),
+                 Percentile(input.took, 1.0));
     std::fclose(out);
     return 0;
 }
@@ -104,6 +114,7 @@ struct Recording {
 const UINT_PTR kRowsTimer = 1;
 Recording* g_recording = nullptr;
 int g_rawEvents = 0;
+std::vector<DWORD> g_times;  // each raw event's message time
 // How long the recorder took for each event: reading it, the record, the row.
 std::vector<double> g_handling;
 std::vector<double> g_rows;  // and for each growth of the list view
@@ -111,6 +122,7 @@ std::vector<double> g_rows;  // and for each growth of the list view
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INPUT && g_recording) {
         ++g_rawEvents;
+        g_times.push_back(static_cast<DWORD>(GetMessageTime()));
         LARGE_INTEGER a, b;
         QueryPerformanceCounter(&a);
         g_recording->recorder.OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
@@ -237,9 +249,14 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     double drift = -1, lateP99 = -1, lateP50 = -1, lateMax = -1, offsetP99 = -1;
+    int bunched = -1;
+    double tookP99 = -1, tookMax = -1;
     FILE* in = _wfopen(result, L"r");
     if (in) {
-        if (std::fscanf(in, "%lf %lf %lf %lf %lf", &drift, &lateP99, &lateP50, &lateMax, &offsetP99) != 5) drift = -1;
+        if (std::fscanf(in, "%lf %lf %lf %lf %lf %d %lf %lf", &drift, &lateP99, &lateP50, &lateMax, &offsetP99,
+                        &bunched, &tookP99, &tookMax) != 8) {
+            drift = -1;
+        }
         std::fclose(in);
     }
     DeleteFileW(result);
@@ -247,6 +264,11 @@ int wmain(int argc, wchar_t** argv) {
                 moves, others, kMoves, g_rawEvents, code);
     std::printf("playback at SendInput: lateness p50 %.3f ms, max %.3f ms; behind the 1 ms timeline p99 %.3f ms\n",
                 lateP50, lateMax, offsetP99);
+    int shared = 0;
+    for (size_t i = 1; i < g_times.size(); ++i) shared += g_times[i] == g_times[i - 1];
+    std::printf("raw events stamped with the millisecond of the one before: %d; calls bunched after a stall: %d\n",
+                shared, bunched);
+    std::printf("SendInput took p99 %.3f ms, max %.3f ms\n", tookP99, tookMax);
     std::printf("recorder's handling of one event: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
                 Percentile(g_handling, 0.5), Percentile(g_handling, 0.99), Percentile(g_handling, 1.0));
     std::printf("list view grown %zu times, each p50 %.3f ms, max %.3f ms\n", g_rows.size(), Percentile(g_rows, 0.5),

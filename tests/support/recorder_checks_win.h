@@ -82,14 +82,16 @@ inline void CheckRecords(const CRecorderRig& rig, const std::vector<Expected>& e
 // of the record's key and direction, or for a push the first event with its
 // button's down bit, for a release the first mouse event without it (with
 // motion recorded: with its up bit), for a move one that moved the pointer,
-// for a wheel one that turned it by the record's delta.
-inline bool CameFrom(const ActionRecord& r, const xdo::RawEvent& e, bool motion) {
+// for a wheel one that turned it by the record's delta. With `messages`
+// the position compared is the one the event's message tells.
+inline bool CameFrom(const ActionRecord& r, const xdo::RawEvent& e, bool motion, bool messages) {
     switch (r.kind) {
     case ActionKind::PushKey: return e.IsKey(static_cast<USHORT>(r.keyCode), false);
     case ActionKind::ReleaseKey: return e.IsKey(static_cast<USHORT>(r.keyCode), true);
     default: break;
     }
-    if (e.type != RIM_TYPEMOUSE || e.cursor.x != r.x || e.cursor.y != r.y) return false;
+    const POINT read = messages ? e.at : e.cursor;
+    if (e.type != RIM_TYPEMOUSE || read.x != r.x || read.y != r.y) return false;
     const USHORT f = e.buttonFlags;
     switch (r.kind) {
     case ActionKind::MouseLeftPush: return (f & RI_MOUSE_LEFT_BUTTON_DOWN) != 0;
@@ -114,10 +116,20 @@ inline bool CameFrom(const ActionRecord& r, const xdo::RawEvent& e, bool motion)
 // Each record's moment (recording start plus the intervals so far) must lie
 // within the handling of its raw event, read on the same clock: the
 // intervals are true 1 ms times, not tick-count steps, and they add up from
-// the start of the recording.
+// the start of the recording. When the recorder reads event messages, the
+// moments follow the message times instead: each is its event's time plus
+// an offset that never grows (it shrinks when an event is handled sooner
+// after it happened than the ones before), and never lies after the
+// handling; or, for an event stamped before the last record, it is that
+// record's moment.
 inline void CheckMoments(const CRecorderRig& rig, uint32_t startTick) {
     const std::vector<xdo::RawEvent> events = rig.log.Since(0);
+    const bool motion = rig.recorder.RecordsMotion();
+    const bool messages = motion && rig.recorder.ReadsEventMessages();
     uint32_t moment = startTick;
+    uint32_t previous = startTick;
+    bool offsetSeen = false;
+    uint32_t lastOffset = 0;
     // One event gives one record of a kind at most (a key event one record,
     // a mouse event a move, buttons and wheels): the kinds each event gave.
     std::vector<uint32_t> used(events.size(), 0);
@@ -126,7 +138,7 @@ inline void CheckMoments(const CRecorderRig& rig, uint32_t startTick) {
         const ActionRecord& r = *rig.list.at(i);
         moment += r.interval;
         const uint32_t kind = 1u << (static_cast<int>(r.kind) & 31);
-        while (next < events.size() && (!CameFrom(r, events[next], rig.recorder.RecordsMotion()) || (used[next] & kind))) {
+        while (next < events.size() && (!CameFrom(r, events[next], motion, messages) || (used[next] & kind))) {
             ++next;
         }
         INFO("record " << i << " " << std::string(KindName(r.kind)) << " at " << moment - startTick
@@ -135,8 +147,20 @@ inline void CheckMoments(const CRecorderRig& rig, uint32_t startTick) {
         const xdo::RawEvent& e = events[next];
         INFO("its event was handled from " << e.ms - startTick << " to " << e.doneMs - startTick
                                            << " ms");
-        CHECK(static_cast<int32_t>(moment - e.ms) >= 0);
         CHECK(static_cast<int32_t>(e.doneMs - moment) >= 0);
+        if (messages) {
+            const uint32_t offset = moment - e.time;
+            INFO("its message time is " << e.time << ", the moment's offset from it " << offset << ", the last "
+                                        << lastOffset);
+            if (moment != previous || !offsetSeen) {
+                CHECK((!offsetSeen || static_cast<int32_t>(offset - lastOffset) <= 0));
+                offsetSeen = true;
+                lastOffset = offset;
+            }
+        } else {
+            CHECK(static_cast<int32_t>(moment - e.ms) >= 0);
+        }
+        previous = moment;
         used[next] |= kind;
     }
 }

@@ -113,6 +113,7 @@ public:
     std::string setupError;
     int32_t breakKey = VK_F1;
     bool motion = false;    // the record_motion setting a recording starts with
+    DWORD busyMs = 0;       // how long the host stays busy after each raw event
     std::vector<int> rows;  // rows the recorder reported, in order
     std::wstring debug;     // debug-channel output
     int targetLeftDowns = 0;
@@ -150,6 +151,7 @@ private:
             rig->log.Observe(input, rig->recorder.Now());
             rig->recorder.OnRawInput(input);
             rig->log.Handled(rig->recorder.Now());
+            if (rig->busyMs) Sleep(rig->busyMs);
         } else if (rig && message == WM_PLAY_END) {
             ++rig->playEnds;
             if (rig->player.OnPlayEnd()) ShowWindow(window, SW_RESTORE);

@@ -68,6 +68,8 @@ struct RawEvent {
     USHORT keyFlags;     // keyboard
     ULONG extra;         // the sender's dwExtraInfo
     POINT cursor;        // GetCursorPos when the event was handled
+    POINT at;            // the message position, moved by a relative movement
+    DWORD time;          // the message time
     uint32_t ms;         // the caller's clock before the event was handled
     uint32_t doneMs;     // and after (see CRawLog::Handled)
 
@@ -102,6 +104,13 @@ public:
         event.ms = nowMs;
         event.doneMs = nowMs;
         GetCursorPos(&event.cursor);
+        const DWORD position = GetMessagePos();
+        event.at = POINT{static_cast<SHORT>(LOWORD(position)), static_cast<SHORT>(HIWORD(position))};
+        event.time = static_cast<DWORD>(GetMessageTime());
+        if (event.type == RIM_TYPEMOUSE && !(raw->data.mouse.usFlags & MOUSE_MOVE_ABSOLUTE)) {
+            event.at.x += raw->data.mouse.lLastX;
+            event.at.y += raw->data.mouse.lLastY;
+        }
         if (event.type == RIM_TYPEMOUSE) {
             event.buttonFlags = raw->data.mouse.usButtonFlags;
             event.buttonData = static_cast<SHORT>(raw->data.mouse.usButtonData);

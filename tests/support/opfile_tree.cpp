@@ -3,7 +3,7 @@
 // reference that the direct reader and writer are checked against.
 #include <cstring>
 
-#include "model/opfile.h"
+#include "tests/support/opfile_tree.h"
 
 namespace {
 
