@@ -67,9 +67,12 @@ open_3600k_ms=$(value_of open_3600k_ms "$files")
 save_3600k_ms=$(value_of save_3600k_ms "$files")
 
 # --- Recording and playback ------------------------------------------------
-# motion_bench.exe (tests/support): a helper process plays 60,000 moves 1 ms
-# apart through the player while the recorder records them.
+# motion_bench.exe (tests/support): a helper process injects 60,000 moves 1 ms
+# apart while the recorder records them, then plays them through the player.
 cmake --build --preset windows --target motion_bench
+# The files above leave hundreds of megabytes to be written back, which
+# would stall the timed runs.
+sync
 echo "load before the motion run: $(cut -d' ' -f1-3 /proc/loadavg)"
 motion=$(wine64 build/windows/tests/motion_bench.exe </dev/null 2>&1 | tr -d '\r') || status=$?
 echo "load after the motion run: $(cut -d' ' -f1-3 /proc/loadavg)"
