@@ -431,13 +431,18 @@ TEST_CASE("the first action of a run comes no later than the others, also from a
         s.Set({Rec(ActionKind::MouseLeftClick, 60, 100 + k, 100), Rec(ActionKind::MouseLeftClick, 60, 200 + k, 100),
                Rec(ActionKind::MouseLeftClick, 60, 300 + k, 100)});
         const int ends = s.window.playEnds;
-        LARGE_INTEGER requested;
-        QueryPerformanceCounter(&requested);
+        s.window.passTexts.clear();
+        s.window.passCounters.clear();
         REQUIRE(player.RequestPlay(s.list, 0));
         REQUIRE(s.window.WaitForPlayEnd(ends + 1, 10000));
         std::vector<Seen> seen = s.Events(6);
         REQUIRE(seen.size() == 6);
-        first.push_back(Milliseconds(seen[0].counter - requested.QuadPart) - 60);
+        // From the run's own start: the player thread shows pass 1 as it
+        // begins to wait for the first action. (The request's way there,
+        // through the server, takes a few milliseconds on every run of a
+        // loaded machine.)
+        REQUIRE(s.window.passTexts == std::vector<std::string>{"", "1"});
+        first.push_back(Milliseconds(seen[0].counter - s.window.passCounters[1]) - 60);
         later.push_back(Milliseconds(seen[2].counter - seen[0].counter) - 60);
         later.push_back(Milliseconds(seen[4].counter - seen[2].counter) - 60);
         player.StopThread();
@@ -449,8 +454,7 @@ TEST_CASE("the first action of a run comes no later than the others, also from a
     MESSAGE("lateness of the first action, least " << first.front() << " ms, median " << firstMedian
                                                    << " ms; of the others " << laterMedian << " ms");
     // A first injection that sets the thread up on the way comes 10 - 20 ms
-    // late on every new thread; the request's own way to the player thread
-    // adds well under one. A loaded machine delays some of the five runs as
-    // well, but not all: the least of them tells the set-up cost apart.
-    CHECK(first.front() < laterMedian + 5.0);
+    // late on most new threads (now and then one goes without); counted from
+    // the run's start, load delays the first action no more than the others.
+    CHECK(firstMedian < laterMedian + 5.0);
 }

@@ -69,6 +69,7 @@ public:
     }
 
     std::vector<std::string> passTexts;  // every text set into 20024, in order
+    std::vector<int64_t> passCounters;   // and the performance counter when each came
     int playEnds = 0;
     int restores = 0;                    // WM_PLAY_END for which OnPlayEnd said restore
     WPARAM lastReason = kPlayEndNormal;  // wParam of the last WM_PLAY_END
@@ -95,6 +96,9 @@ private:
         auto* self = reinterpret_cast<PlayWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (message == WM_SETTEXT) {
             self->passTexts.push_back(testutil::Utf8(reinterpret_cast<const wchar_t*>(lParam)));
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            self->passCounters.push_back(now.QuadPart);
         }
         return CallWindowProcW(self->editProc_, hwnd, message, wParam, lParam);
     }

@@ -86,14 +86,29 @@ public:
     // was recorded, so the list holds what the commands made.
     bool Drive(const std::string& commands, std::string* error) {
         mark = log.events.size();
+        const int before = list.count();
         if (!xdo.Run(commands, log, error)) return false;
-        // (A sentinel pressed again leaves a pair for each press.)
-        for (int n = list.count(); n >= 2 && IsKey(list.at(n - 2), ActionKind::PushKey, xdo::kSentinelKey) &&
-                                   IsKey(list.at(n - 1), ActionKind::ReleaseKey, xdo::kSentinelKey);
-             n -= 2) {
-            list.remove(n - 1);
-            list.remove(n - 2);
-            rows.resize(rows.size() >= 2 ? rows.size() - 2 : 0);
+        // Normally the last two records; a sentinel pressed again leaves a
+        // pair for each press, and one whose release was lost only its push,
+        // which then lies among the commands' records. A record taken out
+        // leaves its interval to the next, so the moments stay as recorded.
+        for (int i = list.count() - 1; i >= before && i >= 0; --i) {
+            if (!IsKey(list.at(i), ActionKind::PushKey, xdo::kSentinelKey) &&
+                !IsKey(list.at(i), ActionKind::ReleaseKey, xdo::kSentinelKey)) {
+                continue;
+            }
+            if (i + 1 < list.count()) {
+                ActionRecord next = *list.at(i + 1);
+                next.interval += list.at(i)->interval;
+                list.replace(i + 1, next);
+            }
+            list.remove(i);
+            std::vector<int> kept;
+            for (int row : rows) {
+                if (row == i) continue;
+                kept.push_back(row > i ? row - 1 : row);
+            }
+            rows = kept;
         }
         return true;
     }
