@@ -211,7 +211,6 @@ struct Recording {
 };
 const UINT_PTR kRowsTimer = 1;
 Recording* g_recording = nullptr;
-int g_rawEvents = 0;
 std::vector<DWORD> g_times;  // each raw event's message time
 // How long the recorder took for each event: reading it, the record, the row.
 std::vector<double> g_handling;
@@ -219,7 +218,6 @@ std::vector<double> g_rows;  // and for each growth of the list view
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INPUT && g_recording) {
-        ++g_rawEvents;
         g_times.push_back(static_cast<DWORD>(GetMessageTime()));
         LARGE_INTEGER a, b;
         QueryPerformanceCounter(&a);
@@ -322,8 +320,8 @@ int wmain(int argc, wchar_t** argv) {
     int held = -1;
     if (std::sscanf(injected.c_str(), "%lf %d", &spanMs, &held) != 2) spanMs = -1;
     std::printf("recorded %d moves (%d other records) of %d injected in %.1f ms (%d calls held up for over a "
-                "millisecond) from %d raw events; helper exit code %ld\n",
-                moves, others, kMoves, spanMs, held, g_rawEvents, injectCode);
+                "millisecond) from %zu raw events; helper exit code %ld\n",
+                moves, others, kMoves, spanMs, held, g_times.size(), injectCode);
     int shared = 0;
     for (size_t i = 1; i < g_times.size(); ++i) shared += g_times[i] == g_times[i - 1];
     std::printf("raw events stamped with the millisecond of the one before: %d\n", shared);
