@@ -1,5 +1,6 @@
 #include "config/comm_config.h"
 
+#include <cstring>
 #include <utility>
 
 #include "config/settings_xml.h"
@@ -64,6 +65,75 @@ bool FileOpensForReading(CString& path) {
 
 void ReadSettingsConsumer(XmlElement* first, void* context) {
     static_cast<CCommConfig*>(context)->ReadSettings(first);
+}
+
+const char* BytesOf(const CString* text) { return text ? text->GetText() : nullptr; }
+
+bool SameBytes(const CString* a, const CString* b) {
+    const char* x = BytesOf(a);
+    const char* y = BytesOf(b);
+    return x && y ? std::strcmp(x, y) == 0 : x == y;
+}
+
+// Name, text and children alike, all the way down.
+bool SameElement(const XmlElement* a, const XmlElement* b) {
+    if (!a || !b) return a == b;
+    if (!SameBytes(a->name, b->name) || !SameBytes(a->text, b->text)) return false;
+    const XmlElement* x = a->firstChild;
+    const XmlElement* y = b->firstChild;
+    for (; x && y; x = x->next, y = y->next) {
+        if (!SameElement(x, y)) return false;
+    }
+    return !x && !y;
+}
+
+// Appends a copy of `source` with its text and children to `parent`.
+void CopyElement(XmlElement* parent, const XmlElement* source) {
+    if (!source->name) return;
+    CString name;
+    name.Assign(*source->name);
+    XmlElement* copy = AppendNewChild(parent, name.GetWide(), source->text ? TextOf(source) : nullptr);
+    if (!copy) return;
+    for (const XmlElement* child = source->firstChild; child; child = child->next) CopyElement(copy, child);
+}
+
+XmlElement* ChildNamed(XmlElement* parent, const CString* name) {
+    if (!parent || !name) return nullptr;
+    for (XmlElement* child = parent->firstChild; child; child = child->next) {
+        if (SameBytes(child->name, name)) return child;
+    }
+    return nullptr;
+}
+
+XmlElement* ConfigOf(XmlElement* holder) { return holder ? FindElement(holder->firstChild, L"config") : nullptr; }
+
+// The settings document to write: this copy's settings (`mine`), where each
+// one it left as it was when it last loaded or saved (`saved`) is taken as the
+// file holds it now (`theirs`: the file as this copy reads it); then what
+// only the file has: settings this copy holds none of (another copy's recent
+// files) and elements this copy does not know (`file`, a newer version's).
+XmlTree MergedSettings(XmlElement* mine, XmlElement* saved, XmlElement* theirs, XmlElement* file) {
+    XmlTree holder = NewElement(L"root", nullptr);
+    XmlElement* merged = holder ? AppendNewChild(holder.Get(), L"config", nullptr) : nullptr;
+    if (!merged) return XmlTree();
+    XmlElement* own = ConfigOf(mine);
+    XmlElement* before = ConfigOf(saved);
+    XmlElement* now = ConfigOf(theirs);
+    for (XmlElement* setting = own ? own->firstChild : nullptr; setting; setting = setting->next) {
+        XmlElement* kept = ChildNamed(now, setting->name);
+        const bool changed = !SameElement(setting, ChildNamed(before, setting->name));
+        CopyElement(merged, changed || !kept ? setting : kept);
+    }
+    for (XmlElement* setting = now ? now->firstChild : nullptr; setting; setting = setting->next) {
+        if (!ChildNamed(own, setting->name) && !ChildNamed(before, setting->name)) CopyElement(merged, setting);
+    }
+    for (XmlElement* element = file ? file->firstChild : nullptr; element; element = element->next) {
+        if (!ChildNamed(own, element->name) && !ChildNamed(before, element->name) &&
+            !ChildNamed(now, element->name) && !ChildNamed(merged, element->name)) {
+            CopyElement(merged, element);
+        }
+    }
+    return holder;
 }
 
 }  // namespace
@@ -180,16 +250,42 @@ void CCommConfig::LocateSettingsFile() {
 int CCommConfig::LoadSettings() {
     const wchar_t* path = ini_file.GetWide();
     if (!path) return 0;
-    return LoadXmlFile(path, ReadSettingsConsumer, this).consumed ? 1 : 0;
+    const int loaded = LoadXmlFile(path, ReadSettingsConsumer, this).consumed ? 1 : 0;
+    savedSettings_ = SettingsTree();
+    return loaded;
+}
+
+XmlTree CCommConfig::SettingsTree() {
+    XmlTree holder = NewElement(L"root", nullptr);
+    if (holder) WriteSettings(holder.Get());
+    return holder;
 }
 
 int CCommConfig::SaveSettings() {
-    XmlTree holder = NewElement(L"root", nullptr);
-    if (!holder) return 0;
-    WriteSettings(holder.Get());
+    XmlTree mine = SettingsTree();
+    if (!mine) return 0;
     const wchar_t* path = ini_file.GetWide();
     if (!path) return 0;
-    return SaveXmlFile(path, std::move(holder)) ? 1 : 0;
+    XmlTree merged;
+    if (savedSettings_) {
+        // The file as it is now, read into this object for the moment; a
+        // file that cannot be read is written with this copy's settings.
+        bool read = false;
+        LoadXmlFile(path, [&](XmlElement* first) {
+            XmlElement* config = FindElement(first, L"config");
+            if (!config) return;
+            read = true;
+            ReadSettings(first);
+            XmlTree theirs = SettingsTree();
+            merged = MergedSettings(mine.Get(), savedSettings_.Get(), theirs.Get(), config);
+        });
+        // This copy goes on with its own values.
+        if (read) ReadSettings(mine->firstChild);
+    }
+    if (!merged) merged = SettingsTree();
+    if (!merged || !SaveXmlFile(path, std::move(merged))) return 0;
+    savedSettings_ = std::move(mine);
+    return 1;
 }
 
 void CCommConfig::ReadSettings(XmlElement* first) {

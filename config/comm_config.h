@@ -2,15 +2,20 @@
 // CCommConfig: the framework's configuration store. One object exists per
 // process (created as CAppParameter by start-up and published in g_config);
 // every window and dialog reaches the settings through that pointer. The
-// settings file "Taplore.ini" is read once at start and rewritten whole after
-// every change made through the user interface; nothing is saved at exit.
+// settings file "Taplore.ini" is read once at start and rewritten after every
+// change made through the user interface; nothing is saved at exit.
+//
+// Several copies of the program may share one settings file. A save writes
+// the settings this copy changed since it last read or saved the file over
+// what the file holds at that moment, and keeps the rest of the file: the
+// other settings as another copy may have saved them, and elements this
+// copy does not know (those of a newer version).
 #include <cstdint>
 
 #include "core/array.h"
 #include "core/cstring.h"
 #include "core/texts.h"
-
-struct XmlElement;
+#include "core/xml.h"
 
 // Windows COLORREF values: 0x00BBGGRR.
 struct ColorPair {
@@ -47,7 +52,9 @@ public:
     virtual int GetSubMenuPosition(const wchar_t* subMenuName) const;
     virtual const wchar_t* GetResourceName(int number) const;
     virtual void SetupParameters();
-    // Both return 1 on success and 0 on failure.
+    // Both return 1 on success and 0 on failure. A load, whatever its
+    // outcome, and a successful save make the settings as they are now the
+    // ones the next save compares with to find this copy's changes.
     virtual int LoadSettings();
     virtual int SaveSettings();
     virtual void Initialize();
@@ -91,6 +98,12 @@ public:
 private:
     void ReadColors(XmlElement* colors);
     void WriteColors(XmlElement* config);
+    // The holder with this object's settings as WriteSettings gives them.
+    XmlTree SettingsTree();
+
+    // The settings as last loaded or saved; empty before the first load, when
+    // a save writes everything this object holds.
+    XmlTree savedSettings_;
 };
 
 // The process-wide configuration, set by start-up and cleared at exit.

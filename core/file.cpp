@@ -39,6 +39,19 @@ int CFile::OpenWrite(const char* path) {
     return 0;
 }
 
+int CFile::OpenNew(const wchar_t* path, bool* taken) {
+    *taken = false;
+    if (handle_ || !path || !path[0]) return -1;
+    fileName_.Assign(path);
+    PlatformFile file = PlatformCreateNew(path, taken);
+    if (!file) return -1;
+    handle_ = file;
+    readMode_ = 0;
+    writeMode_ = 1;
+    size_ = 0;
+    return 0;
+}
+
 int CFile::OpenWrite(const wchar_t* path) {
     CString narrow(path);
     return OpenWrite(narrow.GetText());

@@ -25,6 +25,10 @@ public:
     // Create or truncate. Note the other convention: 0 on success, -1 on failure.
     int OpenWrite(const char* path);
     int OpenWrite(const wchar_t* path);
+    // Creates a file that does not exist yet, never opening one that does:
+    // 0 on success, -1 on failure, with *taken set when a file or folder of
+    // that name is in the way (a new name may then be tried).
+    int OpenNew(const wchar_t* path, bool* taken);
 
     // Always 0. Keeps the file name and the mode flags.
     virtual int Close();

@@ -72,6 +72,9 @@ struct XmlDocument {
     XmlTree first;
     XmlEnd end = XmlEnd::Complete;
     int64_t offset = -1;  // byte of the first damage or of the failed allocation
+    // How many elements the input ended inside: the last top-level element,
+    // its last child and so on down that many levels lack their end tags.
+    int32_t cutLevels = 0;
 };
 XmlDocument ParseXmlDocument(const char* bytes, size_t size);
 
@@ -135,6 +138,11 @@ public:
     // A run that could not be read: the element is left without text.
     virtual void DropText() = 0;
     virtual void EndElement() = 0;
+    // An element whose end tag never came: the input ended inside it (and
+    // so inside every element around it, which end the same way, innermost
+    // first). It ends as any other unless the handler has a use for what
+    // was cut short.
+    virtual void EndCutElement() { EndElement(); }
 };
 
 // Reads a document (as ParseXmlDocument does, with the same ends and

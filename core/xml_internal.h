@@ -67,7 +67,10 @@ private:
     bool EnterElement(XmlCursor* cursor);
     bool ReadElementName(XmlCursor* cursor, XmlBytes* name);
     StartTag ReadStartTag(XmlCursor* cursor, XmlHandler* handler);
-    void ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart, int32_t nameLength, int depth);
+    // False when the input ends before the element's end tag.
+    bool ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart, int32_t nameLength, int depth);
+    // True when the element ends: at its end tag, or at one of another name,
+    // which ends the document. False when the input ends inside the tag.
     bool ReadEndTag(XmlCursor* cursor, int32_t nameStart, int32_t nameLength);
     void ReadContentText(XmlCursor* cursor, XmlHandler* handler);
     // An attribute's name and value without storing them; false (damage, or

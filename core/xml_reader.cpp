@@ -186,8 +186,11 @@ bool CXml::ReadElement(XmlCursor* cursor, XmlHandler* handler, int depth) {
         handler->DropElement();
         return false;
     }
-    if (tag == StartTag::Open) ReadContent(cursor, handler, nameStart, name.length, depth);
-    handler->EndElement();
+    if (tag == StartTag::Open && !ReadContent(cursor, handler, nameStart, name.length, depth)) {
+        handler->EndCutElement();
+    } else {
+        handler->EndElement();
+    }
     return true;
 }
 
@@ -269,17 +272,17 @@ CXml::StartTag CXml::ReadStartTag(XmlCursor* cursor, XmlHandler* handler) {
 
 // Text, children and comments up to the element's end tag. An element that
 // is never closed is kept as it stands.
-void CXml::ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart, int32_t nameLength, int depth) {
+bool CXml::ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart, int32_t nameLength, int depth) {
     int32_t previous = kNoPosition;
     for (;;) {
         if (cursor->position >= cursor->size) {
             Damage(cursor->size);
-            return;
+            return false;
         }
         if (cursor->position == previous) {
             ReportStall(cursor->position);
             Damage(cursor->position);
-            return;
+            return true;
         }
         previous = cursor->position;
         SkipBlanks(cursor);
@@ -287,7 +290,7 @@ void CXml::ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart
         if (!IsByte(cursor, '<')) {
             ReadContentText(cursor, handler);
         } else if (LooksAt(cursor, "</", 2)) {
-            if (ReadEndTag(cursor, nameStart, nameLength)) return;
+            if (ReadEndTag(cursor, nameStart, nameLength)) return true;
         } else if (IsCommentStart(cursor)) {
             if (!SkipComment(cursor)) Damage(cursor->size);
         } else {
@@ -303,11 +306,12 @@ void CXml::ReadContent(XmlCursor* cursor, XmlHandler* handler, int32_t nameStart
 bool CXml::ReadEndTag(XmlCursor* cursor, int32_t nameStart, int32_t nameLength) {
     const int32_t tagStart = cursor->position;
     cursor->position += 2;
-    if (cursor->size - cursor->position < nameLength ||
-        !SameBytes(cursor->bytes + cursor->position, cursor->bytes + nameStart, nameLength)) {
+    // An end tag that the input ends inside does not end its element.
+    const bool cut = cursor->size - cursor->position < nameLength;
+    if (cut || !SameBytes(cursor->bytes + cursor->position, cursor->bytes + nameStart, nameLength)) {
         Damage(tagStart);
         cursor->position = cursor->size;
-        return true;
+        return !cut;
     }
     cursor->position += nameLength;
     SkipBlanks(cursor);

@@ -82,6 +82,13 @@ public:
         open_.Pop(&frame);
     }
 
+    void EndCutElement() override {
+        ++cutLevels_;
+        EndElement();
+    }
+
+    int32_t cutLevels() const { return cutLevels_; }
+
     // The top-level chain read so far, which owns the arena from then on.
     XmlTree TakeChain() {
         XmlTree chain(first_);
@@ -108,6 +115,7 @@ private:
     CArray<Open> open_;  // innermost last
     XmlElement* first_ = nullptr;
     XmlElement* last_ = nullptr;
+    int32_t cutLevels_ = 0;
 };
 
 }  // namespace
@@ -127,6 +135,7 @@ XmlDocument CXml::ParseDocument(const char* bytes, size_t size) {
     if (document.first) document.first->encoding = encoding.Release();
     document.end = read.end;
     document.offset = read.offset;
+    document.cutLevels = builder.cutLevels();
     return document;
 }
 

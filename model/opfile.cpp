@@ -68,6 +68,17 @@ public:
         }
     }
 
+    // A record cut short by the end of the file is no row: its missing
+    // children would read as zeros.
+    void EndCutElement() override {
+        const Role role = roles_[depth_ - 1];
+        if (role >= kRecord0 && role < kRecord0 + 3) {
+            --depth_;
+        } else {
+            EndElement();
+        }
+    }
+
     void EndElement() override {
         const Role role = roles_[--depth_];
         if (role >= kRecord0 && role < kRecord0 + 3) {

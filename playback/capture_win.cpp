@@ -48,12 +48,13 @@ const wchar_t* ScreenshotMimeType(int32_t format) {
 }
 
 const wchar_t* ScreenshotPath(const wchar_t* folder, const SYSTEMTIME& time, const wchar_t* extension,
-                              CArray<wchar_t>* path) {
+                              CArray<wchar_t>* path, int counter) {
     if (!folder) folder = L"";
     wchar_t stamp[64];
-    int stampLength = wsprintfW(stamp, L"\\SCREENSHOT_%04d%02d%02d%02d%02d%02d.%s", time.wYear,
-                                time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
-                                extension);
+    int stampLength = wsprintfW(stamp, L"\\SCREENSHOT_%04d%02d%02d%02d%02d%02d", time.wYear, time.wMonth,
+                                time.wDay, time.wHour, time.wMinute, time.wSecond);
+    if (counter > 1) stampLength += wsprintfW(stamp + stampLength, L"_%d", counter);
+    stampLength += wsprintfW(stamp + stampLength, L".%s", extension);
     path->Clear();
     if (!path->Append(folder, lstrlenW(folder)) || !path->Append(stamp, stampLength + 1)) return nullptr;
     return path->Data();
@@ -103,46 +104,80 @@ bool ConvertImage(const wchar_t* source, const wchar_t* target, const wchar_t* m
     return ok;
 }
 
+namespace {
+
+// Names tried for one screenshot before the folder counts as refusing it.
+constexpr int kScreenshotNameAttempts = 10000;
+
+// The 24-bit copy of a bottom-up 32-bit capture written as a BMP into a file
+// opened for writing.
+CaptureResult WriteCapture(CBitmapFile* file, int width, int height, const uint8_t* pixels) {
+    size_t row = static_cast<size_t>(width) * 3;
+    size_t bytes = row * static_cast<size_t>(height);
+    CArray<uint8_t> storage;
+    if (bytes > static_cast<size_t>(INT_MAX) || !storage.Resize(static_cast<int>(bytes))) {
+        return CaptureResult::NoMemory;
+    }
+    uint8_t* copy = storage.Data();
+    size_t sourceRow = static_cast<size_t>(width) * 4;
+    for (int r = 0; r < height; ++r) {
+        const uint8_t* src = pixels + sourceRow * static_cast<size_t>(height - 1 - r);
+        uint8_t* dst = copy + row * static_cast<size_t>(r);
+        for (int x = 0; x < width; ++x, src += 4, dst += 3) {
+            dst[0] = src[0];
+            dst[1] = src[1];
+            dst[2] = src[2];
+        }
+    }
+    return file->WriteBitmap(width, height, copy, static_cast<uint32_t>(bytes)) ? CaptureResult::Saved
+                                                                                 : CaptureResult::NotWritten;
+}
+
+}  // namespace
+
 CaptureResult SaveCaptureAt(const wchar_t* folder, int32_t format, int width, int height,
-                            const uint8_t* pixels, const SYSTEMTIME& time) {
+                            const uint8_t* pixels, const SYSTEMTIME& time, ImageConverter convert) {
     if (!folder || !folder[0]) return CaptureResult::NoFolder;
     if (width <= 0 || height <= 0 || !pixels) return CaptureResult::NoPixels;
+    const wchar_t* mime = ScreenshotMimeType(format);
+    // Every name is taken by creating its file, which fails for a name that
+    // is in use: no screenshot replaces a file, also not one that another
+    // copy of the program makes at the same moment. A converted image takes
+    // its final name first and then a BMP of the same stem beside it.
     CArray<wchar_t> bmpStorage;
-    const wchar_t* bmpPath = ScreenshotPath(folder, time, L"bmp", &bmpStorage);
-    if (!bmpPath) return CaptureResult::NoMemory;
-    CaptureResult result = CaptureResult::Saved;
-    {
-        CBitmapFile file;
-        if (file.OpenWrite(bmpPath) != 0) return CaptureResult::NotWritten;
-        size_t row = static_cast<size_t>(width) * 3;
-        size_t bytes = row * static_cast<size_t>(height);
-        CArray<uint8_t> storage;
-        if (bytes > static_cast<size_t>(INT_MAX) || !storage.Resize(static_cast<int>(bytes))) {
-            return CaptureResult::NoMemory;
-        }
-        uint8_t* copy = storage.Data();
-        size_t sourceRow = static_cast<size_t>(width) * 4;
-        for (int r = 0; r < height; ++r) {
-            const uint8_t* src = pixels + sourceRow * static_cast<size_t>(height - 1 - r);
-            uint8_t* dst = copy + row * static_cast<size_t>(r);
-            for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-                dst[0] = src[0];
-                dst[1] = src[1];
-                dst[2] = src[2];
+    CArray<wchar_t> imageStorage;
+    const wchar_t* bmpPath = nullptr;
+    const wchar_t* imagePath = nullptr;
+    CBitmapFile file;
+    for (int counter = 1;; ++counter) {
+        if (counter > kScreenshotNameAttempts) return CaptureResult::NotWritten;
+        bool taken = false;
+        if (mime) {
+            imagePath = ScreenshotPath(folder, time, ScreenshotExtension(format), &imageStorage, counter);
+            if (!imagePath) return CaptureResult::NoMemory;
+            CFile image;
+            if (image.OpenNew(imagePath, &taken) != 0) {
+                if (taken) continue;
+                return CaptureResult::NotWritten;
             }
         }
-        if (!file.WriteBitmap(width, height, copy, static_cast<uint32_t>(bytes))) {
-            result = CaptureResult::NotWritten;
-        }
-        file.Close();
+        bmpPath = ScreenshotPath(folder, time, L"bmp", &bmpStorage, counter);
+        if (bmpPath && file.OpenNew(bmpPath, &taken) == 0) break;
+        if (imagePath) DeleteFileW(imagePath);
+        if (!bmpPath) return CaptureResult::NoMemory;
+        if (!taken) return CaptureResult::NotWritten;
     }
-    const wchar_t* mime = ScreenshotMimeType(format);
+    CaptureResult result = WriteCapture(&file, width, height, pixels);
+    file.Close();
+    if (result == CaptureResult::NoMemory) {
+        if (imagePath) DeleteFileW(imagePath);
+        return result;
+    }
     if (mime) {
-        CArray<wchar_t> imageStorage;
-        const wchar_t* imagePath = ScreenshotPath(folder, time, ScreenshotExtension(format), &imageStorage);
-        if (!imagePath || !ConvertImage(bmpPath, imagePath, mime)) {
+        if (!convert(bmpPath, imagePath, mime)) {
             DebugPrint(L"LCD image save error!!\n");
             result = CaptureResult::ConversionFailed;
+            DeleteFileW(imagePath);
         }
         DeleteFileW(bmpPath);
     }

@@ -252,7 +252,8 @@ TEST_CASE("recent files: at most four, most recent first, one entry per path, ke
 
 TEST_CASE("the settings file is written byte for byte in the fixed element order") {
     SettingsSandbox box;
-    // Read from a file with its elements shuffled and an unknown one.
+    // Read from a file with its elements shuffled and an unknown one, which
+    // is kept after the known ones.
     REQUIRE(WriteBytes(box.LocalIni(),
                        ConfigFile(Element("break_key", "27") + Element("extra", "x") + Element("language", "1") +
                                   Element("play_speed", "50") +
@@ -282,7 +283,7 @@ TEST_CASE("the settings file is written byte for byte in the fixed element order
         "<udp>" + Element("my_adress", "192.168.0.10") + Element("my_port", "5000") +
         Element("you_adress", "0.0.0.0") + Element("you_port", "0") + "</udp>\r\n" + Element("break_key", "27") +
         Element("play_speed", "50") + Element("record_hotkey", "1874") + Element("play_hotkey", "1872") + Element("record_motion", "0") +
-        "</config>\r\n";
+        Element("extra", "x") + "</config>\r\n";
     CHECK(ReadBytes(box.LocalIni()) == expected);
 
     // What was written reads back to the same fields.
@@ -352,4 +353,57 @@ TEST_CASE("settings paths that do not fit are never cut to another file's name")
     config.ini_file.Assign((box.Dir() + sep + "missing" + sep + "Taplore.ini").c_str());
     CHECK(config.SaveSettings() == 0);
     CHECK(config.LoadSettings() == 0);
+}
+
+TEST_CASE("two copies on one settings file write their own changes and keep each other's") {
+    SettingsSandbox box;
+    REQUIRE(WriteBytes(box.LocalIni(), ConfigFile(Element("language", "0") + Element("break_key", "112") +
+                                                  Element("newer", "5"))));
+    CAppParameter a, b;
+    a.Initialize();
+    b.Initialize();
+
+    a.break_key = 27;
+    a.AddRecentFile(L"C:\\work\\a.mou");
+    REQUIRE(a.SaveSettings() == 1);
+    b.play_speed = 200;
+    REQUIRE(b.SaveSettings() == 1);
+    // b goes on with its own break key, and a's stays in the file.
+    CHECK(b.break_key == 112);
+    CHECK(b.recent_files[0].GetLength() == 0);
+    b.record_hotkey = 0;
+    REQUIRE(b.SaveSettings() == 1);
+    a.language = 1;
+    REQUIRE(a.SaveSettings() == 1);
+    // A value set back to what a copy last saved is its change too.
+    a.break_key = 112;
+    b.break_key = 27;  // b changes its own, which it last saved as 112
+    REQUIRE(a.SaveSettings() == 1);
+    REQUIRE(b.SaveSettings() == 1);
+
+    CAppParameter fresh;
+    fresh.Initialize();
+    CHECK(fresh.break_key == 27);
+    CHECK(fresh.play_speed == 200);
+    CHECK(fresh.record_hotkey == 0);
+    CHECK(fresh.language == 1);
+    CHECK(Text(fresh.recent_files[0]) == "C:\\work\\a.mou");
+    const std::string file = ReadBytes(box.LocalIni());
+    CHECK(file.find(Element("newer", "5")) != std::string::npos);
+    CHECK(file.find("<break_key>") == file.rfind("<break_key>"));
+
+    // A file that is gone, or no settings file any more, takes all of a
+    // copy's settings.
+    std::remove(box.LocalIni().c_str());
+    REQUIRE(a.SaveSettings() == 1);
+    CAppParameter after;
+    after.Initialize();
+    CHECK(after.break_key == 112);
+    CHECK(after.play_speed == kSpeedNormal);
+    CHECK(after.language == 1);
+    REQUIRE(WriteBytes(box.LocalIni(), kDeclaration + "<other/>\r\n"));
+    REQUIRE(b.SaveSettings() == 1);
+    after.Initialize();
+    CHECK(after.break_key == 27);
+    CHECK(after.play_speed == 200);
 }

@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -122,6 +123,8 @@ TEST_CASE("screenshot names carry the local time, the format's extension and any
     CArray<wchar_t> storage;
     const wchar_t* path = ScreenshotPath(L"D:\\shots", kTime, ScreenshotExtension(1), &storage);
     CHECK(testutil::Utf8(path) == "D:\\shots\\SCREENSHOT_20261206195324.jpg");
+    path = ScreenshotPath(L"D:\\shots", kTime, L"png", &storage, 12);
+    CHECK(testutil::Utf8(path) == "D:\\shots\\SCREENSHOT_20261206195324_12.png");
 
     struct Case {
         int32_t format;
@@ -203,16 +206,45 @@ TEST_CASE("each format leaves one decodable file with the captured pixels and no
     }
 }
 
-TEST_CASE("a second screenshot within the same second replaces the first") {
+TEST_CASE("screenshots within one second never replace a file: the name takes a counter") {
     std::string dir = testutil::MakeTempDir();
-    std::vector<uint8_t> first = BlockCapture(12, 8);
-    std::vector<uint8_t> second(first.size(), 0x40);
-    REQUIRE(SaveCaptureAt(Wide(dir).c_str(), 3, 12, 8, first.data(), kTime) == CaptureResult::Saved);
-    REQUIRE(SaveCaptureAt(Wide(dir).c_str(), 3, 12, 8, second.data(), kTime) == CaptureResult::Saved);
-    REQUIRE(FilesIn(dir).size() == 1);
-    Decoded image;
-    REQUIRE(Decode(testutil::Join(dir, std::string(kStamp) + ".png"), &image));
-    CHECK(image.At(0, 0) == 0x404040);
+    const std::string stamp = kStamp;
+    // Names already in use: a file of the PNG name _2, a BMP of the stem _3
+    // (the intermediate may not replace it either) and a folder of the name _5.
+    REQUIRE(testutil::WriteBytes(testutil::Join(dir, stamp + "_2.png"), "mine"));
+    REQUIRE(testutil::WriteBytes(testutil::Join(dir, stamp + "_3.bmp"), "mine too"));
+    REQUIRE(CreateDirectoryA(testutil::Join(dir, stamp + "_5.png").c_str(), nullptr));
+    const uint8_t shades[4] = {0x10, 0x40, 0x80, 0xC0};
+    for (uint8_t shade : shades) {
+        std::vector<uint8_t> capture(12 * 8 * 4, shade);
+        REQUIRE(SaveCaptureAt(Wide(dir).c_str(), 3, 12, 8, capture.data(), kTime) == CaptureResult::Saved);
+    }
+    const char* const saved[4] = {".png", "_4.png", "_6.png", "_7.png"};
+    std::vector<std::string> expected = {stamp + "_2.png", stamp + "_3.bmp", stamp + "_5.png"};
+    for (int i = 0; i < 4; ++i) {
+        CAPTURE(saved[i]);
+        expected.push_back(stamp + saved[i]);
+        Decoded image;
+        REQUIRE(Decode(testutil::Join(dir, stamp + saved[i]), &image));
+        CHECK(image.At(0, 0) == shades[i] * 0x010101u);
+    }
+    std::vector<std::string> names = FilesIn(dir);
+    names.push_back(stamp + "_5.png");  // the folder, which FilesIn leaves out
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    CHECK(names == expected);
+    CHECK(testutil::ReadBytes(testutil::Join(dir, stamp + "_2.png")) == "mine");
+    CHECK(testutil::ReadBytes(testutil::Join(dir, stamp + "_3.bmp")) == "mine too");
+
+    // As Bitmap the BMP is the result, numbered the same way.
+    std::string bitmaps = testutil::MakeTempDir();
+    std::vector<uint8_t> capture = BlockCapture(12, 8);
+    for (int i = 0; i < 3; ++i) {
+        REQUIRE(SaveCaptureAt(Wide(bitmaps).c_str(), 0, 12, 8, capture.data(), kTime) == CaptureResult::Saved);
+    }
+    names = FilesIn(bitmaps);
+    std::sort(names.begin(), names.end());
+    CHECK(names == std::vector<std::string>{stamp + ".bmp", stamp + "_2.bmp", stamp + "_3.bmp"});
 }
 
 TEST_CASE("failures save nothing and report only through the debug channel") {
@@ -235,10 +267,15 @@ TEST_CASE("failures save nothing and report only through the debug channel") {
     }
     SUBCASE("a failed conversion writes the debug line and leaves no file") {
         std::string dir = testutil::MakeTempDir();
-        // A folder where the PNG should go makes the encoder's save fail.
-        std::string blocker = testutil::Join(dir, std::string(kStamp) + ".png");
-        REQUIRE(CreateDirectoryA(blocker.c_str(), nullptr));
-        CHECK(SaveCaptureAt(Wide(dir).c_str(), 3, 12, 8, capture.data(), kTime) ==
+        // An encoder that fails half way, leaving part of its file behind.
+        const ImageConverter failing = [](const wchar_t*, const wchar_t* target, const wchar_t*) {
+            HANDLE file = CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            WriteFile(file, "\x89PN", 3, &written, nullptr);
+            CloseHandle(file);
+            return false;
+        };
+        CHECK(SaveCaptureAt(Wide(dir).c_str(), 3, 12, 8, capture.data(), kTime, failing) ==
               CaptureResult::ConversionFailed);
         CHECK(g_debugLines == std::vector<std::string>{"LCD image save error!!\n"});
         CHECK(FilesIn(dir).empty());

@@ -314,9 +314,13 @@ TEST_CASE("a load tells what it could not read; a failed one keeps the path and 
         {"garbage.mou", "this is no XML", XmlEnd::Damaged, false, 0},
         {"utf16.mou", "\xFF\xFE" + utf16, XmlEnd::Damaged, false, 0},
         {"no_declaration.mou", "<action></action>", XmlEnd::Damaged, false, 0},
-        // Cut inside the first key record: the two mouse records and the
-        // part of the key record before the cut.
-        {"cut_record.mou", example.substr(0, example.find("<type>9")), XmlEnd::Damaged, true, 3},
+        // Cut inside the first key record, between its children, in a
+        // child's text or in its end tag: only the two whole mouse records.
+        {"cut_record.mou", example.substr(0, example.find("<type>9")), XmlEnd::Damaged, true, 2},
+        {"cut_text.mou", example.substr(0, example.find("<code>65") + 7), XmlEnd::Damaged, true, 2},
+        {"cut_end_tag.mou", example.substr(0, example.find("</key>") + 4), XmlEnd::Damaged, true, 2},
+        // Cut just after a record's end tag: that record is whole.
+        {"cut_after.mou", example.substr(0, example.find("</key>") + 6), XmlEnd::Damaged, true, 3},
         {"cut_tag.mou", example.substr(0, example.find("</action>") + 4), XmlEnd::Damaged, true, 5},
         {"settings.mou", std::string(xmltest::kDeclaration) + "<config><language>1</language></config>\r\n",
          XmlEnd::Complete, false, 0},

@@ -137,7 +137,7 @@ XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident) {
     return root;
 }
 
-bool ReadActionTree(ActionList* list, const XmlElement* first) {
+bool ReadActionTree(ActionList* list, const XmlElement* first, const XmlElement* cut) {
     const XmlElement* mark = FindElement(first, L"ident");
     for (int k = 0; k < 4; ++k) {
         const XmlElement* word = mark ? FindElement(mark->firstChild, kWordNames[k]) : nullptr;
@@ -165,7 +165,7 @@ bool ReadActionTree(ActionList* list, const XmlElement* first) {
         };
         for (const XmlElement* e = actions->firstChild; e; e = e->next) {
             int group = groups.Lookup(e);
-            if (group >= 0) append(group, e);
+            if (group >= 0 && e != cut) append(group, e);
         }
     }
 
@@ -184,7 +184,14 @@ OperationFileLoad ReadOperationTree(ActionList* list, const char* bytes, size_t 
     if (const XmlElement* first = document.first.Get()) {
         result.operationFile = FindElement(first, L"ident") || FindElement(first, L"action") ||
                                FindElement(first, L"image");
-        kept = ReadActionTree(list, first);
+        // A record the file ended inside: the last child of an action element
+        // that is itself the last top-level element, both cut.
+        const XmlElement* actions = FindElement(first, L"action");
+        const XmlElement* cut = nullptr;
+        if (document.cutLevels >= 2 && actions && !actions->next) {
+            for (cut = actions->firstChild; cut && cut->next;) cut = cut->next;
+        }
+        kept = ReadActionTree(list, first, cut);
     }
     result.end = document.end;
     result.offset = document.offset;
