@@ -22,6 +22,7 @@ enum class SaveOutcome {
     Saved,
     Cancelled,  // nothing was written: no file to write to, or the user cancelled
     Failed,     // the file could not be written (and the user was told)
+    TooLarge,   // the list is too large for any one file (and the user was told)
 };
 
 // Why the unsaved-changes prompt is shown; it picks caption and text.
@@ -185,7 +186,7 @@ private:
     // there is no file, or the list did not come whole from it.
     SaveOutcome SaveToFilePath();
     // Tells the user that `path` could not be written.
-    void ReportSaveFailure(const wchar_t* path);
+    void ReportSaveFailure(const wchar_t* path, OperationSave outcome);
     // Tells the user what an Open of `path` could not read.
     void ReportLoad(const wchar_t* path, const OperationFileLoad& load, bool kept);
     // Stores a folder taken from the window and sets modified when it
@@ -236,8 +237,13 @@ private:
 enum : int { kHotkeyTextCapacity = 40 };
 int HotkeyText(int32_t hotkey, wchar_t* out);
 
-// The program's command line after the program name.
+// The program's command line after the program name; a file it names is
+// taken as a full path.
 LaunchRequest ReadProgramCommandLine();
+// `path` as a full path, put into `storage`: a path the program keeps must
+// not depend on the current folder, which file dialogs change. `path`
+// itself when it cannot be made full (or memory ran out).
+const wchar_t* FullPathOf(const wchar_t* path, CArray<wchar_t>* storage);
 // Whether `ident` is this computer's mark.
 bool FromThisComputer(const MachineIdent& ident);
 

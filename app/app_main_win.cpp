@@ -220,6 +220,7 @@ bool CAppMain::saveIfModified(SaveReason reason) {
     if (answer != IDYES) return true;
     const SaveOutcome direct = SaveToFilePath();
     if (direct == SaveOutcome::Saved) return true;
+    if (direct == SaveOutcome::TooLarge) return false;
     // Save As cancelled after a failed write would drop changes the user
     // wanted kept; cancelled without one, the user chose not to save.
     const SaveOutcome chosen = SaveAs();

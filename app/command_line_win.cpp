@@ -59,8 +59,10 @@ LaunchRequest ReadProgramCommandLine() {
     LaunchRequest request;
     if (!arguments) return request;
     // The request points into the arguments, which stay for the process's
-    // whole life.
+    // whole life, and the file's full path into storage that does too.
     if (count > 1) request = ParseCommandLine(count - 1, arguments + 1);
+    static CArray<wchar_t> fullFile;
+    request.file = FullPathOf(request.file, &fullFile);
     return request;
 }
 

@@ -81,6 +81,8 @@ void CAppMain::OpenPath(const wchar_t* path) {
 }
 
 void CAppMain::LoadPath(const wchar_t* path) {
+    CArray<wchar_t> full;
+    path = FullPathOf(path, &full);
     ActionList loaded;
     const OperationFileLoad result = LoadOperationFile(&loaded, path);
     if (!result.operationFile || (result.records == 0 && !result.whole())) {
@@ -138,17 +140,20 @@ void CAppMain::ReportLoad(const wchar_t* path, const OperationFileLoad& load, bo
 
 void CAppMain::SaveFile() {
     TakeFocusedFolderBox();
-    if (SaveToFilePath() != SaveOutcome::Saved) SaveAs();
+    // No other file could take a list that is too large for one.
+    const SaveOutcome direct = SaveToFilePath();
+    if (direct != SaveOutcome::Saved && direct != SaveOutcome::TooLarge) SaveAs();
 }
 
 SaveOutcome CAppMain::SaveToFilePath() {
     if (list.filePath.GetLength() == 0 || incompleteFromFile_) return SaveOutcome::Cancelled;
-    if (list.save(nullptr)) {
+    const OperationSave saved = SaveOperationFile(&list, nullptr);
+    if (saved == OperationSave::Saved) {
         NoteRecentFile(list.filePath.GetWide());
         return SaveOutcome::Saved;
     }
-    ReportSaveFailure(list.filePath.GetWide());
-    return SaveOutcome::Failed;
+    ReportSaveFailure(list.filePath.GetWide(), saved);
+    return saved == OperationSave::TooLarge ? SaveOutcome::TooLarge : SaveOutcome::Failed;
 }
 
 SaveOutcome CAppMain::SaveAs() {
@@ -165,22 +170,24 @@ SaveOutcome CAppMain::SaveAs() {
     const wchar_t* target = WithOperationExtension(path, &storage);
     if (!target) return SaveOutcome::Failed;
     DebugPrint(L"save file : %s\n", path);
-    const int saved = list.save(target);
-    if (saved) {
+    const OperationSave saved = SaveOperationFile(&list, target);
+    if (saved == OperationSave::Saved) {
         incompleteFromFile_ = false;
         NoteRecentFile(target);
-    } else {
-        ReportSaveFailure(target);
+        return SaveOutcome::Saved;
     }
-    return saved ? SaveOutcome::Saved : SaveOutcome::Failed;
+    ReportSaveFailure(target, saved);
+    return saved == OperationSave::TooLarge ? SaveOutcome::TooLarge : SaveOutcome::Failed;
 }
 
-void CAppMain::ReportSaveFailure(const wchar_t* path) {
-    const wchar_t* format = UiText(TextId::SaveFailedFormat);
+void CAppMain::ReportSaveFailure(const wchar_t* path, OperationSave outcome) {
+    const bool tooLarge = outcome == OperationSave::TooLarge;
+    const wchar_t* format = UiText(tooLarge ? TextId::SaveTooLargeFormat : TextId::SaveFailedFormat);
     if (!path) path = L"";
     CArray<wchar_t> storage;
-    wchar_t* text = storage.Resize(lstrlenW(format) + lstrlenW(path) + 1) ? storage.Data() : nullptr;
-    if (text) wsprintfW(text, format, path);
+    // The count takes at most 11 characters.
+    wchar_t* text = storage.Resize(lstrlenW(format) + lstrlenW(path) + 12) ? storage.Data() : nullptr;
+    if (text) wsprintfW(text, format, path, list.count());
     DebugPrint(L"save failed : %s\n", path);
     MessageBoxW(main_window, text ? text : path, UiText(TextId::OperationFileCaption),
                 MB_OK | MB_ICONWARNING);

@@ -78,14 +78,23 @@ void CAppMain::ShowRecentFiles() {
     DrawMenuBar(main_window);
 }
 
+const wchar_t* FullPathOf(const wchar_t* path, CArray<wchar_t>* storage) {
+    if (!path || !path[0]) return path;
+    // The length asked for first includes the terminator; the one written
+    // then does not.
+    const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (needed == 0 || needed > static_cast<DWORD>(INT32_MAX) || !storage->Resize(static_cast<int>(needed))) return path;
+    const DWORD length = GetFullPathNameW(path, needed, storage->Data(), nullptr);
+    return length > 0 && length < needed ? storage->Data() : path;
+}
+
 void CAppMain::NoteRecentFile(const wchar_t* path) {
     CAppParameter* parameters = TheAppParameter();
     if (!parameters || !path) return;
     // A name from the command line may be relative to a folder that the
     // next start does not share.
-    wchar_t full[kPathCharacters + 1];
-    const DWORD length = GetFullPathNameW(path, kPathCharacters + 1, full, nullptr);
-    if (length > 0 && length <= kPathCharacters) path = full;
+    CArray<wchar_t> full;
+    path = FullPathOf(path, &full);
     if (!parameters->AddRecentFile(path)) return;
     SaveSettingsOf(parameters);
     ShowRecentFiles();

@@ -61,6 +61,10 @@ const TextPair kTexts[] = {
     {L"It is not a file saved on this computer.\nIt may contain illegal operations.",
      L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。"},
     {L"The operation list could not be saved to\n%s", L"操作リストを保存できませんでした。\n%s"},
+    {L"The operation list was not saved to\n%s\nIt is too large for one file: its %d operations would take more "
+     L"than 2 GB. The file and the list stay as they are; delete operations (such as mouse moves) to save it.",
+     L"操作リストを保存しませんでした。\n%s\n1つのファイルには大きすぎます。%d 個の操作は 2 GB を超えます。"
+     L"ファイルとリストはそのままです。保存するには操作（マウスの移動など）を削除してください。"},
     {L"Play start", L"再生開始"},
     {L"It is not a file saved on this computer.\nIt may contain illegal operations.\nDo you still want to run it?",
      L"このパソコンで保存したファイルではありません。\n不正な操作が含まれているかもしれません。\nそれでも実行しますか？"},

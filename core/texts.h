@@ -53,6 +53,7 @@ enum class TextId : int {
     OperationFileCaption,
     ForeignFileText,
     SaveFailedFormat,  // one %s: the path
+    SaveTooLargeFormat,  // %s: the path, then %d: the operations in the list
     PlayStartCaption,
     ForeignPlayText,
     SpeedInvalidText,

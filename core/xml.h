@@ -213,12 +213,20 @@ public:
     // "<name/>", any other text (an empty one too) is written escaped.
     void Text(const char* name, const wchar_t* text);
     // The document into `text` as BuildXmlText gives it; false (the text
-    // then holds nothing) when memory ran out.
+    // then holds nothing) when memory ran out or the text grew too large.
     bool Finish(CArray<char>* text);
+    // True when the text grew past the longest a document may have, which a
+    // file must not have either, as it could not be read back.
+    bool TooLarge() const;
 
 private:
     COwner<CXmlString> out_;
 };
+
+// The longest text a document may be written with: kXmlMaxDocumentSize − 1
+// bytes. For tests of documents too large for one file, `bytes` lowers it on
+// the calling thread (a negative count restores it).
+void SetXmlTextLimit(int64_t bytes);
 
 // Writes a document's text to the file at path as SaveXmlFile does.
 bool SaveXmlText(const wchar_t* path, const CArray<char>& text);

@@ -112,6 +112,8 @@ public:
     const char* GetBytes() const { return bytes_.Data(); }
     int32_t GetLength() const { return length_; }
     bool Failed() const { return failed_; }
+    // The text would have passed the largest document (SetXmlTextLimit).
+    bool TooLarge() const { return tooLarge_; }
     // Hands the bytes (no storage when nothing was appended) to the caller,
     // the count set to the length.
     CArray<char> Detach();
@@ -126,6 +128,7 @@ private:
     CArray<char> bytes_;
     int32_t length_ = 0;
     bool failed_ = false;
+    bool tooLarge_ = false;
 };
 
 namespace xmldetail {

@@ -41,14 +41,26 @@ bool HasName(const CString* name) {
 
 }  // namespace
 
+namespace {
+
+// The longest text a document may have: one byte less than the reader
+// takes, which leaves room for the terminator within 32-bit sizes.
+constexpr int64_t kXmlMaxText = kXmlMaxDocumentSize - 1;
+thread_local int64_t t_textLimit = kXmlMaxText;
+
+}  // namespace
+
+void SetXmlTextLimit(int64_t bytes) { t_textLimit = bytes < 0 || bytes > kXmlMaxText ? kXmlMaxText : bytes; }
+
 char* CXmlString::Reserve(int32_t count) {
     if (failed_ || count < 0) {
         failed_ = true;
         return nullptr;
     }
     int64_t need = static_cast<int64_t>(length_) + count + 1;
-    if (need > kXmlMaxDocumentSize) {
+    if (need - 1 > t_textLimit) {
         failed_ = true;
+        tooLarge_ = true;
         return nullptr;
     }
     if (need > bytes_.Capacity()) {
@@ -294,6 +306,8 @@ void XmlTextWriter::Text(const char* name, const wchar_t* text) {
     out_->AppendEscaped(&stored);
     End(name);
 }
+
+bool XmlTextWriter::TooLarge() const { return out_ && out_->TooLarge(); }
 
 bool XmlTextWriter::Finish(CArray<char>* text) {
     text->Free();

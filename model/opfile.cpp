@@ -253,7 +253,8 @@ MachineIdent CurrentMachineIdent() {
     return MachineIdentFromName(name, length > 0 ? length : 0);
 }
 
-bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArray<char>* text) {
+bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArray<char>* text,
+                        bool* tooLarge) {
     XmlTextWriter out;
     out.Start("ident");
     for (int k = 0; k < 4; ++k) out.Number(kWordTags[k], static_cast<int32_t>(ident.w[k] ^ kIdentMasks[k]));
@@ -303,23 +304,26 @@ bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArra
     out.Text("path", folder.GetWide());
     out.Number("type", static_cast<int32_t>(list.screenshotFormat));
     out.End("image");
+    if (tooLarge) *tooLarge = out.TooLarge();
     return out.Finish(text);
 }
 
-int ActionList::save(const wchar_t* path) {
-    if (path) {
-        filePath.Assign(path);
-    } else if (!filePath.GetText() || filePath.GetLength() == 0) {
-        return 0;
-    }
+OperationSave SaveOperationFile(ActionList* list, const wchar_t* path) {
+    if (!path && (!list->filePath.GetText() || list->filePath.GetLength() == 0)) return OperationSave::Failed;
     CArray<char> text;
-    if (!BuildOperationText(*this, CurrentMachineIdent(), &text)) return 0;
-    if (!SaveXmlText(path ? path : filePath.GetWide(), text)) return 0;
+    bool tooLarge = false;
+    const bool built = BuildOperationText(*list, CurrentMachineIdent(), &text, &tooLarge);
+    if (tooLarge) return OperationSave::TooLarge;
+    if (path) list->filePath.Assign(path);
+    if (!built) return OperationSave::Failed;
+    if (!SaveXmlText(path ? path : list->filePath.GetWide(), text)) return OperationSave::Failed;
     // Only a file that was really written makes the list unmodified: after a
     // failure the user must still be asked before the changes are dropped.
-    modified = 0;
-    return 1;
+    list->modified = 0;
+    return OperationSave::Saved;
 }
+
+int ActionList::save(const wchar_t* path) { return SaveOperationFile(this, path) == OperationSave::Saved ? 1 : 0; }
 
 OperationFileLoad ReadOperationText(ActionList* list, const char* bytes, size_t size) {
     const int before = list->count();

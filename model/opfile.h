@@ -21,7 +21,20 @@ MachineIdent MachineIdentFromName(const wchar_t* name, int length);
 // mark. A mouse record of a wheel kind carries its delta (its key code) in a
 // "delta" element after "type"; every other record is written as files have
 // always had it. False (the text then holds nothing) when memory ran out.
-bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArray<char>* text);
+// `tooLarge`, when given, tells whether the text failed for passing the
+// longest a file may be (SetXmlTextLimit) rather than for want of memory.
+bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArray<char>* text,
+                        bool* tooLarge = nullptr);
+
+// How saving a list ended.
+enum class OperationSave {
+    Saved,
+    Failed,    // no path, no memory, or the file could not be written
+    TooLarge,  // the file would be larger than one that can be read back:
+               // nothing was written and the list, its path included, is as it was
+};
+// ActionList::save with its outcome.
+OperationSave SaveOperationFile(ActionList* list, const wchar_t* path);
 
 // What a load took from its file. Anything but a whole file must be told to
 // the user, and such a list must not be written back over the file unasked.

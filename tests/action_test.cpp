@@ -416,7 +416,15 @@ TEST_CASE("fixed texts for both languages") {
     CHECK(ScreenshotFormatText(static_cast<ScreenshotFormat>(7)) == nullptr);
 
     // The one table of texts built in code has both languages of every entry;
-    // a pair left out would shift every later text onto the wrong id.
+    // a pair left out would shift every later text onto the wrong id. Both
+    // take the same arguments in the same order, as one call formats either.
+    const auto conversions = [](const wchar_t* text) {
+        std::string found;
+        for (; text && *text; ++text) {
+            if (*text == L'%' && text[1]) found += static_cast<char>(*++text);
+        }
+        return found;
+    };
     for (int id = 0; id < static_cast<int>(TextId::Count); ++id) {
         CAPTURE(id);
         const wchar_t* english = TextFor(static_cast<TextId>(id), 0);
@@ -426,7 +434,10 @@ TEST_CASE("fixed texts for both languages") {
         CHECK(english[0] != 0);
         CHECK(Utf8(english) != Utf8(japanese));
         CHECK(TextFor(static_cast<TextId>(id), 2) == english);
+        CHECK(conversions(english) == conversions(japanese));
     }
+    CHECK(conversions(TextFor(TextId::SaveFailedFormat, 1)) == "s");
+    CHECK(conversions(TextFor(TextId::SaveTooLargeFormat, 1)) == "sd");
     CHECK(Utf8(TextFor(TextId::ColumnOperation, 0)) == "Oparation");
     CHECK(Utf8(TextFor(TextId::KindScreenshot, 1)) == "画面のスクリーンショット");
     CHECK(Utf8(TextFor(TextId::DeviceDisplay, 0)) == "Display");

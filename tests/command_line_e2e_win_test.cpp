@@ -44,6 +44,24 @@ struct CommandRun {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// Moves the program's current folder, as its file dialogs do, by running
+// SetCurrentDirectoryW on a thread of its own.
+bool MoveCurrentFolder(HANDLE process, const std::string& folder) {
+    const std::wstring wide = gui::Wide(folder);
+    const SIZE_T bytes = (wide.size() + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process, remote, wide.c_str(), bytes, nullptr)) return false;
+    const auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetCurrentDirectoryW")));
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, start, remote, 0, nullptr);
+    if (!thread) return false;
+    DWORD moved = 0;
+    const bool ended = WaitForSingleObject(thread, gui::kWaitMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &moved);
+    CloseHandle(thread);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return ended && moved != 0;
+}
+
 }  // namespace
 
 TEST_CASE("/play plays into the target without a window and ends with 0; stopped by the break key, 1") {
@@ -193,4 +211,25 @@ TEST_CASE("a file named on the command line opens in the main window, with Open'
             return drive::SendBounded(GetDlgItem(fmain, IDC_ACTION_LIST), LVM_GETITEMCOUNT, 0, 0) == 1;
         }));
     }
+
+    // A name relative to the folder the program starts in is kept as a full
+    // path: once that folder is no longer current, Save still writes the
+    // file that was opened, not one of that name in the current folder.
+    CommandRun r;
+    const MachineIdent ident = CurrentMachineIdent();
+    std::string opened = drive::OperationFile({drive::MouseRecord(0, 5, 6)}, &ident);
+    // A blank before the number reads the same; a save writes it without.
+    opened.replace(opened.find("<x>5</x>"), 8, "<x> 5</x>");
+    REQUIRE(gui::WriteFileAt(r.Path("list.mou"), opened));
+    const std::string elsewhere = testutil::MakeTempDir();
+    const std::string other = testutil::Join(elsewhere, "list.mou");
+    REQUIRE(gui::WriteFileAt(other, "another file"));
+    REQUIRE(r.Start(0, "list.mou"));
+    HWND main = r.run.WaitForWindow(drive::kMainEnglish);
+    REQUIRE(main != nullptr);
+    REQUIRE(gui::WaitFor([&] { return drive::SendBounded(GetDlgItem(main, IDC_ACTION_LIST), LVM_GETITEMCOUNT, 0, 0) == 1; }));
+    REQUIRE(MoveCurrentFolder(r.run.Process(), elsewhere));
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_FILE_SAVE, 0), 0);
+    CHECK(gui::WaitFor([&] { return gui::ReadFileAt(r.Path("list.mou")).find("<x>5</x>") != std::string::npos; }));
+    CHECK(gui::ReadFileAt(other) == "another file");
 }

@@ -416,6 +416,59 @@ TEST_CASE("save needs a path and keeps modified and the old file when it fails")
     CHECK_FALSE(testutil::FileExists(nowhere));
 }
 
+// A file longer than the reader takes could not be opened again. The limit
+// is lowered to the size of a small list's file, so nothing near 2 GB is
+// written.
+TEST_CASE("a list too large for one file is refused before anything is written") {
+    std::string dir = testutil::MakeTempDir();
+    ActionList list;
+    FillExample(&list);
+    CArray<char> text;
+    REQUIRE(BuildOperationText(list, CurrentMachineIdent(), &text));
+    const int64_t size = text.Count();
+
+    std::string path = testutil::Join(dir, "list.mou");
+    std::string other = testutil::Join(dir, "other.mou");
+    REQUIRE(testutil::WriteBytes(path, "old"));
+    WidePath p(path), o(other);
+    list.filePath.Assign(p.get());
+    struct Limit {
+        explicit Limit(int64_t bytes) { SetXmlTextLimit(bytes); }
+        ~Limit() { SetXmlTextLimit(-1); }
+    };
+    {
+        Limit limit(size - 1);
+        bool tooLarge = false;
+        CHECK_FALSE(BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge));
+        CHECK(tooLarge);
+        CHECK(SaveOperationFile(&list, nullptr) == OperationSave::TooLarge);
+        CHECK(SaveOperationFile(&list, o.get()) == OperationSave::TooLarge);
+        CHECK(list.save(o.get()) == 0);
+        CHECK(list.modified == 1);
+        CHECK(list.count() == 5);
+        CHECK(testutil::Utf8(list.filePath.GetWide()) == path);
+        CHECK(testutil::ReadBytes(path) == "old");
+        CHECK_FALSE(testutil::FileExists(other));
+    }
+    {
+        // A text of exactly the limit is a file that can be read back.
+        Limit limit(size);
+        bool tooLarge = true;
+        CHECK(BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge));
+        CHECK_FALSE(tooLarge);
+        CHECK(SaveOperationFile(&list, o.get()) == OperationSave::Saved);
+        CHECK(list.modified == 0);
+        CHECK(static_cast<int64_t>(testutil::ReadBytes(other).size()) == size);
+    }
+    // Running out of memory is no "too large".
+    FailArrayGrowths(1000);
+    bool tooLarge = true;
+    const bool built = BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge);
+    FailArrayGrowths(0);
+    CHECK_FALSE(built);
+    CHECK_FALSE(tooLarge);
+}
+
 TEST_CASE("movement, middle and side buttons and both wheels are written and read back exactly") {
     struct Kind {
         ActionRecord record;
