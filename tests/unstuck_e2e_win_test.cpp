@@ -110,9 +110,11 @@ TEST_CASE("closing the minimised window while recording: the recording ends, the
     s.watch.Drive(loop::Tap("F1", 40), &from, &lost, 3000);
     CHECK(gui::WaitFor([&] { return GetForegroundWindow() == prompt; }, 2000));
     CHECK_FALSE(IsWindowEnabled(s.window.Main()));
-    // The keyboard reaches the prompt: Return takes its default, No, and
-    // the program ends without saving.
+    // The keyboard reaches the prompt: Return takes its default, Yes; the
+    // recorded list has no file, so Save As asks for one, and cancelling it
+    // ends the program without saving.
     s.watch.Drive("key Return ", &from, &lost, 3000);
+    CHECK(s.window.CompleteFileDialog(s.window.SaveTitle(), ""));
     CHECK(s.window.Run().WaitForExit() == 1);
 }
 
