@@ -62,8 +62,9 @@ public:
 
     // The unsaved-changes prompt: when the list is modified, asks whether to
     // save, and on Yes saves to filePath or, failing that, runs SaveAs. True
-    // when the caller may go on and drop the list: false only when a save
-    // the user asked for failed and the list was not saved after all.
+    // when the caller may go on and drop the list: false when the user
+    // cancelled, or a save the user asked for failed and the list was not
+    // saved after all.
     bool saveIfModified(SaveReason reason);
     // New: the prompt, then (unless it said to stop) an empty list with the
     // default screenshot settings; false when the list was kept.
@@ -79,10 +80,14 @@ public:
     // the rows in view stay in view.
     void refreshRows(int fromRow = 0);
 
-    // Commands (app/commands_win.cpp). Play runs read the list; while one is
-    // going the list and its screenshot settings must not change, so every
-    // editing command refuses to act.
+    // Commands (app/commands_win.cpp). Play runs read the list and a
+    // recording appends to it; while either goes on (or a run is still to
+    // begin or finish) the list and its screenshot settings must not change
+    // or be replaced, so every editing and opening command refuses to act.
     bool EditsLocked() const;
+    // Whether one of the program's own modal windows (a dialog, a question,
+    // a file dialog) is open over the main window, which it disables.
+    bool ModalOpen() const;
     // True when a recording began.
     bool StartRecord();
     void StartPlay();
@@ -133,6 +138,17 @@ public:
     void OnPlayHotkeyTimer();
     enum : UINT_PTR { kPlayHotkeyTimerId = 0x7A12, kRowsTimerId = 0x7A13 };
     bool HotkeyActive(int index) const { return hotkeyActive_[index]; }
+
+    // The end of the session (app/session_win.cpp). A recording or a run
+    // ends, and a stopped run is waited for (a few seconds at most) until it
+    // has let go of every key and button.
+    void EndForSession();
+    // A list with unsaved changes is written to a recovery copy beside the
+    // settings file; false when it could not be.
+    bool KeepRecoveryCopy();
+    // At start: a recovery copy left by an ended session is offered back,
+    // then deleted.
+    void OfferRecovery();
 
     // The play-start check: true when the list comes from this computer or
     // the user agrees to play it all the same.
@@ -206,6 +222,10 @@ private:
     HWND SpeedBox() const;
 
     CRowTimeCodes timeCodes_;
+    // Counts the lists the window has held: a new list, a loaded file, a
+    // recording each make a new one. A dialog opened on one list writes its
+    // result only into that same list.
+    uint32_t listGeneration_ = 0;
     // Records the recorder appended that the list view does not count yet.
     // A thousand a second arrive while the pointer moves, and growing the
     // view costs more than handling the event (under Wine it redoes the

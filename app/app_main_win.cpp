@@ -51,6 +51,8 @@ namespace {
 
 // The main window opens the file named on the command line.
 const UINT WM_OPEN_AT_START = WM_APP + 1;
+// The main window offers a recovery copy back.
+const UINT WM_OFFER_RECOVERY = WM_APP + 2;
 
 // The window's dpi: the program is per-monitor DPI aware, so fixed pixel
 // sizes would shrink on scaled displays. Looked up at run time because older
@@ -103,6 +105,9 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         UpdateControls();
         if (wParam == kPlayEndRefused) ReportRefusedInput();
         return 1;
+    case WM_BREAK_KEY_END:
+        UpdateControls();
+        return 1;
     case WM_INPUT_UNAVAILABLE:
         ReportInputUnavailable(nullptr);
         return 1;
@@ -116,6 +121,23 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         }
         if (wParam != kPlayHotkeyTimerId) return CAppBase::OnMessage(dialog, message, wParam, lParam);
         OnPlayHotkeyTimer();
+        return 1;
+    case WM_OFFER_RECOVERY:
+        OfferRecovery();
+        return 1;
+    case WM_QUERYENDSESSION:
+        // The session may end: nothing is asked, so nothing holds it up.
+        EndForSession();
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+        return 1;
+    case WM_ENDSESSION:
+        if (wParam) {
+            EndForSession();
+            KeepRecoveryCopy();
+            // Without the unsaved-changes prompt: the changes are in the copy.
+            CAppBase::OnExit();
+        }
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
         return 1;
     case WM_OPEN_AT_START:
         if (openAtStart_) OpenPath(openAtStart_);
@@ -165,8 +187,10 @@ void CAppMain::OnInitDialog(HWND dialog) {
     if (!recorder.RegisterInput()) PostMessageW(dialog, WM_INPUT_UNAVAILABLE, 0, 0);
     InstallShortcuts();
     UpdateControls();
-    // Posted, so that the window is on the screen before a warning about the
-    // file can appear over it.
+    // Posted, so that the window is on the screen before a question or a
+    // warning can appear over it; a recovered list first, so that a file
+    // named on the command line asks about it before replacing it.
+    PostMessageW(dialog, WM_OFFER_RECOVERY, 0, 0);
     if (openAtStart_) PostMessageW(dialog, WM_OPEN_AT_START, 0, 0);
     ShowRecentFiles();
     DragAcceptFiles(dialog, TRUE);
@@ -214,10 +238,13 @@ bool CAppMain::saveIfModified(SaveReason reason) {
     TakeFocusedFolderBox();
     if (!list.modified) return true;
     const bool record = reason == SaveReason::Record;
-    int answer = MessageBoxW(main_window, UiText(record ? TextId::RecordPromptText : TextId::UpdatePromptText),
-                             UiText(record ? TextId::RecordPromptCaption : TextId::UpdatePromptCaption),
-                             MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-    if (answer != IDYES) return true;
+    // Cancel (also Esc and the box's close button) takes the command back.
+    // Yes is the default: Enter never drops changes.
+    const int answer = MessageBoxW(main_window, UiText(record ? TextId::RecordPromptText : TextId::UpdatePromptText),
+                                   UiText(record ? TextId::RecordPromptCaption : TextId::UpdatePromptCaption),
+                                   MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
+    if (answer == IDNO) return true;
+    if (answer != IDYES) return false;
     const SaveOutcome direct = SaveToFilePath();
     if (direct == SaveOutcome::Saved) return true;
     if (direct == SaveOutcome::TooLarge) return false;
@@ -234,6 +261,7 @@ bool CAppMain::newList() {
 }
 
 void CAppMain::ResetList() {
+    ++listGeneration_;
     incompleteFromFile_ = false;
     list.clear();
     list.filePath.Clear();

@@ -103,7 +103,7 @@ void CAppMain::OnCommand(int id, int code) {
     UpdateControls();
 }
 
-bool CAppMain::EditsLocked() const { return player.GetRunState() == RunState::Playing; }
+bool CAppMain::EditsLocked() const { return !player.CanStart(); }
 
 bool CAppMain::StartRecord() {
     // Neither the prompt nor anything else while recording or playing, nor
@@ -112,6 +112,7 @@ bool CAppMain::StartRecord() {
     if (ReportInputUnavailable(UiText(TextId::RecordRefusedText))) return false;
     if (!saveIfModified(SaveReason::Record)) return false;
     if (!recorder.StartRecord()) return false;
+    ++listGeneration_;
     incompleteFromFile_ = false;
     refreshRows();
     return true;
@@ -137,10 +138,12 @@ void CAppMain::StartPlay() {
 
 void CAppMain::AddRecord() {
     if (EditsLocked()) return;
+    const uint32_t generation = listGeneration_;
     CActionEditDialog dialog;
     if (dialog.Show(main_window) != 1) return;
-    // The dialog is modal, but a run may have begun behind it.
-    if (EditsLocked()) return;
+    // The dialog is modal, but a run or a recording may have begun behind
+    // it, or the list it was opened on been replaced.
+    if (EditsLocked() || generation != listGeneration_) return;
     if (list.append(dialog.Record())) showRow(-1);
 }
 
@@ -149,10 +152,11 @@ void CAppMain::ModifyRecord() {
     const int row = FirstSelectedRow();
     const ActionRecord* record = list.at(row);
     if (!record) return;
+    const uint32_t generation = listGeneration_;
     CActionEditDialog dialog;
     dialog.SetRecord(*record);
     if (dialog.Show(main_window) != 1) return;
-    if (EditsLocked() || row >= list.count()) return;
+    if (EditsLocked() || generation != listGeneration_ || row >= list.count()) return;
     list.replace(row, dialog.Record());
     list.modified = 1;
     refreshRows(row);
@@ -163,9 +167,10 @@ void CAppMain::DeleteRecord() {
     if (EditsLocked()) return;
     const int row = FirstSelectedRow();
     if (row < 0) return;
+    const uint32_t generation = listGeneration_;
     const int answer = MessageBoxW(main_window, UiText(TextId::DeletePromptText), UiText(TextId::DeletePromptCaption),
                                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-    if (answer != IDYES || EditsLocked()) return;
+    if (answer != IDYES || EditsLocked() || generation != listGeneration_) return;
     if (!list.remove(row)) return;
     refreshRows(row);
     if (list.count() > 0) SelectRow(row < list.count() ? row : list.count() - 1);
@@ -251,6 +256,7 @@ int32_t CAppMain::TakeSpeedBox(bool chosen) {
 
 void CAppMain::BrowseFolder() {
     if (EditsLocked()) return;
+    const uint32_t generation = listGeneration_;
     // The folder browser is built on the shell's COM objects.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     wchar_t display[MAX_PATH] = {};
@@ -262,7 +268,8 @@ void CAppMain::BrowseFolder() {
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
     if (chosen) {
         wchar_t folder[kPathCharacters + 1] = {};
-        if (SHGetPathFromIDListEx(chosen, folder, kPathCharacters + 1, GPFIDL_DEFAULT) && !EditsLocked()) {
+        if (SHGetPathFromIDListEx(chosen, folder, kPathCharacters + 1, GPFIDL_DEFAULT) && !EditsLocked() &&
+            generation == listGeneration_) {
             SetWindowTextW(FolderBox(), folder);
             SetScreenshotFolder(folder);
         }

@@ -37,6 +37,8 @@ void CAppMain::RemoveShortcuts() {
     shortcuts_ = nullptr;
 }
 
+bool CAppMain::ModalOpen() const { return main_window && !IsWindowEnabled(main_window); }
+
 bool CAppMain::TranslateShortcut(MSG* msg) {
     if (!msg || !shortcuts_ || !main_window) return false;
     if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return false;
@@ -50,10 +52,11 @@ void CAppMain::UpdateControls() {
     const RunState state = player.GetRunState();
     const bool recording = state == RunState::Recording;
     if (!recording) ShowPendingRows();
-    // A run is going, or requested and not yet begun or finished: the list
-    // must not change, and no second run or recording can start.
+    // A run is going, or requested and not yet begun or finished: no second
+    // run or recording can start. Neither while recording nor while running
+    // may the list change.
     const bool running = !recording && !player.CanStart();
-    const bool editable = !running;
+    const bool editable = !EditsLocked();
     const int row = FirstSelectedRow();
     const int count = list.count();
     const struct {
@@ -75,6 +78,7 @@ void CAppMain::UpdateControls() {
         {IDC_SCREENSHOT_FORMAT, editable},
         {ID_FILE_NEW, editable},
         {ID_FILE_OPEN, editable},
+        {ID_FILE_RECENT_FIRST, editable},
     };
     uint32_t enabled = 0;
     for (size_t i = 0; i < sizeof controls / sizeof controls[0]; ++i) {
@@ -85,7 +89,9 @@ void CAppMain::UpdateControls() {
     for (size_t i = 0; i < sizeof controls / sizeof controls[0]; ++i) {
         const uint32_t bit = 1u << i;
         if (enabledKnown_ && (enabled & bit) == (enabled_ & bit)) continue;
-        if (controls[i].id == ID_FILE_NEW || controls[i].id == ID_FILE_OPEN) {
+        if (controls[i].id == ID_FILE_RECENT_FIRST) {
+            for (int id = ID_FILE_RECENT_FIRST; id <= ID_FILE_RECENT_LAST; ++id) EnableMenu(id, controls[i].enabled);
+        } else if (controls[i].id == ID_FILE_NEW || controls[i].id == ID_FILE_OPEN) {
             EnableMenu(controls[i].id, controls[i].enabled);
         } else {
             EnableWindow(GetDlgItem(main_window, controls[i].id), controls[i].enabled);

@@ -78,8 +78,10 @@ void CAppMain::RegisterHotkeys() {
 }
 
 void CAppMain::OnHotkey(int id) {
-    // Only while idle, as the buttons: a recording or a run goes on.
-    if (player.GetRunState() != RunState::Idle) return;
+    // Only while idle, as the buttons: a recording or a run goes on. Nor
+    // while one of the program's dialogs or questions is open: it was opened
+    // on the list that a recording would replace.
+    if (player.GetRunState() != RunState::Idle || ModalOpen()) return;
     CAppParameter* parameters = TheAppParameter();
     if (id == kRecordHotkeyId) {
         if (!StartRecord()) return;
@@ -104,8 +106,8 @@ void CAppMain::OnPlayHotkeyTimer() {
     }
     KillTimer(main_window, kPlayHotkeyTimerId);
     playHotkeySince_ = 0;
-    // A recording or a run may have begun meanwhile.
-    if (player.GetRunState() != RunState::Idle) return;
+    // A recording or a run may have begun meanwhile, or a dialog opened.
+    if (player.GetRunState() != RunState::Idle || ModalOpen()) return;
     StartPlay();
     UpdateControls();
 }

@@ -71,7 +71,8 @@ void CAppMain::ShowRecentFiles() {
             text[n++] = path[k];
         }
         text[n] = 0;
-        InsertMenuW(menu, static_cast<UINT>(position++), MF_BYPOSITION | MF_STRING, ID_FILE_RECENT_FIRST + i,
+        InsertMenuW(menu, static_cast<UINT>(position++),
+                    MF_BYPOSITION | MF_STRING | (EditsLocked() ? MF_GRAYED : MF_ENABLED), ID_FILE_RECENT_FIRST + i,
                     text.Data());
     }
     InsertMenuW(menu, static_cast<UINT>(position), MF_BYPOSITION | MF_SEPARATOR, ID_FILE_RECENT_SEPARATOR, nullptr);

@@ -62,6 +62,14 @@ bool SamePath(CString& stored, const wchar_t* path) {
 
 }  // namespace
 
+bool HotkeyTakesTyping(int32_t hotkey) {
+    if (hotkey == 0) return false;
+    if ((hotkey >> 8) & (kHotkeyControl | kHotkeyAlt)) return false;
+    const int32_t key = hotkey & 0xFF;
+    const int32_t f1 = 0x70, f24 = 0x87;
+    return key < f1 || key > f24;
+}
+
 CAppParameter::CAppParameter() {}
 
 CAppParameter::~CAppParameter() {}

@@ -34,6 +34,12 @@ enum : int32_t {
     kDefaultPlayHotkey = ((kHotkeyShift | kHotkeyControl | kHotkeyAlt) << 8) | 'P',
 };
 
+// Whether `hotkey` would take keys of ordinary typing away from every
+// program. Without Ctrl or Alt a key types (Shift only makes capitals), so
+// only the function keys F1 to F24 may stand alone or with Shift. 0, no
+// hotkey, takes nothing.
+bool HotkeyTakesTyping(int32_t hotkey);
+
 // VK_F1: the break key until the user picks another.
 constexpr int32_t kDefaultBreakKey = 112;
 

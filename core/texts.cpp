@@ -52,6 +52,13 @@ const TextPair kTexts[] = {
     {L"The operation list has changed.\nDo you want to save ?", L"操作リストが変更されています。\n保存しますか？"},
     {L"Delete oparation", L"操作の削除"},
     {L"Do you want to remove the oparation from the list ?", L"操作リストから削除しますか？"},
+    {L"Recovered operation list", L"操作リストの復元"},
+    {L"When Windows last ended your session (log-off, shutdown or restart), the operation list had changes that "
+     L"were not saved. Taplore kept a copy of it.\nDo you want to open the copy now?\n\n"
+     L"Either way the copy is deleted; save the list to keep it.",
+     L"前回 Windows のセッションが終了したとき（ログオフ、シャットダウン、再起動）、操作リストに保存していない変更が"
+     L"ありました。Taplore はその控えを残しました。\n控えを今開きますか？\n\n"
+     L"どちらを選んでも控えは削除されます。残すには操作リストを保存してください。"},
 
     {L"Mouse operation files(*.mou)\0*.mou\0All files(*.*)\0*.*\0",
      L"マウス操作ファイル(*.mou)\0*.mou\0全てのファイル(*.*)\0*.*\0"},
@@ -91,6 +98,10 @@ const TextPair kTexts[] = {
     {L"Help Topics", L"ヘルプの表示"},
     {L"The help page cannot be found:\n%s\nIt belongs in the help folder beside Taplore.exe.",
      L"ヘルプのページが見つかりません。\n%s\nTaplore.exe と同じフォルダーの help フォルダーにあるはずです。"},
+    {L"The help page could not be opened:\n%s\nNo program to show it (a web browser) was found. Open the page "
+     L"from that folder yourself.",
+     L"ヘルプのページを開けませんでした。\n%s\nページを表示するプログラム（Web ブラウザー）が見つかりません。"
+     L"このフォルダーからページを直接開いてください。"},
     {L"Choose Language", L"言語設定"},
     {L"The language you chose applies from the next start of Taplore.", L"選んだ言語は次回の起動から使われます。"},
 
@@ -136,6 +147,14 @@ const TextPair kTexts[] = {
     {L"/play needs the file to play.%s", L"/play には再生するファイルを指定してください。%s"},
     {L"An argument that needs /play, or a second file: %s", L"/play なしでは使えない引数か、2 つ目のファイルです: %s"},
     {L"Hotkey", L"ホットキー"},
+    {L"The hotkey of Start Record needs Ctrl or Alt: a key without them would be taken from typing in every "
+     L"program.\nOnly the function keys F1 to F24 may be used alone or with Shift.",
+     L"記録開始のホットキーには Ctrl か Alt を含めてください。含めないと、すべてのプログラムでその文字が入力できなくなります。\n"
+     L"ファンクションキー F1～F24 だけは単独でも Shift とでも使えます。"},
+    {L"The hotkey of Start Play needs Ctrl or Alt: a key without them would be taken from typing in every "
+     L"program.\nOnly the function keys F1 to F24 may be used alone or with Shift.",
+     L"再生開始のホットキーには Ctrl か Alt を含めてください。含めないと、すべてのプログラムでその文字が入力できなくなります。\n"
+     L"ファンクションキー F1～F24 だけは単独でも Shift とでも使えます。"},
     {L"The hotkey %s of Start Record is in use by another program.\nIt is not active.",
      L"記録開始のホットキー %s は他のプログラムが使用しています。\nこのホットキーは無効です。"},
     {L"The hotkey %s of Start Play is in use by another program.\nIt is not active.",

@@ -46,6 +46,9 @@ enum class TextId : int {
     UpdatePromptText,
     DeletePromptCaption,
     DeletePromptText,
+    // The offer of the list kept when a session ended.
+    RecoveryCaption,
+    RecoveryText,
     // Operation files.
     FileFilter,  // filter pairs, each text and the list ending in a zero
     OpenFileTitle,
@@ -71,6 +74,7 @@ enum class TextId : int {
     // Help and language commands.
     HelpCaption,
     HelpMissingFormat,  // one %s: the path looked for
+    HelpOpenFailedFormat,  // one %s: the page
     LanguageCaption,
     LanguageNextStartText,
     // Input the system refuses.
@@ -94,6 +98,9 @@ enum class TextId : int {
     // Hotkeys: the report of one that another program holds (one %s: the
     // hotkey), and the settings dialog's mark of such a hotkey.
     HotkeyCaption,
+    // A hotkey without Ctrl or Alt that is no function key, refused.
+    RecordHotkeyTypingText,
+    PlayHotkeyTypingText,
     RecordHotkeyBusyFormat,
     PlayHotkeyBusyFormat,
     HotkeyInactive,

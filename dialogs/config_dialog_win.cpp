@@ -27,16 +27,35 @@ void CConfigDialog::OnInitDialog(HWND dialog) {
     CheckDlgButton(dialog, IDC_RECORD_MOTION, record_motion == 1 ? BST_CHECKED : BST_UNCHECKED);
 }
 
+namespace {
+
+// The hotkey in field `id`: the field's flags beyond Shift, Ctrl and Alt (the
+// extended-key mark) are not part of a hotkey, and modifiers without a key
+// are none.
+int32_t FieldHotkey(HWND dialog, int id) {
+    const int32_t mask = ((kHotkeyShift | kHotkeyControl | kHotkeyAlt) << 8) | 0xFF;
+    const int32_t hotkey = static_cast<int32_t>(SendDlgItemMessageW(dialog, id, HKM_GETHOTKEY, 0, 0)) & mask;
+    return (hotkey & 0xFF) == 0 ? 0 : hotkey;
+}
+
+}  // namespace
+
 int CConfigDialog::OnOK(HWND dialog) {
+    const int32_t record = FieldHotkey(dialog, IDC_RECORD_HOTKEY);
+    const int32_t play = FieldHotkey(dialog, IDC_PLAY_HOTKEY);
+    // A registered hotkey reaches no other program: a plain key would be
+    // taken from every text typed anywhere.
+    const bool recordTypes = HotkeyTakesTyping(record);
+    if (recordTypes || HotkeyTakesTyping(play)) {
+        MessageBoxW(dialog, UiText(recordTypes ? TextId::RecordHotkeyTypingText : TextId::PlayHotkeyTypingText),
+                    UiText(TextId::HotkeyCaption), MB_OK | MB_ICONWARNING);
+        SetFocus(GetDlgItem(dialog, recordTypes ? IDC_RECORD_HOTKEY : IDC_PLAY_HOTKEY));
+        return 0;
+    }
     const int32_t chosen = keyBoxSelectedCode(GetDlgItem(dialog, IDC_BREAK_KEY));
     if (chosen > 0) break_key = chosen;
-    // The field's flags beyond Shift, Ctrl and Alt (the extended-key mark)
-    // are not part of a hotkey.
-    const int32_t mask = ((kHotkeyShift | kHotkeyControl | kHotkeyAlt) << 8) | 0xFF;
-    record_hotkey = static_cast<int32_t>(SendDlgItemMessageW(dialog, IDC_RECORD_HOTKEY, HKM_GETHOTKEY, 0, 0)) & mask;
-    play_hotkey = static_cast<int32_t>(SendDlgItemMessageW(dialog, IDC_PLAY_HOTKEY, HKM_GETHOTKEY, 0, 0)) & mask;
-    if ((record_hotkey & 0xFF) == 0) record_hotkey = 0;
-    if ((play_hotkey & 0xFF) == 0) play_hotkey = 0;
+    record_hotkey = record;
+    play_hotkey = play;
     record_motion = IsDlgButtonChecked(dialog, IDC_RECORD_MOTION) == BST_CHECKED ? 1 : 0;
     return 1;
 }

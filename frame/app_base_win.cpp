@@ -211,14 +211,19 @@ void CAppBase::OnHelp() {
     wchar_t program[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
     wchar_t path[2 * MAX_PATH];
+    TextId failure = TextId::HelpMissingFormat;
     if (FindHelpPage(program, page, path, 2 * MAX_PATH)) {
-        ShellExecuteW(nullptr, L"open", path, nullptr, L"", SW_SHOW);
-        return;
+        // Values up to 32 are errors: no program is set to open the page, or
+        // it could not be started.
+        const HINSTANCE opened = ShellExecuteW(nullptr, L"open", path, nullptr, L"", SW_SHOW);
+        if (reinterpret_cast<INT_PTR>(opened) > 32) return;
+        failure = TextId::HelpOpenFailedFormat;
     }
     // The pages ship beside the program; a copy of Taplore.exe taken on its
-    // own has none, which the user is told rather than left wondering.
+    // own has none, which the user is told rather than left wondering; so is
+    // a system with nothing to show a page.
     wchar_t text[3 * MAX_PATH];
-    wsprintfW(text, UiText(TextId::HelpMissingFormat), path[0] ? path : page);
+    wsprintfW(text, UiText(failure), path[0] ? path : page);
     MessageBoxW(main_window, text, UiText(TextId::HelpCaption), MB_OK | MB_ICONWARNING);
 }
 

@@ -334,6 +334,7 @@ void CRecorder::BreakKeyReleased(RunState state) {
     // meanwhile has already gone back to Idle.
     player_.ChangeRunState(state, RunState::Idle);
     RestoreWindow(window_);
+    if (window_) PostMessageW(window_, WM_BREAK_KEY_END, 0, 0);
 }
 
 CRecorder* CRecorder::watching_ = nullptr;

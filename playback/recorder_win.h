@@ -38,6 +38,11 @@
 // that popup is brought to the front and given the keyboard.
 void RestoreWindow(HWND window);
 
+// Posted to the recorder's window when the break key has ended a recording
+// or a run: the release may have been seen by the poll of the key, which
+// the window's own messages do not pass.
+enum : UINT { WM_BREAK_KEY_END = WM_USER + 8 };
+
 class CRecorder {
 public:
     // The virtual-key code whose release ends a recording or a play run;

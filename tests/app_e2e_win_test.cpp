@@ -3,6 +3,7 @@
 // windows from here, the way a user's clicks reach it.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <set>
@@ -377,6 +378,26 @@ TEST_CASE("the settings file in the current folder wins and takes the saves") {
         bool named = false;
         for (const std::string& text : ChildTexts(box)) named = named || text.find(page) != std::string::npos;
         CHECK(named);
+        PostCommand(box, IDOK);
+        CHECK(gui::WaitFor([&] { return !IsWindow(box); }));
+    }
+    SUBCASE("Help Topics with the page but no program to show it says so, naming the page") {
+        const std::string folder = testutil::Join(gui::ParentOf(run.ProgramPath()), "help");
+        const std::string page = testutil::Join(folder, "en.html");
+        REQUIRE(CreateDirectoryW(gui::Wide(folder).c_str(), nullptr));
+        REQUIRE(gui::WriteFileAt(page, "<html></html>"));
+        // This Wine prefix has no program for .html pages, as a system
+        // without a browser.
+        wchar_t viewer[MAX_PATH] = {};
+        REQUIRE(reinterpret_cast<INT_PTR>(FindExecutableW(gui::Wide(page).c_str(), nullptr, viewer)) <= 32);
+        PostCommand(main, ID_HELP_TOPICS);
+        HWND box = run.WaitForWindow("Help Topics");
+        REQUIRE(box != nullptr);
+        bool told = false;
+        for (const std::string& text : ChildTexts(box)) {
+            told = told || (text.find("The help page could not be opened:") == 0 && text.find(page) != std::string::npos);
+        }
+        CHECK(told);
         PostCommand(box, IDOK);
         CHECK(gui::WaitFor([&] { return !IsWindow(box); }));
     }

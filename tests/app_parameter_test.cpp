@@ -173,6 +173,27 @@ TEST_CASE("the hotkeys: none (0) or a key with Shift, Ctrl and Alt flags; anythi
     CHECK(fresh.config.play_hotkey == ((kHotkeyControl | kHotkeyAlt | kHotkeyShift) << 8 | 'P'));
 }
 
+TEST_CASE("a hotkey may not take ordinary typing: without Ctrl or Alt only F1 to F24") {
+    const int32_t shift = kHotkeyShift << 8, ctrl = kHotkeyControl << 8, alt = kHotkeyAlt << 8;
+    struct Case {
+        int32_t hotkey;
+        bool takesTyping;
+    } cases[] = {
+        {0, false},              // none
+        {'R', true},             {'7', true},          {0x20, true},          {0x0D, true},  // letter, digit, space, Enter
+        {shift | 'R', true},     {shift | 0x09, true},  {0xBA, true},          {0x60, true},  // capitals, Shift+Tab, ";", numpad 0
+        {0x25, true},            {0x1B, true},          {0x2E, true},                         // arrow, Esc, Delete
+        {0x6F, true},            {0x88, true},                                                // the codes beside F1 and F24
+        {0x70, false},           {0x87, false},         {shift | 0x78, false},                // F1, F24, Shift+F9
+        {ctrl | 'R', false},     {alt | '7', false},    {ctrl | shift | 0x20, false},
+        {kDefaultRecordHotkey, false}, {kDefaultPlayHotkey, false},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.hotkey);
+        CHECK(HotkeyTakesTyping(c.hotkey) == c.takesTyping);
+    }
+}
+
 TEST_CASE("record_motion is on only for 1, and is written back") {
     SettingsSandbox box;
     const std::pair<const char*, int32_t> cases[] = {{"1", 1}, {" 1", 1}, {"0", 0}, {"2", 0}, {"-1", 0}, {"x", 0}, {"", 0}};

@@ -38,11 +38,14 @@ const Question kUpdateQuestion[2] = {
     {"操作の更新", "操作リストが変更されています。\n保存しますか？"},
 };
 
+// The unsaved-changes questions can take their command back (Cancel) and
+// default to Yes; the delete question is a plain Yes or No, No the default.
 void CheckQuestion(const drive::MessageBoxView& box, const Question& expected) {
     REQUIRE(box.window != nullptr);
     CHECK(box.text == expected.text);
-    CHECK(box.buttons == std::vector<int>{IDYES, IDNO});
-    CHECK(box.defaultId == IDNO);
+    const bool unsaved = &expected != &kDeleteQuestion[0] && &expected != &kDeleteQuestion[1];
+    CHECK(box.buttons == (unsaved ? std::vector<int>{IDCANCEL, IDYES, IDNO} : std::vector<int>{IDYES, IDNO}));
+    CHECK(box.defaultId == (unsaved ? IDYES : IDNO));
 }
 
 // A list whose one record waits a minute: playing it stays Playing until
@@ -364,16 +367,18 @@ TEST_CASE("Start Record asks about a modified list, empties it and keeps the scr
         CHECK(window.Text(IDC_SCREENSHOT_FOLDER) == "C:\\shots");
         CHECK(window.FormatSelected() == 3);
 
-        // While recording: neither a second start (no question, although
-        // the folder was set) nor a play.
+        // While recording: neither a second start nor a play, and the folder
+        // stays (so there is nothing to ask about).
         window.TypeFolder("C:\\other");
         window.Post(IDC_RECORD_START);
         window.Post(IDC_PLAY_START);
         window.Sync();
         CHECK_FALSE(window.Has(kRecordQuestion[language].caption));
+        CHECK(window.Text(IDC_SCREENSHOT_FOLDER) == "C:\\shots");
         window.Send(IDC_RECORD_STOP);
         CHECK(window.Iconic());  // Stop Record does not restore the window
         ShowWindow(window.Main(), SW_RESTORE);
+        window.TypeFolder("C:\\other");
         CHECK(window.NewAsks());  // the new folder
         CHECK_FALSE(window.NewAsks());
     }

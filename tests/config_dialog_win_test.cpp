@@ -91,6 +91,24 @@ int32_t StoredRecordMotion() {
     return fresh.record_motion;
 }
 
+// Presses OK in the settings dialog `dialog` and expects the hotkey warning:
+// returns its message once it is answered and the dialog still stands, else
+// what went wrong.
+std::string Refusal(HWND dialog, int language) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    HWND box = gui::WaitForTopWindow(GetCurrentProcessId(), language == 1 ? "ホットキー" : "Hotkey");
+    if (!box) return "<no warning>";
+    std::string text;
+    HWND child = nullptr;
+    while ((child = FindWindowExW(box, child, L"Static", nullptr)) != nullptr) {
+        const std::string shown = gui::WindowText(child);
+        if (!shown.empty()) text = shown;
+    }
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (!gui::WaitFor([&] { return !IsWindow(box); })) return "<warning stays>";
+    return IsWindowVisible(dialog) ? text : "<dialog closed>";
+}
+
 const char* const kMotionTexts[2] = {"Record mouse movement, wheel and all buttons",
                                      "マウスの移動、ホイール、すべてのボタンを記録する(M)"};
 
@@ -204,15 +222,23 @@ TEST_CASE("Setting: the hotkey fields show the hotkeys, say when one is not acti
         const bool active[2] = {true, false};
         LRESULT shownRecord = 0, shownPlay = 0;
         std::string recordState, playState;
+        std::string refusals[2];
         auto run = RunDriven([&] { return ChooseBreakKey(nullptr, active); },
                              [&](HWND d) {
                                  shownRecord = SendDlgItemMessageW(d, IDC_RECORD_HOTKEY, HKM_GETHOTKEY, 0, 0);
                                  shownPlay = SendDlgItemMessageW(d, IDC_PLAY_HOTKEY, HKM_GETHOTKEY, 0, 0);
                                  recordState = gui::WindowText(GetDlgItem(d, IDC_RECORD_HOTKEY_STATE));
                                  playState = gui::WindowText(GetDlgItem(d, IDC_PLAY_HOTKEY_STATE));
-                                 // Ctrl+F9 for recording; no hotkey for playing.
+                                 // A plain R, then a Shift+P, would take typing: OK refuses, names
+                                 // the field and leaves the dialog open.
+                                 SendDlgItemMessageW(d, IDC_RECORD_HOTKEY, HKM_SETHOTKEY, MAKEWORD('R', 0), 0);
+                                 refusals[0] = Refusal(d, language);
                                  SendDlgItemMessageW(d, IDC_RECORD_HOTKEY, HKM_SETHOTKEY,
                                                      MAKEWORD(VK_F9, HOTKEYF_CONTROL | HOTKEYF_EXT), 0);
+                                 SendDlgItemMessageW(d, IDC_PLAY_HOTKEY, HKM_SETHOTKEY,
+                                                     MAKEWORD('P', HOTKEYF_SHIFT), 0);
+                                 refusals[1] = Refusal(d, language);
+                                 // Ctrl+F9 for recording; no hotkey for playing.
                                  SendDlgItemMessageW(d, IDC_PLAY_HOTKEY, HKM_SETHOTKEY, 0, 0);
                                  Click(d, IDOK);
                              });
@@ -220,6 +246,10 @@ TEST_CASE("Setting: the hotkey fields show the hotkeys, say when one is not acti
         CHECK(run.result == 1);
         CHECK(shownRecord == 0x752);
         CHECK(shownPlay == 0x750);
+        const char* const start[2][2] = {{"The hotkey of Start Record needs Ctrl or Alt", "記録開始のホットキーには Ctrl か Alt"},
+                                         {"The hotkey of Start Play needs Ctrl or Alt", "再生開始のホットキーには Ctrl か Alt"}};
+        CHECK(refusals[0].rfind(start[0][language], 0) == 0);
+        CHECK(refusals[1].rfind(start[1][language], 0) == 0);
         CHECK(recordState == "");
         CHECK(playState == (language == 1 ? "無効: 他のプログラムが使用中" : "Not active: in use elsewhere"));
         CHECK(config.record_hotkey == (kHotkeyControl << 8 | VK_F9));

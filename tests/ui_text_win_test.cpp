@@ -31,6 +31,7 @@ struct Control {
     DWORD style = 0;
     int id = 0, x = 0, y = 0, cx = 0, cy = 0;
     int classOrdinal = 0;  // 0x80 button, 0x81 edit, 0x82 static, 0x85 combo box; 0 named class
+    bool hotkey = false;   // a hotkey field (msctls_hotkey32)
     std::wstring text;
 };
 
@@ -88,6 +89,7 @@ Template ReadTemplate(int id) {
         skipNameOrOrdinal(&c.classOrdinal, &className);
         // A CONTROL statement names the class: its buttons are checked too.
         if (c.classOrdinal == 0 && lstrcmpiW(className.c_str(), L"Button") == 0) c.classOrdinal = 0x80;
+        c.hotkey = c.classOrdinal == 0 && lstrcmpiW(className.c_str(), HOTKEY_CLASSW) == 0;
         skipNameOrOrdinal(nullptr, &c.text);
         p += 1 + *p / sizeof(WORD);
         t.controls.push_back(c);
@@ -145,6 +147,25 @@ int NeededWidth(const Control& c, int textWidth, int dpi) {
     default:
         return textWidth + MulDiv(8, dpi, 96);
     }
+}
+
+// The platform's name of a key, as a hotkey field writes it.
+std::wstring KeyName(UINT vk) {
+    wchar_t name[64] = {};
+    GetKeyNameTextW(static_cast<LONG>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16), name, 64);
+    return name;
+}
+
+// The texts a hotkey field can show: every modifier and a letter, digit or
+// function key ("Ctrl + Shift + Alt + F12").
+std::vector<std::wstring> HotkeyTexts() {
+    const std::wstring modifiers =
+        KeyName(VK_CONTROL) + L" + " + KeyName(VK_SHIFT) + L" + " + KeyName(VK_MENU) + L" + ";
+    std::vector<std::wstring> texts;
+    for (UINT vk = 'A'; vk <= 'Z'; ++vk) texts.push_back(modifiers + KeyName(vk));
+    for (UINT vk = '0'; vk <= '9'; ++vk) texts.push_back(modifiers + KeyName(vk));
+    for (UINT vk = VK_F1; vk <= VK_F24; ++vk) texts.push_back(modifiers + KeyName(vk));
+    return texts;
 }
 
 INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
@@ -264,10 +285,27 @@ TEST_CASE("every label, button and list column shows its whole text at 96 and 14
             const Template t = ReadTemplate(id);
             CDialogFont font(t, dpi);
             for (const Control& c : t.controls) {
-                const bool labelled = c.classOrdinal == 0x80 || (c.classOrdinal == 0x82 && !(c.style & SS_ICON));
-                if (!labelled || c.text.empty()) continue;
                 CAPTURE(dpi);
                 CAPTURE(id);
+                // Fields whose text the program or the control sets: the
+                // hotkeys with their border and margin, and the mark of a
+                // hotkey that is not active.
+                const int language = id == IDD_SETTINGS_JA ? 1 : 0;
+                std::vector<std::wstring> shown;
+                int margin = 0;
+                if (c.hotkey) {
+                    shown = HotkeyTexts();
+                    margin = MulDiv(6, dpi, 96);
+                }
+                if (c.id == IDC_RECORD_HOTKEY_STATE || c.id == IDC_PLAY_HOTKEY_STATE) {
+                    shown = {TextFor(TextId::HotkeyInactive, language)};
+                }
+                for (const std::wstring& text : shown) {
+                    CAPTURE(testutil::Utf8(text.c_str()));
+                    CHECK(font.TextWidth(text) + margin <= font.Width(c.cx));
+                }
+                const bool labelled = c.classOrdinal == 0x80 || (c.classOrdinal == 0x82 && !(c.style & SS_ICON));
+                if (!labelled || c.text.empty()) continue;
                 CAPTURE(testutil::Utf8(c.text.c_str()));
                 const int text = font.TextWidth(c.text);
                 CHECK(NeededWidth(c, text, dpi) <= font.Width(c.cx));

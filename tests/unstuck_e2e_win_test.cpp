@@ -1,6 +1,7 @@
 // The program never gets stuck, with real X input: a recording or a run is
 // ended by the break key whatever the focused program does with the key;
-// closing the window while recording ends the recording before its prompt;
+// closing the window while recording ends the recording before its prompt,
+// and so does the end of the session, which keeps what was recorded;
 // and a window restored while one of its dialogs is open brings that dialog
 // to the front with the keyboard, so the user can always answer it.
 #include <windows.h>
@@ -110,10 +111,42 @@ TEST_CASE("closing the minimised window while recording: the recording ends, the
     s.watch.Drive(loop::Tap("F1", 40), &from, &lost, 3000);
     CHECK(gui::WaitFor([&] { return GetForegroundWindow() == prompt; }, 2000));
     CHECK_FALSE(IsWindowEnabled(s.window.Main()));
-    // The keyboard reaches the prompt: Return takes its default, No, and
-    // the program ends without saving.
+    // The keyboard reaches the prompt: Return takes its default, Yes; the
+    // recorded list has no file, so Save As asks for one, and cancelling it
+    // ends the program without saving.
     s.watch.Drive("key Return ", &from, &lost, 3000);
+    CHECK(s.window.CompleteFileDialog(s.window.SaveTitle(), ""));
     CHECK(s.window.Run().WaitForExit() == 1);
+}
+
+TEST_CASE("the session ends while recording: the recording ends, and its rows come back at the next start") {
+    CSession s;
+    INFO(s.error);
+    REQUIRE(s.Start());
+    REQUIRE(s.StartTarget());
+    StartRecording(s);
+    size_t from = 0;
+    REQUIRE(s.watch.Drive(Wait(50) + MoveTo({300, 300}) + "click 1 ", &from, &s.error));
+    REQUIRE(gui::WaitFor([&] { return s.window.Count() >= 1; }));
+    // Windows asks, then ends the session: nothing is asked back.
+    CHECK(drive::SendBounded(s.window.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) == TRUE);
+    CHECK(IsWindowEnabled(GetDlgItem(s.window.Main(), IDC_RECORD_START)));
+    CHECK_FALSE(IsWindowEnabled(GetDlgItem(s.window.Main(), IDC_RECORD_STOP)));
+    std::string problems;
+    const std::vector<ActionRecord> recorded = loop::ReadRecords(s.window, &problems);
+    CHECK(problems == "");
+    REQUIRE_FALSE(recorded.empty());
+    CHECK(loop::Operation(recorded[0]) == "Mouse left push (300,300)");
+    drive::SendBounded(s.window.Main(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    CHECK(s.window.Run().WaitForExit() == 1);
+
+    REQUIRE(s.window.Restart());
+    REQUIRE(s.window.Answer("Recovered operation list", IDYES).window != nullptr);
+    REQUIRE(s.window.WaitCount(static_cast<int>(recorded.size())));
+    CHECK(loop::Describe(loop::ReadRecords(s.window, &problems)) == loop::Describe(recorded));
+    bool asked = false;
+    CHECK(s.window.Exit(&asked) == 1);
+    CHECK(asked);
 }
 
 TEST_CASE("a dialog open while the window is minimised comes to the front when a run ends or the break key stops it") {
