@@ -1,11 +1,13 @@
 // The program never gets stuck, with real X input: a recording or a run is
 // ended by the break key whatever the focused program does with the key;
 // closing the window while recording ends the recording before its prompt;
-// and a window restored while one of its dialogs is open brings that dialog
-// to the front with the keyboard, so the user can always answer it.
+// a window restored while one of its dialogs is open brings that dialog to
+// the front with the keyboard, so the user can always answer it; and the
+// window that comes back at a run's end takes no key of the run.
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "doctest.h"
 #include "support/loop_session_win.h"
@@ -153,5 +155,51 @@ TEST_CASE("a dialog open while the window is minimised comes to the front when a
         s.watch.Drive("key Escape ", &from, &lost, 3000);
         CHECK(gui::WaitFor([&] { return !IsWindow(about); }));
         CHECK(IsWindowEnabled(s.window.Main()));
+    }
+}
+
+TEST_CASE("the window comes back at a run's end only after the run's last keys have reached the target") {
+    CSession s;
+    INFO(s.error);
+    REQUIRE(s.Start());
+    REQUIRE(s.StartTarget());
+    // a, b, Enter, pushed and released 5 ms apart, as typed: the last come
+    // right before the run ends and the window restores itself.
+    const MachineIdent here = CurrentMachineIdent();
+    std::vector<ActionRecord> typed;
+    for (int key : {int('A'), int('B'), VK_RETURN}) {
+        typed.push_back({typed.empty() ? 1500u : 5u, ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, key});
+        typed.push_back({5u, ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, key});
+    }
+    const std::string path = s.window.PathIn("typed.mou");
+    REQUIRE(gui::WriteFileAt(path, drive::OperationFile(typed, &here)));
+    REQUIRE(s.window.Open(path));
+    REQUIRE(s.window.WaitCount(6));
+    // The repeat count box has the program's keyboard focus: a key of the
+    // run that reached the program would show there.
+    size_t from = 0;
+    s.window.SetControlText(IDC_REPEAT_COUNT, "");
+    REQUIRE(s.DriveToTyped(MoveTo(s.ControlMiddle(IDC_REPEAT_COUNT)) + "click 1 ", '1', &from));
+    for (int run = 0; run < 5; ++run) {
+        CAPTURE(run);
+        s.window.SetControlText(IDC_REPEAT_COUNT, "");
+        const LONG mark = s.target.count();
+        s.window.Post(IDC_PLAY_START);
+        REQUIRE(gui::WaitFor([&] { return s.window.Iconic(); }));
+        // The target takes the keyboard before the first key comes.
+        SetForegroundWindow(s.target.window());
+        REQUIRE(gui::WaitFor([&] { return GetForegroundWindow() == s.target.window(); }));
+        REQUIRE(s.watch.Pump([&] { return !s.window.Iconic(); }, 20000));
+        // A click on the box and a key typed into it reach the program
+        // behind anything of the run that went there.
+        REQUIRE(s.DriveToTyped(MoveTo(s.ControlMiddle(IDC_REPEAT_COUNT)) + "click 1 ", '7', &from));
+        CHECK(s.window.Text(IDC_REPEAT_COUNT) == "7");
+        std::vector<target::Event> keys;
+        for (const target::Event& e : loop::TargetEvents(s.target, mark)) {
+            if (target::IsKeyMessage(e.message)) keys.push_back(e);
+        }
+        INFO("keys the target received:\n" << loop::Describe(keys));
+        REQUIRE(keys.size() == typed.size());
+        for (size_t i = 0; i < typed.size(); ++i) CHECK(loop::Matches(keys[i], typed[i]));
     }
 }
