@@ -287,10 +287,14 @@ TEST_CASE("/play checks the screenshot folder first, and ends with 3 when pictur
         CHECK(c.run.WaitForExit() == (answer == IDYES ? 3 : 2));
     }
     // A folder that takes files: the picture is there and the code is 0.
-    CommandRun c;
-    const std::string folder = c.Path("shots");
-    REQUIRE(CreateDirectoryW(gui::Wide(folder).c_str(), nullptr));
-    REQUIRE(c.Start(0, "/play " + Quoted(listIn(c, folder)) + " /quiet"));
-    CHECK(c.run.WaitForExit(30000) == 0);
-    CHECK(ScreenshotFiles(folder) == 1);
+    // No folder at all: no picture is wanted, none is lost.
+    for (bool chosen : {true, false}) {
+        CAPTURE(chosen);
+        CommandRun c;
+        const std::string folder = c.Path("shots");
+        REQUIRE(CreateDirectoryW(gui::Wide(folder).c_str(), nullptr));
+        REQUIRE(c.Start(0, "/play " + Quoted(listIn(c, chosen ? folder : "")) + " /quiet"));
+        CHECK(c.run.WaitForExit(30000) == 0);
+        CHECK(ScreenshotFiles(folder) == (chosen ? 1 : 0));
+    }
 }
