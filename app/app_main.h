@@ -154,8 +154,9 @@ public:
     // the user agrees to play it all the same.
     bool ConfirmPlayStart();
     // For a list with screenshot operations: true when its folder takes new
-    // files, or the user, warned that it does not, wants to play all the same.
-    bool ConfirmScreenshotFolder();
+    // files, or the user, warned that it does not, wants to play all the same
+    // (without `ask`, where nobody could answer: false).
+    bool ConfirmScreenshotFolder(bool ask = true);
 
     // The list view, folder box and format box of the main window.
     HWND ListView() const;

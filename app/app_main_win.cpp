@@ -103,7 +103,7 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_PLAY_END:
         if (player.OnPlayEnd()) RestoreWindow(dialog);
         UpdateControls();
-        if (wParam == kPlayEndRefused) ReportRefusedInput();
+        if (wParam & kPlayEndRefused) ReportRefusedInput();
         return 1;
     case WM_BREAK_KEY_END:
         UpdateControls();
@@ -185,6 +185,9 @@ void CAppMain::OnInitDialog(HWND dialog) {
     // background. Without it nothing can be recorded and no run stopped by
     // the break key; the user is told once the window is up.
     if (!recorder.RegisterInput()) PostMessageW(dialog, WM_INPUT_UNAVAILABLE, 0, 0);
+    // A run's end then waits for its input to come back, so that the window
+    // restores itself only once every key and click has reached its target.
+    player.WatchInputArrivals(recorder.InputReady());
     InstallShortcuts();
     UpdateControls();
     // Posted, so that the window is on the screen before a question or a

@@ -5,7 +5,9 @@
 // A /play run has a hidden window of its own: it receives the raw keyboard
 // input that carries the break key and the player's WM_PLAY_END. It is never
 // shown, so nothing of the program appears on the desktop unless a question
-// or a message must be shown.
+// or a message must be shown. A close request (taskkill without /F sends one
+// to every top-level window) or the end of the session ends the run at once,
+// as the break key would, and the program with it.
 #include "app/app_main.h"
 
 #include <shellapi.h>
@@ -45,6 +47,16 @@ LRESULT CALLBACK PlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_PLAY_END:
         if (app && app->player.OnPlayEnd()) PostQuitMessage(0);
         return 0;
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION:
+        // Handled here: the default would destroy the window and leave the
+        // loop, the break key and the player's end with nowhere to go. The
+        // keys and buttons the run holds are let go before this returns,
+        // since the process may end as soon as the session does.
+        if (app) app->player.StopNow();
+        PostQuitMessage(0);
+        return message == WM_QUERYENDSESSION ? TRUE : 0;
     default:
         break;
     }
@@ -94,6 +106,12 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
     if (!request.yes && (request.quiet ? !FromThisComputer(list.ident) : !ConfirmPlayStart())) {
         return kExitFailed;
     }
+    // Screenshots into a folder that takes no files: the question of Start
+    // Play; with /quiet no run, rather than one that silently saves nothing.
+    if (!ConfirmScreenshotFolder(!request.quiet)) {
+        DebugPrint(L"play : screenshot folder refused\n");
+        return kExitFailed;
+    }
 
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
@@ -115,6 +133,7 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
         return kExitFailed;
     }
     player.SetMainWindow(window);
+    player.WatchInputArrivals(true);
     int result = kExitFailed;
     if (player.StartThread() && player.RequestPlay(list, request.repeat, request.speed)) {
         MSG msg;
@@ -123,9 +142,13 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
             DispatchMessageW(&msg);
         }
         result = player.LastRunComplete() ? kExitPlayed : kExitStopped;
+        if (player.LastRunEnd() != kPlayEndNormal) result = kExitIncomplete;
     }
     player.StopThread();
     player.SetMainWindow(nullptr);
     DestroyWindow(window);
+    if (result == kExitIncomplete && (player.LastRunEnd() & kPlayEndRefused) && !request.quiet) {
+        ReportRefusedInput();
+    }
     return result;
 }

@@ -193,12 +193,13 @@ void CAppMain::ReportSaveFailure(const wchar_t* path, OperationSave outcome) {
                 MB_OK | MB_ICONWARNING);
 }
 
-bool CAppMain::ConfirmScreenshotFolder() {
+bool CAppMain::ConfirmScreenshotFolder(bool ask) {
     bool screenshots = false;
     for (int i = 0; i < list.count() && !screenshots; ++i) screenshots = list.at(i)->kind == ActionKind::Screenshot;
     // Without a folder nothing is to be saved.
     const wchar_t* folder = list.screenshotFolder.GetWide();
     if (!screenshots || !folder || !folder[0] || FolderAcceptsNewFiles(folder)) return true;
+    if (!ask) return false;
     wchar_t text[1024];
     wsprintfW(text, UiText(TextId::ScreenshotFolderFormat), folder);
     const int answer = MessageBoxW(main_window, text, UiText(TextId::PlayStartCaption),

@@ -35,6 +35,9 @@ enum : int {
     kExitPlayed = 0,     // every pass ran
     kExitStopped = 1,    // the break key (or the list's own break-key release) stopped it
     kExitFailed = 2,     // the file could not be read, an argument was wrong, or the run was refused
+    // The run ended early because the system refused its input, or a
+    // screenshot could not be saved into the folder.
+    kExitIncomplete = 3,
 };
 
 struct LaunchRequest {

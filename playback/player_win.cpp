@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "core/debug.h"
 #include "playback/capture_win.h"
 #include "win/handles_win.h"
 
@@ -44,11 +45,69 @@ int32_t ReadRepeatCount(HWND window) {
 }
 
 CPlayer::CPlayer(IInputSink* input, IPlayTimer* timer)
-    : input_(input ? input : &systemInput_), timer_(timer ? timer : &preciseTimer_) {}
+    : input_(input ? input : &systemInput_), timer_(timer ? timer : &preciseTimer_),
+      arrival_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
 CPlayer::~CPlayer() {
     StopThread();
     COwner<Snapshot> dropped(pending_.exchange(nullptr));
+    if (arrival_) CloseHandle(arrival_);
+}
+
+namespace {
+
+// Whether sequence number `seen` is `sent` or a later one, across the wrap of
+// the 24-bit numbers.
+bool ReachedSequence(uint32_t seen, uint32_t sent) {
+    return ((seen - sent) & kInputSequenceMask) < (kInputSequenceMask + 1) / 2;
+}
+
+}  // namespace
+
+UINT CPlayer::CTaggedInput::Send(UINT count, INPUT* inputs) {
+    uint32_t sequence = next_;
+    for (UINT i = 0; i < count; ++i) {
+        sequence = (sequence & kInputSequenceMask) == kInputSequenceMask ? 1 : sequence + 1;
+        const ULONG_PTR tag = kInputTagMark | sequence;
+        if (inputs[i].type == INPUT_KEYBOARD) {
+            inputs[i].ki.dwExtraInfo = tag;
+        } else if (inputs[i].type == INPUT_MOUSE) {
+            inputs[i].mi.dwExtraInfo = tag;
+        }
+    }
+    UINT accepted = player_.input_->Send(count, inputs);
+    if (accepted > count) accepted = count;
+    // Only what the system took comes back; a refused record is sent again
+    // (a release tried anew) under a new number.
+    if (accepted > 0) {
+        const ULONG_PTR last =
+            inputs[accepted - 1].type == INPUT_KEYBOARD ? inputs[accepted - 1].ki.dwExtraInfo
+                                                        : inputs[accepted - 1].mi.dwExtraInfo;
+        next_ = static_cast<uint32_t>(last & kInputSequenceMask);
+        player_.sentSequence_.store(next_);
+    }
+    return accepted;
+}
+
+void CPlayer::NoteInputArrived(ULONG extraInformation) {
+    if ((extraInformation & kInputTagMarkMask) != kInputTagMark) return;
+    seenSequence_.store(extraInformation & kInputSequenceMask);
+    if (InputArrived()) SetEvent(arrival_);
+}
+
+bool CPlayer::InputArrived() const { return ReachedSequence(seenSequence_.load(), sentSequence_.load()); }
+
+void CPlayer::AwaitArrival() {
+    if (!watchArrivals_.load() || !arrival_) return;
+    const DWORD start = GetTickCount();
+    while (!InputArrived() && !hurry_.load() && !closing_.load()) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= kArrivalWaitMs) {
+            DebugPrint(L"play : input not seen back\n");
+            return;
+        }
+        WaitForSingleObject(arrival_, kArrivalWaitMs - spent);
+    }
 }
 
 bool CPlayer::ChangeRunState(RunState expected, RunState desired) {
@@ -85,6 +144,7 @@ void CPlayer::StopThread() {
     // A run still going is ended here, and none begins any more: otherwise
     // an endless run would keep the thread from ever seeing WM_QUIT.
     closing_.store(true);
+    if (arrival_) SetEvent(arrival_);
     state_.store(RunState::Idle);
     HANDLE thread = thread_.load();
     if (thread) {
@@ -114,6 +174,7 @@ bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed) 
     snapshot->format = static_cast<int32_t>(list.screenshotFormat);
     snapshot->speed = speed;
     repeat_.store(repeatCount);
+    hurry_.store(false);
     // Playing from the request on, not only once the player thread takes the
     // run up: a stop or the break key in between then finds a run to end.
     const bool playing = count > 0;
@@ -130,6 +191,20 @@ bool CPlayer::RequestPlay(ActionList& list, int32_t repeatCount, int32_t speed) 
 }
 
 bool CPlayer::StopPlay() { return ChangeRunState(RunState::Playing, RunState::Idle); }
+
+bool CPlayer::StopNow(DWORD timeoutMs) {
+    hurry_.store(true);
+    if (arrival_) SetEvent(arrival_);
+    ChangeRunState(RunState::Playing, RunState::Idle);
+    HANDLE thread = thread_.load();
+    const DWORD start = GetTickCount();
+    while (thread && requested_.load() != finished_.load()) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= timeoutMs) return false;
+        WaitForThread(thread, timeoutMs - spent < 10 ? timeoutMs - spent : 10);
+    }
+    return true;
+}
 
 bool CPlayer::OnPlayEnd() {
     if (requested_.load() != finished_.load()) return false;
@@ -159,17 +234,23 @@ DWORD WINAPI CPlayer::ThreadProc(LPVOID param) {
         COwner<Snapshot> snapshot(player->pending_.exchange(nullptr));
         const bool taken = static_cast<bool>(snapshot);
         player->refused_ = false;
-        player->lastComplete_.store(player->Run(snapshot.Get()));
+        player->picturesLost_ = false;
+        const bool complete = player->Run(snapshot.Get());
         snapshot.Reset();
+        player->AwaitArrival();
+        const WPARAM end = (player->refused_ ? kPlayEndRefused : kPlayEndNormal) |
+                           (player->picturesLost_ ? kPlayEndPicturesLost : kPlayEndNormal);
+        player->lastComplete_.store(complete);
+        player->lastEnd_.store(end);
         // Only Playing is taken back: a recording the window started after
         // a stopped run is left alone.
         player->ChangeRunState(RunState::Playing, RunState::Idle);
         if (taken) player->finished_.fetch_add(1);
         HWND window = player->window_.load();
-        if (window) PostMessageW(window, WM_PLAY_END, player->refused_ ? kPlayEndRefused : kPlayEndNormal, 0);
+        if (window) PostMessageW(window, WM_PLAY_END, end, 0);
     }
     // A last try for releases the system refused during the runs.
-    player->held_.ReleaseAll(player->input_);
+    player->held_.ReleaseAll(&player->tagged_);
     player->threadId_.store(0);
     return 0;
 }
@@ -187,13 +268,15 @@ void CPlayer::ShowPass(const wchar_t* text) {
 
 bool CPlayer::Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot) {
     if (record.kind == ActionKind::Screenshot) {
-        TakeScreenshot(snapshot.folder.Data(), snapshot.format);
+        // Without a folder no picture is wanted; any other failure loses one.
+        const CaptureResult result = TakeScreenshot(snapshot.folder.Data(), snapshot.format);
+        if (result != CaptureResult::Saved && result != CaptureResult::NoFolder) picturesLost_ = true;
         return true;
     }
     INPUT inputs[kMaxActionInputs];
     int n = BuildActionInputs(record, desktop, inputs);
     if (n == 0) return true;
-    UINT sent = input_->Send(static_cast<UINT>(n), inputs);
+    UINT sent = tagged_.Send(static_cast<UINT>(n), inputs);
     if (sent > static_cast<UINT>(n)) sent = static_cast<UINT>(n);
     held_.Note(inputs, sent);
     return sent == static_cast<UINT>(n);
@@ -206,10 +289,10 @@ bool CPlayer::Run(Snapshot* snapshot) {
     // Stopped between the request and now: nothing is played.
     if (state_.load() != RunState::Playing) return false;
     // Releases an earlier run could not make are tried again first.
-    if (!held_.Empty()) held_.ReleaseAll(input_);
+    if (!held_.Empty()) held_.ReleaseAll(&tagged_);
     timer_->BeginRun();
     uint32_t last = timer_->Now();
-    RECT desktop = input_->VirtualDesktop();
+    RECT desktop = tagged_.VirtualDesktop();
     int32_t pass = 1;
     int32_t shown = 0;
     int index = 0;
@@ -286,7 +369,7 @@ bool CPlayer::Run(Snapshot* snapshot) {
     if (complete) {
         held_.Forget();
     } else {
-        held_.ReleaseAll(input_);
+        held_.ReleaseAll(&tagged_);
     }
     timer_->EndRun();
     return complete;

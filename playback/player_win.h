@@ -11,7 +11,16 @@
 // settings taken on the window thread when the run is requested, so the
 // window may edit its list at any time. When the system refuses injected
 // input (a program running as administrator has the focus, say), the run
-// ends and WM_PLAY_END says so. The player sets the pass-count field
+// ends and WM_PLAY_END says so.
+//
+// Every record the player injects is tagged (kInputTagMark) and numbered in
+// its extra information, which comes back with it as raw input once the
+// system has delivered it. The window that receives raw input hands each
+// event's extra information to NoteInputArrived; a run then ends, and
+// WM_PLAY_END is posted, only once the last record it sent has come back (or
+// kArrivalWaitMs have passed), so the window that restores itself on
+// WM_PLAY_END cannot take the keyboard or the pointer from input still on its
+// way to the program it was played into. The player sets the pass-count field
 // of the window with a bounded wait, and the window thread's waits for the
 // player process sent messages, so neither can block the other for good.
 #include <windows.h>
@@ -39,10 +48,29 @@ enum : UINT {
     WM_INPUT_UNAVAILABLE = WM_USER + 7,
 };
 
-// Why a run ended, as WM_PLAY_END's wParam.
+// How a run ended, as WM_PLAY_END's wParam: kPlayEndNormal, or the bits of
+// what went wrong.
 enum : WPARAM {
-    kPlayEndNormal = 0,   // the last pass, a stop, or nothing to play
-    kPlayEndRefused = 1,  // the system accepted fewer input records than sent
+    kPlayEndNormal = 0,        // the last pass, a stop, or nothing to play
+    kPlayEndRefused = 1,       // the system accepted fewer input records than sent
+    kPlayEndPicturesLost = 2,  // a screenshot could not be saved into a chosen folder
+};
+
+// The extra information of injected input: the mark in the top byte, a
+// sequence number (never 0) in the low 24 bits. Raw input hands on 32 bits
+// of it.
+enum : ULONG {
+    kInputTagMark = 0x54000000,
+    kInputTagMarkMask = 0xFF000000,
+    kInputSequenceMask = 0x00FFFFFF,
+};
+
+enum : DWORD {
+    // The longest a run's end waits for its input to come back.
+    kArrivalWaitMs = 2000,
+    // StopNow's wait for a run to finish: its step in progress may be a
+    // screenshot save.
+    kStopNowWaitMs = 3000,
 };
 
 // The number rule for the repeat text: leading blanks and tabs, one optional
@@ -105,9 +133,27 @@ public:
     // something else (it is then left as it was).
     bool ChangeRunState(RunState expected, RunState desired);
 
+    // Ends a run still going at once and waits, handling the messages sent
+    // to this thread, until the player has finished it; a run that ends so
+    // has let go of every key and button it held, and does not wait for its
+    // input to come back. For a close request or the end of the session.
+    // True when no run is in progress any more, false after `timeoutMs`.
+    bool StopNow(DWORD timeoutMs = kStopNowWaitMs);
+
     // Whether the last run that ended played every pass (an empty list
     // counts as played); false when it was stopped.
     bool LastRunComplete() const { return lastComplete_.load(); }
+    // The WM_PLAY_END wParam of the last run that ended.
+    WPARAM LastRunEnd() const { return lastEnd_.load(); }
+
+    // The extra information of a raw input event that reached the window.
+    // Window thread; cheap for events that are not the player's.
+    void NoteInputArrived(ULONG extraInformation);
+    // Set by the window once raw input reaches it: from then on the end of
+    // a run waits for its input to come back.
+    void WatchInputArrivals(bool watch) { watchArrivals_.store(watch); }
+    // Whether every record the player has injected has come back.
+    bool InputArrived() const;
 
     // The repeat count as the current run counts it down.
     int32_t RepeatCount() const { return repeat_.load(); }
@@ -117,6 +163,19 @@ public:
 private:
     struct Snapshot;
 
+    // The sink the player sends through: tags each record, then hands it to
+    // the real one and notes the last record that the system accepted.
+    class CTaggedInput : public IInputSink {
+    public:
+        explicit CTaggedInput(CPlayer& player) : player_(player) {}
+        UINT Send(UINT count, INPUT* inputs) override;
+        RECT VirtualDesktop() override { return player_.input_->VirtualDesktop(); }
+
+    private:
+        CPlayer& player_;
+        uint32_t next_ = 0;  // sequence number of the last record tagged
+    };
+
     static DWORD WINAPI ThreadProc(LPVOID param);
     // True when every pass was played.
     bool Run(Snapshot* snapshot);
@@ -124,11 +183,16 @@ private:
     bool Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot);
     void ShowPass(const wchar_t* text);
     void WaitForThread(HANDLE thread, DWORD timeout);
+    // Player thread, after a run: until its last record has come back as raw
+    // input, at most kArrivalWaitMs; not at all while StopNow or StopThread
+    // wait for the run, nor when nobody watches raw input.
+    void AwaitArrival();
 
     IInputSink* input_;
     IPlayTimer* timer_;
     CSystemInput systemInput_;
     CPreciseTimer preciseTimer_;
+    CTaggedInput tagged_{*this};
 
     std::atomic<RunState> state_{RunState::Idle};
     std::atomic<int32_t> repeat_{0};
@@ -142,10 +206,22 @@ private:
     std::atomic<uint32_t> requested_{0};
     std::atomic<uint32_t> finished_{0};
     std::atomic<bool> lastComplete_{false};
+    std::atomic<WPARAM> lastEnd_{kPlayEndNormal};
     // Set by StopThread: no run begins any more.
     std::atomic<bool> closing_{false};
+    // Set by StopNow until the next request: the run ends without waiting
+    // for its input to come back.
+    std::atomic<bool> hurry_{false};
+    // Sequence numbers of the last record the system accepted and of the
+    // last one that came back; equal while nothing is on its way.
+    std::atomic<uint32_t> sentSequence_{0};
+    std::atomic<uint32_t> seenSequence_{0};
+    std::atomic<bool> watchArrivals_{false};
+    // Wakes AwaitArrival: the last record came back, or StopNow hurries.
+    HANDLE arrival_ = nullptr;
     // Player thread only: what runs have pressed and not yet released, and
-    // whether the last run ended because its input was refused.
+    // how the last run ended.
     CHeldInput held_;
     bool refused_ = false;
+    bool picturesLost_ = false;
 };

@@ -105,6 +105,12 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
     UINT capacity = sizeof raw;
     const UINT read = GetRawInputData(input, RID_INPUT, &raw, &capacity, sizeof(RAWINPUTHEADER));
     if (read == static_cast<UINT>(-1) || read < sizeof(RAWINPUTHEADER) || read > sizeof raw) return;
+    // The player's own input coming back: it has been delivered.
+    if (raw.header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
+        player_.NoteInputArrived(raw.data.mouse.ulExtraInformation);
+    } else if (raw.header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
+        player_.NoteInputArrived(raw.data.keyboard.ExtraInformation);
+    }
     if (raw.header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
         const RAWMOUSE& mouse = raw.data.mouse;
         // An absolute device reports where the pointer is with every

@@ -62,6 +62,41 @@ bool MoveCurrentFolder(HANDLE process, const std::string& folder) {
     return ended && moved != 0;
 }
 
+// Whether the target logged `message` of `key` from `from` on.
+bool TargetGot(const target::Process& t, LONG from, UINT message, UINT key) {
+    for (LONG i = from; i < t.count(); ++i) {
+        if (t.log()->events[i].message == message && t.log()->events[i].wParam == key) return true;
+    }
+    return false;
+}
+
+// Runs `command` (a program of the system) and waits for its end.
+bool RunSystemCommand(std::wstring command) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
+    CloseHandle(info.hProcess);
+    return ended;
+}
+
+// The files in `folder` whose names start with SCREENSHOT_ and which are no folders.
+int ScreenshotFiles(const std::string& folder) {
+    int files = 0;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(gui::Wide(testutil::Join(folder, "SCREENSHOT_*")).c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return files;
+}
+
 }  // namespace
 
 TEST_CASE("/play plays into the target without a window and ends with 0; stopped by the break key, 1") {
@@ -232,4 +267,73 @@ TEST_CASE("a file named on the command line opens in the main window, with Open'
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_FILE_SAVE, 0), 0);
     CHECK(gui::WaitFor([&] { return gui::ReadFileAt(r.Path("list.mou")).find("<x>5</x>") != std::string::npos; }));
     CHECK(gui::ReadFileAt(other) == "another file");
+}
+
+TEST_CASE("/play ends at once on a close request or the end of the session, lets go of what it holds, with 1") {
+    target::Process target;
+    REQUIRE(target.Start(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)));
+    // An endless run that holds A down and then waits a minute.
+    const std::vector<ActionRecord> holding = {Key(0, ActionKind::PushKey, 'A'), Key(60000, ActionKind::ReleaseKey, VK_F24)};
+    for (const std::string way : {"taskkill", "WM_QUERYENDSESSION", "WM_ENDSESSION"}) {
+        CAPTURE(way);
+        CommandRun c;
+        const std::string path = c.Write("holding.mou", holding);
+        const LONG mark = target.count();
+        REQUIRE(c.Start(0, "/play " + Quoted(path) + " /repeat -1 /quiet"));
+        REQUIRE(gui::WaitFor([&] { return TargetGot(target, mark, WM_KEYDOWN, 'A'); }));
+        HWND hidden = drive::FindOwnWindow(c.run.Pid(), "Taplore");
+        REQUIRE(hidden != nullptr);
+        if (way == "taskkill") {
+            // Without /F: a close message to every window of the process.
+            CHECK(RunSystemCommand(L"taskkill.exe /PID " + std::to_wstring(c.run.Pid())));
+        } else {
+            const UINT message = way == "WM_ENDSESSION" ? WM_ENDSESSION : WM_QUERYENDSESSION;
+            DWORD_PTR answer = 0;
+            CHECK(SendMessageTimeoutW(hidden, message, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer) != 0);
+            // The session may end: the run does not stand in its way.
+            if (message == WM_QUERYENDSESSION) CHECK(answer == TRUE);
+        }
+        CHECK(c.run.WaitForExit(15000) == 1);
+        CHECK(gui::WaitFor([&] { return TargetGot(target, mark, WM_KEYUP, 'A'); }));
+        CHECK((GetAsyncKeyState('A') & 0x8000) == 0);
+    }
+}
+
+TEST_CASE("/play checks the screenshot folder first, and ends with 3 when pictures could not be saved") {
+    const std::vector<ActionRecord> shot = {ActionRecord{0, ActionDevice::Display, ActionKind::Screenshot, 0, 0, 0}};
+    auto listIn = [&](CommandRun& c, const std::string& folder) {
+        const MachineIdent ident = CurrentMachineIdent();
+        const std::string path = c.Path("shot.mou");
+        REQUIRE(gui::WriteFileAt(path, drive::OperationFile(shot, &ident, folder, 0)));
+        return path;
+    };
+    // A folder that does not exist, relative to where the program starts:
+    // refused under /quiet; otherwise Start Play's question, and a run
+    // played all the same says by its code that its picture is lost.
+    {
+        CommandRun c;
+        REQUIRE(c.Start(0, "/play " + Quoted(listIn(c, "no such folder")) + " /quiet"));
+        CHECK(c.run.WaitForExit() == 2);
+    }
+    for (int answer : {IDNO, IDYES}) {
+        CAPTURE(answer);
+        CommandRun c;
+        REQUIRE(c.Start(0, "/play " + Quoted(listIn(c, "no such folder"))));
+        drive::MessageBoxView box = c.Answer("Play start", answer);
+        CHECK(box.text.find("Screenshots cannot be saved to the folder\nno such folder\n") == 0);
+        CHECK(box.defaultId == IDNO);
+        CHECK(c.run.WaitForExit() == (answer == IDYES ? 3 : 2));
+    }
+    // A folder that takes files: the picture is there and the code is 0.
+    // No folder at all: no picture is wanted, none is lost.
+    for (bool chosen : {true, false}) {
+        CAPTURE(chosen);
+        CommandRun c;
+        const std::string folder = c.Path("shots");
+        REQUIRE(CreateDirectoryW(gui::Wide(folder).c_str(), nullptr));
+        REQUIRE(c.Start(0, "/play " + Quoted(listIn(c, chosen ? folder : "")) + " /quiet"));
+        CHECK(c.run.WaitForExit(30000) == 0);
+        CHECK(ScreenshotFiles(folder) == (chosen ? 1 : 0));
+    }
 }

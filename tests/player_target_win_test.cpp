@@ -458,3 +458,74 @@ TEST_CASE("the first action of a run comes no later than the others, also from a
     // the run's start, load delays the first action no more than the others.
     CHECK(firstMedian < laterMedian + 5.0);
 }
+
+TEST_CASE("a run ends once every record it sent has come back as raw input; StopNow ends one at once") {
+    Stage s;
+    REQUIRE(s.window.WatchRawInput());
+    // Keys 5 ms apart with a click among them, as in a typed recording: the
+    // window that restores itself on WM_PLAY_END must find them all delivered.
+    s.Set({Rec(ActionKind::PushKey, 0, 0, 0, 'A'), Rec(ActionKind::ReleaseKey, 5, 0, 0, 'A'),
+           Rec(ActionKind::MouseLeftClick, 5, 400, 300), Rec(ActionKind::PushKey, 5, 0, 0, VK_RETURN),
+           Rec(ActionKind::ReleaseKey, 5, 0, 0, VK_RETURN)});
+    const UINT expected[] = {WM_KEYDOWN, WM_KEYUP, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_KEYDOWN, WM_KEYUP};
+    for (int run = 0; run < 3; ++run) {
+        CAPTURE(run);
+        s.target.Clear();
+        s.window.tags.clear();
+        s.Play(0);
+        CHECK(s.window.arrivedAtEnd);
+        // Every record carries its own number, one more than the record
+        // before, across the calls: 1 + 1 + 3 (move, down, up) + 1 + 1.
+        std::vector<ULONG> numbers;
+        for (ULONG tag : s.window.tags) {
+            if (numbers.empty() || numbers.back() != tag) numbers.push_back(tag);
+        }
+        REQUIRE(numbers.size() == 7);
+        for (size_t i = 1; i < numbers.size(); ++i) CHECK(((numbers[i] - numbers[i - 1]) & kInputSequenceMask) == 1);
+        std::vector<Seen> seen = s.Events(6);
+        REQUIRE(seen.size() == 6);
+        for (size_t i = 0; i < 6; ++i) CHECK(seen[i].message == expected[i]);
+    }
+
+    // The window holds the raw input back: the run has sent everything and
+    // the window has seen it all, but the run is not over until the player
+    // learns that its last record came back; a mark of another sender with
+    // the same number does not count.
+    REQUIRE(s.window.WatchRawInput(false));
+    s.target.Clear();
+    s.window.tags.clear();
+    s.Set({Rec(ActionKind::PushKey, 0, 0, 0, 'B'), Rec(ActionKind::ReleaseKey, 5, 0, 0, 'B')});
+    int ends = s.window.playEnds;
+    REQUIRE(s.player.RequestPlay(s.list, 0));
+    REQUIRE(s.window.PumpUntil([&] { return s.window.tags.size() >= 2; }, 10000));
+    // A while shorter than kArrivalWaitMs, in which nothing may end the run.
+    CHECK_FALSE(s.window.PumpUntil([&] { return s.window.playEnds != ends; }, kArrivalWaitMs / 4));
+    CHECK_FALSE(s.player.InputArrived());
+    s.player.NoteInputArrived((s.window.tags.back() & kInputSequenceMask) | 0x12000000);
+    s.player.NoteInputArrived(s.window.tags.front());
+    CHECK_FALSE(s.player.InputArrived());
+    CHECK(s.window.playEnds == ends);
+    s.player.NoteInputArrived(s.window.tags.back());
+    REQUIRE(s.window.WaitForPlayEnd(ends + 1, 5000));
+    CHECK(s.window.arrivedAtEnd);
+    // Input that never comes back: the run ends all the same.
+    s.Play(0);
+    CHECK_FALSE(s.window.arrivedAtEnd);
+
+    // StopNow ends a long wait and returns once the run is over and its key
+    // let go.
+    s.target.Clear();
+    s.Set({Rec(ActionKind::PushKey, 0, 0, 0, 'C'), Rec(ActionKind::MouseLeftClick, 600000, 1, 1)});
+    ends = s.window.playEnds;
+    REQUIRE(s.player.RequestPlay(s.list, -1));
+    REQUIRE(s.Events(1).size() == 1);
+    CHECK(s.player.StopNow());
+    CHECK(s.player.CanStart());
+    CHECK_FALSE(s.player.LastRunComplete());
+    REQUIRE(s.window.WaitForPlayEnd(ends + 1, 5000));
+    std::vector<Seen> seen = s.Events(2);
+    REQUIRE(seen.size() == 2);
+    CHECK(seen[1].message == WM_KEYUP);
+    CHECK(seen[1].wParam == 'C');
+    CHECK((GetAsyncKeyState('C') & 0x8000) == 0);
+}

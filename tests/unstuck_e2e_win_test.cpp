@@ -2,11 +2,13 @@
 // ended by the break key whatever the focused program does with the key;
 // closing the window while recording ends the recording before its prompt,
 // and so does the end of the session, which keeps what was recorded;
-// and a window restored while one of its dialogs is open brings that dialog
-// to the front with the keyboard, so the user can always answer it.
+// a window restored while one of its dialogs is open brings that dialog to
+// the front with the keyboard, so the user can always answer it; and the
+// window that comes back at a run's end takes no key of the run.
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "doctest.h"
 #include "support/loop_session_win.h"
@@ -186,5 +188,55 @@ TEST_CASE("a dialog open while the window is minimised comes to the front when a
         s.watch.Drive("key Escape ", &from, &lost, 3000);
         CHECK(gui::WaitFor([&] { return !IsWindow(about); }));
         CHECK(IsWindowEnabled(s.window.Main()));
+    }
+}
+
+TEST_CASE("the window comes back at a run's end only after the run's last keys have reached the target") {
+    CSession s;
+    INFO(s.error);
+    REQUIRE(s.Start());
+    REQUIRE(s.StartTarget());
+    // a, b, Enter, pushed and released 5 ms apart, as typed: the last come
+    // right before the run ends and the window restores itself.
+    const MachineIdent here = CurrentMachineIdent();
+    std::vector<ActionRecord> typed;
+    for (int key : {int('A'), int('B'), VK_RETURN}) {
+        typed.push_back({typed.empty() ? 1500u : 5u, ActionDevice::Keyboard, ActionKind::PushKey, 0, 0, key});
+        typed.push_back({5u, ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, 0, key});
+    }
+    const std::string path = s.window.PathIn("typed.mou");
+    REQUIRE(gui::WriteFileAt(path, drive::OperationFile(typed, &here)));
+    REQUIRE(s.window.Open(path));
+    REQUIRE(s.window.WaitCount(6));
+    for (int run = 0; run < 5; ++run) {
+        CAPTURE(run);
+        const LONG mark = s.target.count();
+        s.window.Post(IDC_PLAY_START);
+        REQUIRE(gui::WaitFor([&] { return s.window.Iconic(); }));
+        // A dialog open meanwhile takes the keyboard when the window comes
+        // back: Enter of the run would close it.
+        s.window.Post(ID_APP_ABOUT);
+        HWND about = nullptr;
+        REQUIRE(gui::WaitFor([&] { return (about = drive::FindOwnWindow(s.window.Pid(), kAboutCaption)) != nullptr; }));
+        // The target takes the keyboard before the first key comes.
+        SetForegroundWindow(s.target.window());
+        REQUIRE(gui::WaitFor([&] { return GetForegroundWindow() == s.target.window(); }));
+        REQUIRE(s.watch.Pump([&] { return !s.window.Iconic(); }, 20000));
+        std::vector<target::Event> keys;
+        s.watch.Pump(
+            [&] {
+                keys.clear();
+                for (const target::Event& e : loop::TargetEvents(s.target, mark)) {
+                    if (target::IsKeyMessage(e.message)) keys.push_back(e);
+                }
+                return keys.size() >= typed.size();
+            },
+            5000);
+        INFO("keys the target received:\n" << loop::Describe(keys));
+        CHECK(keys.size() == typed.size());
+        for (size_t i = 0; i < typed.size() && i < keys.size(); ++i) CHECK(loop::Matches(keys[i], typed[i]));
+        CHECK(IsWindow(about));
+        PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+        REQUIRE(gui::WaitFor([&] { return !IsWindow(about); }));
     }
 }

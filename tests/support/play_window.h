@@ -37,6 +37,18 @@ public:
     HWND hwnd() const { return window_; }
     void SetPlayer(CPlayer* player) { player_ = player; }
 
+    // Raw input in the background, as the program's windows take it: each
+    // event's extra information goes to the player (unless `forward` is
+    // false: then the player's input never comes back), and the player's
+    // own tagged events are kept in `tags`.
+    bool WatchRawInput(bool forward = true) {
+        RAWINPUTDEVICE devices[2] = {{1, 2, RIDEV_INPUTSINK, window_}, {1, 6, RIDEV_INPUTSINK, window_}};
+        forward_ = forward;
+        const bool registered = RegisterRawInputDevices(devices, 2, sizeof devices[0]) != 0;
+        if (player_) player_->WatchInputArrivals(registered);
+        return registered;
+    }
+
     void SetRepeat(bool checked, const wchar_t* text) {
         CheckDlgButton(window_, IDC_REPEAT, checked ? BST_CHECKED : BST_UNCHECKED);
         SetDlgItemTextW(window_, IDC_REPEAT_COUNT, text);
@@ -74,6 +86,8 @@ public:
     int restores = 0;                    // WM_PLAY_END for which OnPlayEnd said restore
     WPARAM lastReason = kPlayEndNormal;  // wParam of the last WM_PLAY_END
     DWORD lastPlayEndTick = 0;
+    std::vector<ULONG> tags;             // extra information of the player's raw events, in order
+    bool arrivedAtEnd = false;           // InputArrived when the last WM_PLAY_END came
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -86,8 +100,20 @@ private:
             ++self->playEnds;
             self->lastReason = wParam;
             self->lastPlayEndTick = GetTickCount();
+            self->arrivedAtEnd = self->player_ && self->player_->InputArrived();
             if (self->player_ && self->player_->OnPlayEnd()) ++self->restores;
             return 0;
+        }
+        if (self && message == WM_INPUT) {
+            RAWINPUT raw;
+            UINT size = sizeof raw;
+            if (GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &raw, &size,
+                                sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1)) {
+                const ULONG extra = raw.header.dwType == RIM_TYPEKEYBOARD ? raw.data.keyboard.ExtraInformation
+                                                                          : raw.data.mouse.ulExtraInformation;
+                if ((extra & kInputTagMarkMask) == kInputTagMark) self->tags.push_back(extra);
+                if (self->forward_ && self->player_) self->player_->NoteInputArrived(extra);
+            }
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
@@ -106,4 +132,5 @@ private:
     HWND window_ = nullptr;
     WNDPROC editProc_ = nullptr;
     CPlayer* player_ = nullptr;
+    bool forward_ = false;
 };
