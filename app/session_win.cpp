@@ -21,10 +21,6 @@ namespace {
 const wchar_t kRecoveryBase[] = L"Taplore-recovery";
 constexpr int kRecoveryCopies = 9;
 
-// The longest wait for a stopped run to finish its step and let go of what
-// it holds. A run sees the stop at its next step, within a time slice.
-constexpr DWORD kRunEndWaitMs = 3000;
-
 // Recovery copy `index` beside the settings file into `out` (kPathCharacters
 // + 1 units); false when there is no settings path or the name is too long.
 bool RecoveryPath(int index, wchar_t* out) {
@@ -52,15 +48,7 @@ bool Exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FI
 
 void CAppMain::EndForSession() {
     recorder.StopRecord();
-    player.StopPlay();
-    // The run ends on the player thread, which sets the pass count through
-    // this window: its sent messages are taken while waiting.
-    const DWORD start = GetTickCount();
-    while (!player.CanStart() && GetTickCount() - start < kRunEndWaitMs) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    player.StopNow();
     UpdateControls();
 }
 
