@@ -62,6 +62,41 @@ void RestoreWindow(HWND window) {
     SetActiveWindow(popup);
 }
 
+namespace {
+
+// The window that takes the front from `window`, or null for none.
+HWND NextInFront(HWND window) {
+    struct Search {
+        DWORD process;
+        HWND found;
+    } search = {0, nullptr};
+    GetWindowThreadProcessId(window, &search.process);
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(p);
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == s->process || !IsWindowVisible(w) || !IsWindowEnabled(w) || IsIconic(w)) return TRUE;
+            if (GetWindowLongPtrW(w, GWL_EXSTYLE) & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+void MinimiseWindow(HWND window) {
+    if (!window) return;
+    ShowWindow(window, SW_MINIMIZE);
+    if (GetForegroundWindow() != window) return;
+    HWND next = NextInFront(window);
+    if (!next) next = GetShellWindow();
+    if (!next) next = GetDesktopWindow();
+    SetForegroundWindow(next);
+}
+
 CRecorder::CRecorder(CPlayer& player, ActionList& list)
     : player_(player), list_(list), clock_(GetTickCount()) {}
 
@@ -404,7 +439,7 @@ int CRecorder::StartRecord() {
     }
     WatchBreakKey();
     for (uint8_t& bits : ignored_) bits = 0;
-    if (window_) ShowWindow(window_, SW_MINIMIZE);
+    MinimiseWindow(window_);
     return 1;
 }
 

@@ -38,6 +38,16 @@
 // that popup is brought to the front and given the keyboard.
 void RestoreWindow(HWND window);
 
+// Minimises `window` (SW_MINIMIZE) and hands the front on to the next window
+// that can take it, as Windows does: the first visible, enabled top-level
+// window of another program, in z-order, or else the desktop. Wine leaves a
+// window it minimises in front, where no window of it can have the focus,
+// and a program in front without a focus makes Wine deliver no raw input to
+// anyone: the recording (or the break key of a run) would miss everything
+// until the user's first click brought another window to the front, that
+// click included.
+void MinimiseWindow(HWND window);
+
 class CRecorder {
 public:
     // The virtual-key code whose release ends a recording or a play run;
