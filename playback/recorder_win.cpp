@@ -245,9 +245,12 @@ void CRecorder::RecordMotion(USHORT buttonFlags, USHORT buttonData, bool moved) 
 
 int CRecorder::ReadTrail(POINT point, MOUSEMOVEPOINT* out, int capacity) const {
     if (!trail_) return 0;
+    // Asked in display points, the point goes in as 16-bit values: left of
+    // and above the primary screen its negative coordinates would match no
+    // entry of the trail.
     MOUSEMOVEPOINT at = {};
-    at.x = point.x;
-    at.y = point.y;
+    at.x = point.x & 0xFFFF;
+    at.y = point.y & 0xFFFF;
     const int n = trail_(sizeof at, &at, out, capacity, GMMP_USE_DISPLAY_POINTS);
     if (n <= 0) return 0;
     int kept = 0;
