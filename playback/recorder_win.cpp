@@ -150,7 +150,7 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
         OnMouseEvent(mouse.usButtonFlags, mouse.usButtonData, moved);
     } else if (raw.header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
         EventFromMessage(0, 0, false);
-        OnKeyEvent(raw.data.keyboard.VKey, raw.data.keyboard.Flags);
+        OnKeyEvent(raw.data.keyboard.VKey, raw.data.keyboard.Flags, raw.data.keyboard.MakeCode);
     }
     event_.placed = false;
     event_.timed = false;
@@ -334,7 +334,8 @@ void CRecorder::MoveAt(POINT point, uint32_t moment) {
     lastMove_ = list_.count() - 1;
 }
 
-void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
+void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags, USHORT makeCode) {
+    if (virtualKey == 0xFF) return;
     if (virtualKey < 256) {
         const uint8_t bit = static_cast<uint8_t>(1u << (virtualKey & 7));
         if (flags & RI_KEY_BREAK) {
@@ -351,17 +352,22 @@ void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
     }
     const int32_t key = virtualKey;
     const int32_t breakKey = BreakKey();
+    // A key of the E1 prefix (Pause) sends more than one scan code: it is
+    // played by its virtual key alone.
+    const int32_t stroke = (flags & RI_KEY_E1) || makeCode > kKeyScanMask
+                               ? 0
+                               : makeCode | ((flags & RI_KEY_E0) ? kKeyExtended : 0);
     if (flags & RI_KEY_BREAK) {
         if (key == breakKey) {
             BreakKeyReleased(state);
         } else if (state == RunState::Recording) {
-            RecordKey(ActionKind::ReleaseKey, virtualKey);
+            RecordKey(ActionKind::ReleaseKey, virtualKey, stroke);
         }
     } else if (key == breakKey) {
         breakKeyDown_ = true;
         polledKey_ = breakKey;
     } else if (state == RunState::Recording) {
-        RecordKey(ActionKind::PushKey, virtualKey);
+        RecordKey(ActionKind::PushKey, virtualKey, stroke);
     }
 }
 
@@ -498,8 +504,8 @@ void CRecorder::RecordMouse(ActionKind kind, int32_t keyCode) {
     Append(ActionDevice::Mouse, kind, point.x, point.y, keyCode);
 }
 
-void CRecorder::RecordKey(ActionKind kind, USHORT virtualKey) {
-    Append(ActionDevice::Keyboard, kind, 0, 0, virtualKey);
+void CRecorder::RecordKey(ActionKind kind, USHORT virtualKey, int32_t stroke) {
+    Append(ActionDevice::Keyboard, kind, stroke, 0, virtualKey);
 }
 
 void CRecorder::Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y,

@@ -110,9 +110,11 @@ public:
     void OnRawInput(HRAWINPUT input);
     // The two kinds of event, as OnRawInput dispatches them: the button-flag
     // word of a mouse event (with its button data and whether it moved the
-    // pointer), and the virtual-key code and flags of a key.
+    // pointer), and the virtual-key code, flags and scan code of a key. A
+    // key keeps its scan code and RI_KEY_E0 as its stroke (model/action.h);
+    // raw input's placeholder 255, which stands for no key, is dropped.
     void OnMouseEvent(USHORT buttonFlags, USHORT buttonData = 0, bool moved = false);
-    void OnKeyEvent(USHORT virtualKey, USHORT flags);
+    void OnKeyEvent(USHORT virtualKey, USHORT flags, USHORT makeCode = 0);
 
     // Whether Start Record may act: the run state is Idle and no stopped
     // play run is still finishing (its last injected input would otherwise
@@ -185,7 +187,7 @@ private:
     int ReadTrail(POINT point, MOUSEMOVEPOINT* out, int capacity) const;
     // Records a move to `point` at the clock reading `moment`.
     void MoveAt(POINT point, uint32_t moment);
-    void RecordKey(ActionKind kind, USHORT virtualKey);
+    void RecordKey(ActionKind kind, USHORT virtualKey, int32_t stroke);
     void Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y, int32_t keyCode);
     void AppendAt(uint32_t moment, ActionDevice device, ActionKind kind, int32_t x, int32_t y, int32_t keyCode);
     void WriteWindowUnder(POINT point) const;

@@ -313,6 +313,14 @@ void PlayTwice(CSession& s, const std::vector<ActionRecord>& expected, const std
     CHECK(first == "");
     CHECK(second == "");
     CHECK(played.size() == 2 * expected.size());
+    // Each key arrives as the key that was pressed: with the scan code and
+    // extended flag the target saw while it was recorded.
+    for (size_t k = 0; k < played.size() && !recorded.empty(); ++k) {
+        const target::Event& was = recorded[k % recorded.size()];
+        if (!target::IsKeyMessage(was.message)) continue;
+        INFO("message " << k << ": " << loop::Describe(played[k]) << ", recorded " << loop::Describe(was));
+        CHECK(((played[k].lParam ^ was.lParam) & 0x01FF0000) == 0);
+    }
     if (!first.empty() || !second.empty() || played.size() != 2 * timing.size()) return;
     // Every gap counts, the first run's first one too.
     std::vector<double> run;
