@@ -381,6 +381,7 @@ void CRecorder::BreakKeyReleased(RunState state) {
 }
 
 CRecorder* CRecorder::watching_ = nullptr;
+HHOOK CRecorder::hook_ = nullptr;
 
 void CRecorder::WatchBreakKey() {
     if (!window_) return;
@@ -389,13 +390,52 @@ void CRecorder::WatchBreakKey() {
     breakKeyDown_ = (GetAsyncKeyState(polledKey_) & 0x8000) != 0;
     watching_ = this;
     SetTimer(window_, kBreakKeyTimerId, kBreakKeyPollMs, PollBreakKey);
+    if (!hook_) hook_ = SetWindowsHookExW(WH_KEYBOARD_LL, TakeBreakKey, GetModuleHandleW(nullptr), 0);
 }
 
 void CRecorder::StopWatchingBreakKey() {
     breakKeyDown_ = false;
     if (watching_ != this) return;
     if (window_) KillTimer(window_, kBreakKeyTimerId);
+    if (hook_) UnhookWindowsHookEx(hook_);
+    hook_ = nullptr;
     watching_ = nullptr;
+}
+
+namespace {
+
+// Whether the key of a low-level keyboard event is `breakKey`. The hook
+// names the modifier keys by their side; raw input and the key lists also
+// by their generic codes.
+bool IsBreakKey(DWORD key, int32_t breakKey) {
+    if (static_cast<int32_t>(key) == breakKey) return true;
+    switch (breakKey) {
+    case VK_SHIFT: return key == VK_LSHIFT || key == VK_RSHIFT;
+    case VK_CONTROL: return key == VK_LCONTROL || key == VK_RCONTROL;
+    case VK_MENU: return key == VK_LMENU || key == VK_RMENU;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK CRecorder::TakeBreakKey(int code, WPARAM wParam, LPARAM lParam) {
+    CRecorder* self = watching_;
+    if (code == HC_ACTION && self) {
+        const KBDLLHOOKSTRUCT* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        const RunState state = self->player_.GetRunState();
+        const int32_t breakKey = self->BreakKey();
+        if ((state == RunState::Recording || state == RunState::Playing) && IsBreakKey(key->vkCode, breakKey)) {
+            if (key->flags & LLKHF_UP) {
+                self->BreakKeyReleased(state);
+            } else {
+                self->breakKeyDown_ = true;
+                self->polledKey_ = breakKey;
+            }
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CALLBACK CRecorder::PollBreakKey(HWND, UINT, UINT_PTR, DWORD) {
@@ -447,9 +487,28 @@ int CRecorder::StartRecord() {
         }
     }
     WatchBreakKey();
-    for (uint8_t& bits : ignored_) bits = 0;
+    IgnoreKeysDown();
     MinimiseWindow(window_);
     return 1;
+}
+
+void CRecorder::IgnoreKeysDown() {
+    for (uint8_t& bits : ignored_) bits = 0;
+    // The Enter that answered the save question is still down, or its
+    // release still waits in the queue: a key pushed in raw input handled so
+    // far counts as down while raw input is waiting. (Without any waiting,
+    // a push whose release raw input lost would leave its key out of every
+    // later recording until released once more.)
+    MSG waiting;
+    const bool queued = PeekMessageW(&waiting, nullptr, WM_INPUT, WM_INPUT, PM_NOREMOVE) != 0;
+    const int32_t breakKey = BreakKey();
+    // From VK_BACK on: the codes below it are the mouse buttons. The break
+    // key is never recorded, and its release ends the recording as ever.
+    for (int key = VK_BACK; key < 0xFF; ++key) {
+        const uint8_t bit = static_cast<uint8_t>(1u << (key & 7));
+        if (key == breakKey) continue;
+        if ((GetAsyncKeyState(key) & 0x8000) || (queued && (pushed_[key >> 3] & bit))) ignored_[key >> 3] |= bit;
+    }
 }
 
 void CRecorder::IgnoreHeldKeys(int32_t hotkey) {

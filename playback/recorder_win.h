@@ -126,13 +126,15 @@ public:
     // clock and minimises the window. Returns 1 when the recording started,
     // else 0 with nothing changed.
     int StartRecord();
-    // While recording or playing the break key's state is also polled (from
-    // StartRecord on, and for a run from this call on), and its release
-    // read there acts as one seen in raw input. The raw input of the
-    // release can be lost: under Wine, when the push makes the focused
-    // program open a window of a process just starting (its help viewer),
-    // raw input reaches no background window until that window is
-    // answered, while the system's key state still follows the keyboard.
+    // While recording or playing (from StartRecord on, and for a run from
+    // this call on) the break key is taken from the system by a low-level
+    // keyboard hook: neither its push nor its release reaches the program in
+    // front, where F1 would open that program's help. Its release ends the
+    // recording or run there, as it does when raw input reports it (Wine
+    // hands raw input out before the hook sees a key; Windows does not). The
+    // break key's state is also polled, and its release read there acts the
+    // same: the raw input of a release can be lost while another window
+    // takes the front.
     void WatchBreakKey();
     // A hotkey (config/app_parameter.h) has just started the recording: its
     // keys that are down now are not recorded until each has been released
@@ -177,6 +179,9 @@ private:
     void BreakKeyReleased(RunState state);
     void StopWatchingBreakKey();
     static void CALLBACK PollBreakKey(HWND window, UINT message, UINT_PTR id, DWORD time);
+    static LRESULT CALLBACK TakeBreakKey(int code, WPARAM wParam, LPARAM lParam);
+    // Keys down when a recording starts are left out until released.
+    void IgnoreKeysDown();
     int32_t BreakKey() const;
     bool MotionWanted() const;
     void RecordMouse(ActionKind kind, int32_t keyCode = 0);
@@ -238,6 +243,7 @@ private:
     // The one recorder whose break key is being polled (there is one main
     // window); the timer's procedure finds it here.
     static CRecorder* watching_;
+    static HHOOK hook_;
     enum : UINT { kBreakKeyPollMs = 15 };
     enum : UINT_PTR { kBreakKeyTimerId = 0x7A11 };
     bool leftHeld_ = false;

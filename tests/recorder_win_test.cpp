@@ -255,6 +255,22 @@ TEST_CASE("a hotkey's keys are not recorded, also when they are up before its re
     REQUIRE(rig.recorder.StopRecord() == 1);
 }
 
+TEST_CASE("a key down when the recording starts records nothing, its repeats and release included, until pressed again") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    // As the Enter that answers the save question: down when Start Record
+    // acts, released once it has.
+    DRIVE(rig, KeyDown("Return") + Wait(50));
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    DRIVE(rig, Wait(700) + KeyUp("Return") + Wait(50) + "key a " + Wait(50) + "key Return");
+    CheckRecords(rig, {{ActionKind::PushKey, 0x1E, 0, 'A', -1},
+                       {ActionKind::ReleaseKey, 0x1E, 0, 'A', -1},
+                       {ActionKind::PushKey, 0x1C, 0, VK_RETURN, -1},
+                       {ActionKind::ReleaseKey, 0x1C, 0, VK_RETURN, -1}});
+    REQUIRE(rig.recorder.StopRecord() == 1);
+}
+
 TEST_CASE("a left push while the right button is held records the left push first") {
     CRecorderRig rig;
     INFO(rig.setupError);
