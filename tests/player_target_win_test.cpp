@@ -104,11 +104,19 @@ TEST_CASE("every kind reaches the target window as its button and key messages")
            Rec(ActionKind::PushKey, 10, 0, 0, 0x41), Rec(ActionKind::ReleaseKey, 10, 0, 0, 0x41),
            Rec(ActionKind::PushKey, 10, 0, 0, VK_RIGHT), Rec(ActionKind::ReleaseKey, 10, 0, 0, VK_RIGHT),
            // Recorded strokes: right Ctrl and the keypad's Enter, whose
-           // virtual keys are those of left Ctrl and the main Enter.
+           // virtual keys are those of left Ctrl and the main Enter; an arrow
+           // of the keypad (Num Lock off); a flag without a scan code.
            Rec(ActionKind::PushKey, 10, kKeyExtended | 0x1D, 0, VK_CONTROL),
            Rec(ActionKind::ReleaseKey, 10, kKeyExtended | 0x1D, 0, VK_CONTROL),
            Rec(ActionKind::PushKey, 10, kKeyExtended | 0x1C, 0, VK_RETURN),
-           Rec(ActionKind::ReleaseKey, 10, kKeyExtended | 0x1C, 0, VK_RETURN)});
+           Rec(ActionKind::ReleaseKey, 10, kKeyExtended | 0x1C, 0, VK_RETURN),
+           Rec(ActionKind::PushKey, 10, 0x4B, 0, VK_LEFT), Rec(ActionKind::ReleaseKey, 10, 0x4B, 0, VK_LEFT),
+           Rec(ActionKind::PushKey, 10, kKeyExtended, 0, VK_RETURN),
+           Rec(ActionKind::ReleaseKey, 10, kKeyExtended, 0, VK_RETURN),
+           // No stroke: left Ctrl and Delete as they are by nature, also for
+           // an x that is no stroke.
+           Rec(ActionKind::PushKey, 10, 0, 0, VK_CONTROL), Rec(ActionKind::ReleaseKey, 10, 0, 0, VK_CONTROL),
+           Rec(ActionKind::PushKey, 10, 0x200, 0, VK_DELETE), Rec(ActionKind::ReleaseKey, 10, 0x200, 0, VK_DELETE)});
     s.Play(0);
     struct Want {
         UINT message;
@@ -128,6 +136,10 @@ TEST_CASE("every kind reaches the target window as its button and key messages")
         {WM_KEYDOWN, VK_RIGHT, 0x4D, 1}, {WM_KEYUP, VK_RIGHT, 0x4D, 1},
         {WM_KEYDOWN, VK_CONTROL, 0x1D, 1}, {WM_KEYUP, VK_CONTROL, 0x1D, 1},
         {WM_KEYDOWN, VK_RETURN, 0x1C, 1}, {WM_KEYUP, VK_RETURN, 0x1C, 1},
+        {WM_KEYDOWN, VK_LEFT, 0x4B, 0},   {WM_KEYUP, VK_LEFT, 0x4B, 0},
+        {WM_KEYDOWN, VK_RETURN, 0x1C, 1}, {WM_KEYUP, VK_RETURN, 0x1C, 1},
+        {WM_KEYDOWN, VK_CONTROL, 0x1D, 0}, {WM_KEYUP, VK_CONTROL, 0x1D, 0},
+        {WM_KEYDOWN, VK_DELETE, 0x53, 1}, {WM_KEYUP, VK_DELETE, 0x53, 1},
     };
     const size_t n = sizeof want / sizeof want[0];
     std::vector<Seen> seen = s.Events(n);

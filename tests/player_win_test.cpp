@@ -324,48 +324,6 @@ TEST_CASE("each action is one Send with exactly the records of its kind") {
     CHECK(b.sink.calls[1].inputs.size() == 1);
     CHECK(b.sink.calls[2].inputs[0].ki.dwFlags == KEYEVENTF_KEYUP);
 
-    // A key goes with its recorded stroke, or without one with the scan code
-    // of its virtual key and the flag the key has by nature.
-    const struct {
-        ActionDevice device;
-        int32_t x;  // the stroke of a key record
-        int32_t key;
-        WORD scan;
-        bool extended;
-    } keys[] = {
-        {ActionDevice::Keyboard, 0, 'A', 0x1E, false},
-        {ActionDevice::Keyboard, 0, VK_LEFT, 0x4B, true},
-        {ActionDevice::Keyboard, 0, VK_DELETE, 0x53, true},
-        {ActionDevice::Keyboard, 0, VK_CONTROL, 0x1D, false},
-        {ActionDevice::Keyboard, 0, VK_RCONTROL, 0x1D, true},
-        {ActionDevice::Keyboard, 0, VK_RETURN, 0x1C, false},
-        {ActionDevice::Keyboard, kKeyExtended | 0x1D, VK_CONTROL, 0x1D, true},
-        {ActionDevice::Keyboard, kKeyExtended | 0x1C, VK_RETURN, 0x1C, true},
-        {ActionDevice::Keyboard, 0x36, VK_SHIFT, 0x36, false},
-        // An arrow recorded from the keypad (Num Lock off) stays the keypad's.
-        {ActionDevice::Keyboard, 0x4B, VK_LEFT, 0x4B, false},
-        // The flag known, the scan code not.
-        {ActionDevice::Keyboard, kKeyExtended, VK_RETURN, 0x1C, true},
-        // No stroke: out of range, or a record of another device.
-        {ActionDevice::Keyboard, 0x200, VK_LEFT, 0x4B, true},
-        {ActionDevice::Keyboard, -1, 'A', 0x1E, false},
-        {ActionDevice::Mouse, 0x36, VK_SHIFT, 0x2A, false},
-    };
-    for (const auto& k : keys) {
-        CAPTURE(k.key);
-        CAPTURE(k.x);
-        for (ActionKind kind : {ActionKind::PushKey, ActionKind::ReleaseKey}) {
-            INPUT out[kMaxActionInputs];
-            const ActionRecord r = {0, k.device, kind, k.x, 0, k.key};
-            REQUIRE(BuildActionInputs(r, RECT{0, 0, 1920, 1080}, out) == 1);
-            CHECK(out[0].type == INPUT_KEYBOARD);
-            CHECK(out[0].ki.wVk == k.key);
-            CHECK(out[0].ki.wScan == k.scan);
-            CHECK(out[0].ki.dwFlags == ((k.extended ? KEYEVENTF_EXTENDEDKEY : 0) |
-                                        (kind == ActionKind::ReleaseKey ? KEYEVENTF_KEYUP : 0)));
-        }
-    }
-
     // Movement, the middle and side buttons and the wheels: the move, then
     // at most one record, at the same place, with its button or delta.
     const struct {
