@@ -123,8 +123,9 @@ public:
     // Start Record, to be called after the prompt and with the list view
     // emptied: when CanStartRecord and InputReady hold, sets Recording, empties the list
     // (path, modified flag, this computer's ident), starts the interval
-    // clock and minimises the window. Returns 1 when the recording started,
-    // else 0 with nothing changed.
+    // clock, leaves out the keys that are down until each is released, and
+    // minimises the window (MinimiseWindow). Returns 1 when the recording
+    // started, else 0 with nothing changed.
     int StartRecord();
     // While recording or playing (from StartRecord on, and for a run from
     // this call on) the break key is taken from the system by a low-level
