@@ -133,7 +133,7 @@ void CAppMain::StartPlay() {
     if (!ConfirmPlayStart() || !ConfirmScreenshotFolder()) return;
     // Playing from here on, so Stop Play and the break key act at once.
     if (player.RequestPlay(list, repeat, speed)) recorder.WatchBreakKey();
-    ShowWindow(main_window, SW_MINIMIZE);
+    MinimiseWindow(main_window);
 }
 
 void CAppMain::AddRecord() {

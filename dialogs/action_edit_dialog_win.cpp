@@ -78,7 +78,9 @@ void CActionEditDialog::SetRecord(const ActionRecord& record) {
     kind_per_device[kKeyboardSlot] = static_cast<int32_t>(ActionKind::PushKey);
     kind_per_device[kDisplaySlot] = static_cast<int32_t>(ActionKind::Screenshot);
     KindOf(device) = static_cast<int32_t>(record.kind);
-    x = record.x;
+    key_stroke = KeyStrokeOf(record);
+    stroke_key = record.keyCode;
+    x = record.device == ActionDevice::Keyboard ? 0 : record.x;
     y = record.y;
     const bool wheel = IsWheelKind(record.kind);
     key_code = wheel ? 0 : record.keyCode;
@@ -94,6 +96,7 @@ ActionRecord CActionEditDialog::Record() const {
     record.x = x;
     record.y = y;
     record.keyCode = IsWheelKind(record.kind) ? wheel_delta : key_code;
+    if (record.device == ActionDevice::Keyboard) record.x = key_code == stroke_key ? key_stroke : 0;
     return record;
 }
 

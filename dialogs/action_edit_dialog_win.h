@@ -39,7 +39,7 @@ public:
     void SetRecord(const ActionRecord& record);
     // The record the dialog holds: device, the kind of that device, position,
     // key code and interval, all six whatever the device; a wheel kind takes
-    // wheel_delta as its keyCode.
+    // wheel_delta as its keyCode, a key record the stroke (as its x).
     ActionRecord Record() const;
 
     // The slot that remembers the kind of `device`: Keyboard and Display have
@@ -74,6 +74,12 @@ public:
     // Signed: positive away from the user (vertical) or to the right
     // (horizontal).
     int32_t wheel_delta = kWheelNotch;
+    // The stroke of the key record being modified (model/action.h) and its
+    // key code: a key record keeps its stroke while its key stays that key
+    // and gets none (the key's natural one) for another key; X shows 0 for
+    // it, as a key has no position. 0 for Add and other records.
+    int32_t key_stroke = 0;
+    int32_t stroke_key = 0;
 
 private:
     void FillDeviceList(HWND dialog);

@@ -60,11 +60,36 @@ struct ActionRecord {
     uint32_t interval;     // milliseconds since the previous operation; wraps mod 2^32
     ActionDevice device;
     ActionKind kind;
-    int32_t x;             // screen pixels, meaningful for Mouse only
+    int32_t x;             // screen pixels for Mouse; the key's stroke for Keyboard (below)
     int32_t y;
     int32_t keyCode;       // virtual-key code, meaningful for Keyboard only
 };
 static_assert(sizeof(ActionRecord) == 24, "six 32-bit fields");
+
+// A key record keeps in x, as a key has no position, the stroke its key
+// made: the scan code the keyboard sent (low byte) and kKeyExtended for an
+// extended key, one whose code came after the E0 prefix (right Ctrl and Alt,
+// the arrows and the editing block, the keypad's Enter and "/", ...). The
+// virtual-key code alone cannot tell them: right Ctrl is VK_CONTROL as left
+// Ctrl is, and an arrow sent without the flag is the keypad's. 0 means not
+// known (files written before it was kept, rows added by hand): the key is
+// then played with the scan code of its virtual key and the flag that key
+// has by nature.
+enum : int32_t { kKeyScanMask = 0xFF, kKeyExtended = 0x100 };
+
+// The stroke of `record`: its x when it is a key record and x is a stroke
+// (1 .. 0x1FF), else 0.
+inline int32_t KeyStrokeOf(const ActionRecord& record) {
+    if (record.device != ActionDevice::Keyboard) return 0;
+    return record.x > 0 && record.x <= (kKeyExtended | kKeyScanMask) ? record.x : 0;
+}
+
+// Whether the key of virtual-key code `code` is an extended key wherever it
+// is found (right Ctrl and Alt, the arrows, Insert, Delete, Home, End,
+// Page Up and Down, the keypad's "/", Num Lock, Print Screen, the Windows
+// and application keys, the browser and media keys). VK_CONTROL, VK_MENU
+// and VK_RETURN are not: they stand for the left keys and the main Enter.
+bool IsExtendedByNature(int32_t code);
 
 // The mark of the computer a list comes from (derived from its name).
 struct MachineIdent {

@@ -13,7 +13,7 @@ namespace {
 
 const char* const kWordTags[4] = {"0", "1", "2", "3"};
 
-enum Field { kTime, kX, kY, kType, kCode, kDelta, kFields };
+enum Field { kTime, kX, kY, kType, kCode, kDelta, kScan, kExtended, kFields };
 enum Group { kMouse, kKey, kDisplay };
 
 // Takes the records, the mark and the screenshot settings from the reader's
@@ -139,7 +139,7 @@ private:
         case kRecord0:
         case kRecord1:
         case kRecord2: {
-            static const char* const kFieldTags[kFields] = {"time", "x", "y", "type", "code", "delta"};
+            static const char* const kFieldTags[kFields] = {"time", "x", "y", "type", "code", "delta", "scan", "extended"};
             for (int i = 0; i < kFields; ++i) {
                 if (name.Is(kFieldTags[i], static_cast<int32_t>(std::strlen(kFieldTags[i])))) {
                     return Claim(&fieldTaken_[i], static_cast<Role>(kField0 + i), kOther);
@@ -183,7 +183,7 @@ private:
     }
 
     // A missing or unreadable child gives 0; a mouse record keeps a wheel's
-    // delta in its key code.
+    // delta in its key code, a key record its stroke in x.
     void Append(Group group) {
         const ActionKind kind = static_cast<ActionKind>(fields_[kType]);
         const uint32_t interval = static_cast<uint32_t>(fields_[kTime]);
@@ -192,7 +192,9 @@ private:
             added = list_->append(ActionDevice::Mouse, kind, fields_[kX], fields_[kY],
                                   IsWheelKind(kind) ? fields_[kDelta] : 0, interval);
         } else if (group == kKey) {
-            added = list_->append(ActionDevice::Keyboard, kind, 0, 0, fields_[kCode], interval);
+            const int32_t stroke =
+                KeyStrokeFromFile(fieldTaken_[kScan], fields_[kScan], fieldTaken_[kExtended], fields_[kExtended]);
+            added = list_->append(ActionDevice::Keyboard, kind, stroke, 0, fields_[kCode], interval);
         } else {
             added = list_->append(ActionDevice::Display, kind, 0, 0, 0, interval);
         }
@@ -230,6 +232,12 @@ OperationFileLoad Result(const XmlLoad& read, const OperationReader& reader, int
 }
 
 }  // namespace
+
+int32_t KeyStrokeFromFile(bool hasScan, int32_t scan, bool hasExtended, int32_t extended) {
+    if (!hasScan && !hasExtended) return 0;
+    if (scan < 0 || scan > kKeyScanMask) return 0;
+    return scan | (extended ? kKeyExtended : 0);
+}
 
 MachineIdent MachineIdentFromName(const wchar_t* name, int length) {
     uint8_t bytes[16];
@@ -288,6 +296,10 @@ bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArra
             out.Number("time", interval);
             out.Number("type", kind);
             out.Number("code", r->keyCode);
+            if (const int32_t stroke = KeyStrokeOf(*r)) {
+                out.Number("scan", stroke & kKeyScanMask);
+                out.Number("extended", (stroke & kKeyExtended) ? 1 : 0);
+            }
             out.End("key");
         } else if (r->device == ActionDevice::Display) {
             out.Start("display");

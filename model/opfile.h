@@ -19,10 +19,13 @@ MachineIdent MachineIdentFromName(const wchar_t* name, int length);
 
 // The text of the file that saving writes for the list, with `ident` as the
 // mark. A mouse record of a wheel kind carries its delta (its key code) in a
-// "delta" element after "type"; every other record is written as files have
-// always had it. False (the text then holds nothing) when memory ran out.
-// `tooLarge`, when given, tells whether the text failed for passing the
-// longest a file may be (SetXmlTextLimit) rather than for want of memory.
+// "delta" element after "type"; a key record with a known stroke (model/action.h)
+// carries it in "scan" (the scan code) and "extended" (1 or 0) after "code".
+// Older readers take their children by name and skip these. Every other
+// record is written as files have always had it. False (the text then holds
+// nothing) when memory ran out. `tooLarge`, when given, tells whether the text
+// failed for passing the longest a file may be (SetXmlTextLimit) rather than
+// for want of memory.
 bool BuildOperationText(const ActionList& list, const MachineIdent& ident, CArray<char>* text,
                         bool* tooLarge = nullptr);
 
@@ -35,6 +38,11 @@ enum class OperationSave {
 };
 // ActionList::save with its outcome.
 OperationSave SaveOperationFile(ActionList* list, const wchar_t* path);
+
+// The stroke a key element gives from its "scan" and "extended" children
+// (whether each is there, and its number): none without either, or when the
+// scan code is no byte.
+int32_t KeyStrokeFromFile(bool hasScan, int32_t scan, bool hasExtended, int32_t extended);
 
 // What a load took from its file. Anything but a whole file must be told to
 // the user, and such a list must not be written back over the file unasked.

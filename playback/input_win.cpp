@@ -66,11 +66,20 @@ int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out
             data = static_cast<DWORD>(record.keyCode);
             break;
         case ActionKind::PushKey:
-        case ActionKind::ReleaseKey:
+        case ActionKind::ReleaseKey: {
+            // With its scan code and extended flag the key arrives as the
+            // one that was pressed, also to programs that read scan codes.
+            const WORD key = static_cast<WORD>(record.keyCode & 0xFFFF);
+            const int32_t stroke = KeyStrokeOf(record);
+            const bool extended = stroke ? (stroke & kKeyExtended) != 0 : IsExtendedByNature(key);
             out[0].type = INPUT_KEYBOARD;
-            out[0].ki.wVk = static_cast<WORD>(record.keyCode & 0xFFFF);
-            out[0].ki.dwFlags = record.kind == ActionKind::ReleaseKey ? KEYEVENTF_KEYUP : 0;
+            out[0].ki.wVk = key;
+            out[0].ki.wScan = static_cast<WORD>(stroke & kKeyScanMask);
+            if (out[0].ki.wScan == 0) out[0].ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+            out[0].ki.dwFlags = (record.kind == ActionKind::ReleaseKey ? KEYEVENTF_KEYUP : 0) |
+                                (extended ? KEYEVENTF_EXTENDEDKEY : 0);
             return 1;
+        }
         default:
             return 0;
     }
@@ -92,18 +101,31 @@ int BuildActionInputs(const ActionRecord& record, const RECT& desktop, INPUT out
     return n;
 }
 
-void CHeldInput::AddKey(WORD key) {
+namespace {
+
+// Left and right Ctrl (or Alt) share their virtual key: the flag tells them.
+bool SameKey(const KEYBDINPUT& a, const KEYBDINPUT& b) {
+    return a.wVk == b.wVk && (a.dwFlags & KEYEVENTF_EXTENDEDKEY) == (b.dwFlags & KEYEVENTF_EXTENDEDKEY);
+}
+
+}  // namespace
+
+void CHeldInput::AddKey(const KEYBDINPUT& key) {
     for (int i = 0; i < keys_.Count(); ++i) {
-        if (keys_[i] == key) return;
+        if (SameKey(keys_[i], key)) return;
     }
     // Without memory the key simply is not remembered: at worst it stays
     // down after an interrupted run, as it would without this record.
-    keys_.Append(key);
+    KEYBDINPUT held = {};
+    held.wVk = key.wVk;
+    held.wScan = key.wScan;
+    held.dwFlags = key.dwFlags & KEYEVENTF_EXTENDEDKEY;
+    keys_.Append(held);
 }
 
-void CHeldInput::RemoveKey(WORD key) {
+void CHeldInput::RemoveKey(const KEYBDINPUT& key) {
     for (int i = 0; i < keys_.Count(); ++i) {
-        if (keys_[i] == key) {
+        if (SameKey(keys_[i], key)) {
             keys_.RemoveAt(i);
             return;
         }
@@ -115,9 +137,9 @@ void CHeldInput::Note(const INPUT* inputs, UINT count) {
         const INPUT& in = inputs[i];
         if (in.type == INPUT_KEYBOARD) {
             if (in.ki.dwFlags & KEYEVENTF_KEYUP) {
-                RemoveKey(in.ki.wVk);
+                RemoveKey(in.ki);
             } else {
-                AddKey(in.ki.wVk);
+                AddKey(in.ki);
             }
         } else if (in.type == INPUT_MOUSE) {
             DWORD f = in.mi.dwFlags;
@@ -160,8 +182,8 @@ UINT CHeldInput::ReleaseAll(IInputSink* sink) {
         }
         for (int i = keys_.Count() - 1; i >= 0; --i) {
             inputs[k].type = INPUT_KEYBOARD;
-            inputs[k].ki.wVk = keys_[i];
-            inputs[k++].ki.dwFlags = KEYEVENTF_KEYUP;
+            inputs[k].ki = keys_[i];
+            inputs[k++].ki.dwFlags |= KEYEVENTF_KEYUP;
         }
         sent = sink->Send(n, inputs.Data());
         if (sent > n) sent = n;

@@ -38,7 +38,8 @@ LONG AbsoluteCoordinate(int32_t pixel, LONG origin, LONG extent);
 
 // Fills `out` with the records that play `record` over `desktop`, all meant
 // for one Send call: an absolute move and the button records of a mouse kind,
-// or one key record; a move alone for MouseMove; the move and the turn, with
+// or one key record (with the record's stroke, or without one the scan code
+// of its virtual key and the flag it has by nature); a move alone for MouseMove; the move and the turn, with
 // the record's delta, for a wheel. Returns their number; 0 for a screenshot
 // or an unknown kind, which send nothing. Each button record states the position of the
 // move again: a button record without one acts wherever the system believes
@@ -64,8 +65,8 @@ public:
     void Forget();
 
 private:
-    void AddKey(WORD key);
-    void RemoveKey(WORD key);
+    void AddKey(const KEYBDINPUT& key);
+    void RemoveKey(const KEYBDINPUT& key);
 
     static constexpr unsigned kLeft = 1, kRight = 2, kMiddle = 4, kX1 = 8, kX2 = 16;
     unsigned buttons_ = 0;  // the k* bits of the buttons held
@@ -74,5 +75,5 @@ private:
     DWORD place_ = 0;
     LONG dx_ = 0;
     LONG dy_ = 0;
-    CArray<WORD> keys_;  // in the order they were pressed
+    CArray<KEYBDINPUT> keys_;  // virtual key, scan code, extended flag; in the order they were pressed
 };

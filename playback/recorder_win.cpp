@@ -62,6 +62,41 @@ void RestoreWindow(HWND window) {
     SetActiveWindow(popup);
 }
 
+namespace {
+
+// The window that takes the front from `window`, or null for none.
+HWND NextInFront(HWND window) {
+    struct Search {
+        DWORD process;
+        HWND found;
+    } search = {0, nullptr};
+    GetWindowThreadProcessId(window, &search.process);
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(p);
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == s->process || !IsWindowVisible(w) || !IsWindowEnabled(w) || IsIconic(w)) return TRUE;
+            if (GetWindowLongPtrW(w, GWL_EXSTYLE) & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+void MinimiseWindow(HWND window) {
+    if (!window) return;
+    ShowWindow(window, SW_MINIMIZE);
+    if (GetForegroundWindow() != window) return;
+    HWND next = NextInFront(window);
+    if (!next) next = GetShellWindow();
+    if (!next) next = GetDesktopWindow();
+    SetForegroundWindow(next);
+}
+
 CRecorder::CRecorder(CPlayer& player, ActionList& list)
     : player_(player), list_(list), clock_(GetTickCount()) {}
 
@@ -121,7 +156,7 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
         OnMouseEvent(mouse.usButtonFlags, mouse.usButtonData, moved);
     } else if (raw.header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
         EventFromMessage(0, 0, false);
-        OnKeyEvent(raw.data.keyboard.VKey, raw.data.keyboard.Flags);
+        OnKeyEvent(raw.data.keyboard.VKey, raw.data.keyboard.Flags, raw.data.keyboard.MakeCode);
     }
     event_.placed = false;
     event_.timed = false;
@@ -216,9 +251,12 @@ void CRecorder::RecordMotion(USHORT buttonFlags, USHORT buttonData, bool moved) 
 
 int CRecorder::ReadTrail(POINT point, MOUSEMOVEPOINT* out, int capacity) const {
     if (!trail_) return 0;
+    // Asked in display points, the point goes in as 16-bit values: left of
+    // and above the primary screen its negative coordinates would match no
+    // entry of the trail.
     MOUSEMOVEPOINT at = {};
-    at.x = point.x;
-    at.y = point.y;
+    at.x = point.x & 0xFFFF;
+    at.y = point.y & 0xFFFF;
     const int n = trail_(sizeof at, &at, out, capacity, GMMP_USE_DISPLAY_POINTS);
     if (n <= 0) return 0;
     int kept = 0;
@@ -302,7 +340,8 @@ void CRecorder::MoveAt(POINT point, uint32_t moment) {
     lastMove_ = list_.count() - 1;
 }
 
-void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
+void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags, USHORT makeCode) {
+    if (virtualKey == 0xFF) return;
     if (virtualKey < 256) {
         const uint8_t bit = static_cast<uint8_t>(1u << (virtualKey & 7));
         if (flags & RI_KEY_BREAK) {
@@ -319,17 +358,22 @@ void CRecorder::OnKeyEvent(USHORT virtualKey, USHORT flags) {
     }
     const int32_t key = virtualKey;
     const int32_t breakKey = BreakKey();
+    // A key of the E1 prefix (Pause) sends more than one scan code: it is
+    // played by its virtual key alone.
+    const int32_t stroke = (flags & RI_KEY_E1) || makeCode > kKeyScanMask
+                               ? 0
+                               : makeCode | ((flags & RI_KEY_E0) ? kKeyExtended : 0);
     if (flags & RI_KEY_BREAK) {
         if (key == breakKey) {
             BreakKeyReleased(state);
         } else if (state == RunState::Recording) {
-            RecordKey(ActionKind::ReleaseKey, virtualKey);
+            RecordKey(ActionKind::ReleaseKey, virtualKey, stroke);
         }
     } else if (key == breakKey) {
         breakKeyDown_ = true;
         polledKey_ = breakKey;
     } else if (state == RunState::Recording) {
-        RecordKey(ActionKind::PushKey, virtualKey);
+        RecordKey(ActionKind::PushKey, virtualKey, stroke);
     }
 }
 
@@ -344,6 +388,7 @@ void CRecorder::BreakKeyReleased(RunState state) {
 }
 
 CRecorder* CRecorder::watching_ = nullptr;
+HHOOK CRecorder::hook_ = nullptr;
 
 void CRecorder::WatchBreakKey() {
     if (!window_) return;
@@ -352,13 +397,52 @@ void CRecorder::WatchBreakKey() {
     breakKeyDown_ = (GetAsyncKeyState(polledKey_) & 0x8000) != 0;
     watching_ = this;
     SetTimer(window_, kBreakKeyTimerId, kBreakKeyPollMs, PollBreakKey);
+    if (!hook_) hook_ = SetWindowsHookExW(WH_KEYBOARD_LL, TakeBreakKey, GetModuleHandleW(nullptr), 0);
 }
 
 void CRecorder::StopWatchingBreakKey() {
     breakKeyDown_ = false;
     if (watching_ != this) return;
     if (window_) KillTimer(window_, kBreakKeyTimerId);
+    if (hook_) UnhookWindowsHookEx(hook_);
+    hook_ = nullptr;
     watching_ = nullptr;
+}
+
+namespace {
+
+// Whether the key of a low-level keyboard event is `breakKey`. The hook
+// names the modifier keys by their side; raw input and the key lists also
+// by their generic codes.
+bool IsBreakKey(DWORD key, int32_t breakKey) {
+    if (static_cast<int32_t>(key) == breakKey) return true;
+    switch (breakKey) {
+    case VK_SHIFT: return key == VK_LSHIFT || key == VK_RSHIFT;
+    case VK_CONTROL: return key == VK_LCONTROL || key == VK_RCONTROL;
+    case VK_MENU: return key == VK_LMENU || key == VK_RMENU;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK CRecorder::TakeBreakKey(int code, WPARAM wParam, LPARAM lParam) {
+    CRecorder* self = watching_;
+    if (code == HC_ACTION && self) {
+        const KBDLLHOOKSTRUCT* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        const RunState state = self->player_.GetRunState();
+        const int32_t breakKey = self->BreakKey();
+        if ((state == RunState::Recording || state == RunState::Playing) && IsBreakKey(key->vkCode, breakKey)) {
+            if (key->flags & LLKHF_UP) {
+                self->BreakKeyReleased(state);
+            } else {
+                self->breakKeyDown_ = true;
+                self->polledKey_ = breakKey;
+            }
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CALLBACK CRecorder::PollBreakKey(HWND, UINT, UINT_PTR, DWORD) {
@@ -410,9 +494,28 @@ int CRecorder::StartRecord() {
         }
     }
     WatchBreakKey();
-    for (uint8_t& bits : ignored_) bits = 0;
-    if (window_) ShowWindow(window_, SW_MINIMIZE);
+    IgnoreKeysDown();
+    MinimiseWindow(window_);
     return 1;
+}
+
+void CRecorder::IgnoreKeysDown() {
+    for (uint8_t& bits : ignored_) bits = 0;
+    // The Enter that answered the save question is still down, or its
+    // release still waits in the queue: a key pushed in raw input handled so
+    // far counts as down while raw input is waiting. (Without any waiting,
+    // a push whose release raw input lost would leave its key out of every
+    // later recording until released once more.)
+    MSG waiting;
+    const bool queued = PeekMessageW(&waiting, nullptr, WM_INPUT, WM_INPUT, PM_NOREMOVE) != 0;
+    const int32_t breakKey = BreakKey();
+    // From VK_BACK on: the codes below it are the mouse buttons. The break
+    // key is never recorded, and its release ends the recording as ever.
+    for (int key = VK_BACK; key < 0xFF; ++key) {
+        const uint8_t bit = static_cast<uint8_t>(1u << (key & 7));
+        if (key == breakKey) continue;
+        if ((GetAsyncKeyState(key) & 0x8000) || (queued && (pushed_[key >> 3] & bit))) ignored_[key >> 3] |= bit;
+    }
 }
 
 void CRecorder::IgnoreHeldKeys(int32_t hotkey) {
@@ -467,8 +570,8 @@ void CRecorder::RecordMouse(ActionKind kind, int32_t keyCode) {
     Append(ActionDevice::Mouse, kind, point.x, point.y, keyCode);
 }
 
-void CRecorder::RecordKey(ActionKind kind, USHORT virtualKey) {
-    Append(ActionDevice::Keyboard, kind, 0, 0, virtualKey);
+void CRecorder::RecordKey(ActionKind kind, USHORT virtualKey, int32_t stroke) {
+    Append(ActionDevice::Keyboard, kind, stroke, 0, virtualKey);
 }
 
 void CRecorder::Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y,

@@ -43,6 +43,16 @@ void RestoreWindow(HWND window);
 // the window's own messages do not pass.
 enum : UINT { WM_BREAK_KEY_END = WM_USER + 8 };
 
+// Minimises `window` (SW_MINIMIZE) and hands the front on to the next window
+// that can take it, as Windows does: the first visible, enabled top-level
+// window of another program, in z-order, or else the desktop. Wine leaves a
+// window it minimises in front, where no window of it can have the focus,
+// and a program in front without a focus makes Wine deliver no raw input to
+// anyone: the recording (or the break key of a run) would miss everything
+// until the user's first click brought another window to the front, that
+// click included.
+void MinimiseWindow(HWND window);
+
 class CRecorder {
 public:
     // The virtual-key code whose release ends a recording or a play run;
@@ -105,9 +115,11 @@ public:
     void OnRawInput(HRAWINPUT input);
     // The two kinds of event, as OnRawInput dispatches them: the button-flag
     // word of a mouse event (with its button data and whether it moved the
-    // pointer), and the virtual-key code and flags of a key.
+    // pointer), and the virtual-key code, flags and scan code of a key. A
+    // key keeps its scan code and RI_KEY_E0 as its stroke (model/action.h);
+    // raw input's placeholder 255, which stands for no key, is dropped.
     void OnMouseEvent(USHORT buttonFlags, USHORT buttonData = 0, bool moved = false);
-    void OnKeyEvent(USHORT virtualKey, USHORT flags);
+    void OnKeyEvent(USHORT virtualKey, USHORT flags, USHORT makeCode = 0);
 
     // Whether Start Record may act: the run state is Idle and no stopped
     // play run is still finishing (its last injected input would otherwise
@@ -116,16 +128,19 @@ public:
     // Start Record, to be called after the prompt and with the list view
     // emptied: when CanStartRecord and InputReady hold, sets Recording, empties the list
     // (path, modified flag, this computer's ident), starts the interval
-    // clock and minimises the window. Returns 1 when the recording started,
-    // else 0 with nothing changed.
+    // clock, leaves out the keys that are down until each is released, and
+    // minimises the window (MinimiseWindow). Returns 1 when the recording
+    // started, else 0 with nothing changed.
     int StartRecord();
-    // While recording or playing the break key's state is also polled (from
-    // StartRecord on, and for a run from this call on), and its release
-    // read there acts as one seen in raw input. The raw input of the
-    // release can be lost: under Wine, when the push makes the focused
-    // program open a window of a process just starting (its help viewer),
-    // raw input reaches no background window until that window is
-    // answered, while the system's key state still follows the keyboard.
+    // While recording or playing (from StartRecord on, and for a run from
+    // this call on) the break key is taken from the system by a low-level
+    // keyboard hook: neither its push nor its release reaches the program in
+    // front, where F1 would open that program's help. Its release ends the
+    // recording or run there, as it does when raw input reports it (Wine
+    // hands raw input out before the hook sees a key; Windows does not). The
+    // break key's state is also polled, and its release read there acts the
+    // same: the raw input of a release can be lost while another window
+    // takes the front.
     void WatchBreakKey();
     // A hotkey (config/app_parameter.h) has just started the recording: its
     // keys that are down now are not recorded until each has been released
@@ -170,6 +185,9 @@ private:
     void BreakKeyReleased(RunState state);
     void StopWatchingBreakKey();
     static void CALLBACK PollBreakKey(HWND window, UINT message, UINT_PTR id, DWORD time);
+    static LRESULT CALLBACK TakeBreakKey(int code, WPARAM wParam, LPARAM lParam);
+    // Keys down when a recording starts are left out until released.
+    void IgnoreKeysDown();
     int32_t BreakKey() const;
     bool MotionWanted() const;
     void RecordMouse(ActionKind kind, int32_t keyCode = 0);
@@ -180,7 +198,7 @@ private:
     int ReadTrail(POINT point, MOUSEMOVEPOINT* out, int capacity) const;
     // Records a move to `point` at the clock reading `moment`.
     void MoveAt(POINT point, uint32_t moment);
-    void RecordKey(ActionKind kind, USHORT virtualKey);
+    void RecordKey(ActionKind kind, USHORT virtualKey, int32_t stroke);
     void Append(ActionDevice device, ActionKind kind, int32_t x, int32_t y, int32_t keyCode);
     void AppendAt(uint32_t moment, ActionDevice device, ActionKind kind, int32_t x, int32_t y, int32_t keyCode);
     void WriteWindowUnder(POINT point) const;
@@ -231,6 +249,7 @@ private:
     // The one recorder whose break key is being polled (there is one main
     // window); the timer's procedure finds it here.
     static CRecorder* watching_;
+    static HHOOK hook_;
     enum : UINT { kBreakKeyPollMs = 15 };
     enum : UINT_PTR { kBreakKeyTimerId = 0x7A11 };
     bool leftHeld_ = false;

@@ -410,7 +410,9 @@ TEST_CASE("Modify shows the record, -1 for the longest interval, and keeps it th
     CAppParameter config;
     dialogtest::PublishedConfig published(&config);
     CActionEditDialog dialog;
-    const ActionRecord original = MakeRecord(4294967295u, ActionDevice::Keyboard, ActionKind::ReleaseKey, 40, -5, 13);
+    // The keypad's Enter, as recorded: its stroke in x, shown as no position.
+    const ActionRecord original =
+        MakeRecord(4294967295u, ActionDevice::Keyboard, ActionKind::ReleaseKey, kKeyExtended | 0x1C, -5, 13);
     dialog.SetRecord(original);
     Seen seen;
     auto run = Run(dialog, [&](HWND d) {
@@ -419,7 +421,7 @@ TEST_CASE("Modify shows the record, -1 for the longest interval, and keeps it th
     });
     REQUIRE(run.driven);
     CHECK(seen.interval == "-1");
-    CHECK(seen.x == "40");
+    CHECK(seen.x == "0");
     CHECK(seen.y == "-5");
     CHECK(seen.keyCode == "13");
     CHECK(seen.devices.selected == 1);
@@ -431,6 +433,16 @@ TEST_CASE("Modify shows the record, -1 for the longest interval, and keeps it th
     // The other devices start from the kinds of Add.
     CHECK(dialog.kind_per_device[0] == 1);
     CHECK(dialog.kind_per_device[2] == 11);
+
+    // Another key does not keep the stroke: it plays as that key by nature.
+    CActionEditDialog other;
+    other.SetRecord(original);
+    REQUIRE(Run(other, [&](HWND d) {
+                ChooseText(d, IDC_EDIT_KEYNAME, "VK_LEFT");
+                Click(d, IDOK);
+            }).driven);
+    CheckRecord(other.Record(),
+                MakeRecord(4294967295u, ActionDevice::Keyboard, ActionKind::ReleaseKey, 0, -5, VK_LEFT));
 }
 
 TEST_CASE("a key code without a name, and a typed key code, win over the key list") {

@@ -445,3 +445,31 @@ TEST_CASE("fixed texts for both languages") {
     CHECK(TextFor(TextId::Count, 0) == nullptr);
     CHECK(TextFor(static_cast<TextId>(-1), 1) == nullptr);
 }
+
+TEST_CASE("a key record's stroke, and the keys that are extended by nature") {
+    // Extended wherever they are: the arrows and the editing block, right Ctrl
+    // and Alt, the keypad's "/", Num Lock, Print Screen, the Windows keys,
+    // Sleep and the browser and media keys.
+    for (int32_t code : {0x03, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x2C, 0x2D, 0x2E, 0x5B, 0x5C, 0x5D,
+                         0x5F, 0x6F, 0x90, 0xA3, 0xA5, 0xA6, 0xB7}) {
+        CAPTURE(code);
+        CHECK(IsExtendedByNature(code));
+    }
+    // Not so the generic and left modifiers, the main Enter, the keypad's
+    // digits and the other keypad keys, letters, function keys, Pause, and the
+    // neighbours of the ranges.
+    for (int32_t code : {0x00, 0x0D, 0x10, 0x11, 0x12, 0x13, 0x20, 0x29, 0x2F, 0x41, 0x5A, 0x5E, 0x60, 0x64, 0x6A,
+                         0x6E, 0x70, 0x91, 0xA0, 0xA1, 0xA2, 0xA4, 0xB8, 0xFF, -1, 0x125}) {
+        CAPTURE(code);
+        CHECK_FALSE(IsExtendedByNature(code));
+    }
+    // The stroke lives in a key record's x when it is one.
+    const ActionRecord rightCtrl = {0, ActionDevice::Keyboard, ActionKind::PushKey, kKeyExtended | 0x1D, 0, 0x11};
+    CHECK(KeyStrokeOf(rightCtrl) == 0x11D);
+    for (int32_t x : {0, -1, 0x200, 0x7FFFFFFF}) {
+        CAPTURE(x);
+        CHECK(KeyStrokeOf({0, ActionDevice::Keyboard, ActionKind::PushKey, x, 0, 0x11}) == 0);
+    }
+    CHECK(KeyStrokeOf({0, ActionDevice::Mouse, ActionKind::PushKey, 0x1D, 0, 0x11}) == 0);
+    CHECK(KeyStrokeOf({0, ActionDevice::Keyboard, ActionKind::PushKey, 0x1FF, 0, 0x11}) == 0x1FF);
+}

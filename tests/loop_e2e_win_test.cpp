@@ -62,6 +62,15 @@ ActionRecord RecordOf(const Expected& e) {
                         mouse ? 0 : e.key};
 }
 
+// The recorded operations, in order, are those expected.
+void CheckOperations(const std::vector<ActionRecord>& recorded, const std::vector<Expected>& expected) {
+    REQUIRE(recorded.size() == expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        INFO("row " << i);
+        CHECK(loop::Operation(recorded[i]) == loop::Operation(RecordOf(expected[i])));
+    }
+}
+
 // Whether raw event `e` is the one that makes record `r`, by the recorder's
 // rules: a push comes from an event with its button's down bit, a release
 // from the first later mouse event without it, a key action from an event of
@@ -304,6 +313,14 @@ void PlayTwice(CSession& s, const std::vector<ActionRecord>& expected, const std
     CHECK(first == "");
     CHECK(second == "");
     CHECK(played.size() == 2 * expected.size());
+    // Each key arrives as the key that was pressed: with the scan code and
+    // extended flag the target saw while it was recorded.
+    for (size_t k = 0; k < played.size() && !recorded.empty(); ++k) {
+        const target::Event& was = recorded[k % recorded.size()];
+        if (!target::IsKeyMessage(was.message)) continue;
+        INFO("message " << k << ": " << loop::Describe(played[k]) << ", recorded " << loop::Describe(was));
+        CHECK(((played[k].lParam ^ was.lParam) & 0x01FF0000) == 0);
+    }
     if (!first.empty() || !second.empty() || played.size() != 2 * timing.size()) return;
     // Every gap counts, the first run's first one too.
     std::vector<double> run;
@@ -505,11 +522,7 @@ TEST_CASE("Setting: Esc as the break key ends the next recording at once, and F1
     CHECK(s.window.ReadAfterCommands(s.window.Run().CurrentIni()).find("<break_key>27</break_key>") !=
           std::string::npos);
 
-    // A click while Idle gives the target the front first: Wine drops raw
-    // input that comes while the front window changes, and a minimised
-    // window can keep the front until something else is clicked.
     size_t from = 0;
-    DRIVE(s, MoveTo({300, 300}) + "click 1 " + Wait(300), &from);
     s.window.Send(IDC_RECORD_START);
     CHECK(s.window.Iconic());
     DRIVE(s, Wait(300) + MoveTo({300, 300}) + "click 1 " + Wait(50) + Tap("F1", 40) + Wait(50) + Tap("Escape", 40) +
@@ -528,11 +541,7 @@ TEST_CASE("Setting: Esc as the break key ends the next recording at once, and F1
         {ActionKind::PushKey, {}, VK_F1, -1},
         {ActionKind::ReleaseKey, {}, VK_F1, -1},
     };
-    REQUIRE(recorded.size() == expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        INFO("row " << i);
-        CHECK(loop::Operation(recorded[i]) == loop::Operation(RecordOf(expected[i])));
-    }
+    CheckOperations(recorded, expected);
 }
 
 TEST_CASE("the hotkeys start a recording and a run while another program has the focus; no hotkey key is recorded") {
@@ -570,11 +579,7 @@ TEST_CASE("the hotkeys start a recording and a run while another program has the
         {ActionKind::PushKey, {}, 'A', -1},
         {ActionKind::ReleaseKey, {}, 'A', -1},
     };
-    REQUIRE(recorded.size() == expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        INFO("row " << i);
-        CHECK(loop::Operation(recorded[i]) == loop::Operation(RecordOf(expected[i])));
-    }
+    CheckOperations(recorded, expected);
 
     // Ctrl+Alt+Shift+P plays the list into the target, which has the focus
     // again: its click arrives there and the window comes back. The
@@ -595,4 +600,28 @@ TEST_CASE("the hotkeys start a recording and a run while another program has the
     }));
     CHECK((flags & (MK_CONTROL | MK_SHIFT)) == 0);
     CHECK(gui::WaitFor([&] { return !s.window.Iconic() && s.window.Text(IDC_PASS_COUNT) == "1"; }));
+}
+
+TEST_CASE("Start Record from the window in front: the first click, onto the desktop, is recorded") {
+    CSession s;
+    INFO(s.error);
+    REQUIRE(s.Start());
+    SetForegroundWindow(s.window.Main());
+    REQUIRE(gui::WaitFor([&] { return GetForegroundWindow() == s.window.Main(); }));
+    s.window.Send(IDC_RECORD_START);
+    CHECK(s.window.Iconic());
+    size_t from = 0;
+    DRIVE(s, Wait(100) + MoveTo({1500, 900}) + "click 1 " + Wait(50) + Tap("a", 40) + Wait(50) + Tap("F1", 40), &from);
+    CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }));
+    std::string problems;
+    const std::vector<ActionRecord> recorded = loop::ReadRecords(s.window, &problems);
+    INFO("recorded:\n" << loop::Describe(recorded));
+    CHECK(problems == "");
+    const std::vector<Expected> expected = {
+        {ActionKind::MouseLeftPush, {1500, 900}, 0, -1},
+        {ActionKind::MouseLeftRelease, {1500, 900}, 0, -1},
+        {ActionKind::PushKey, {}, 'A', -1},
+        {ActionKind::ReleaseKey, {}, 'A', -1},
+    };
+    CheckOperations(recorded, expected);
 }

@@ -459,7 +459,7 @@ TEST_CASE("a list too large for one file is refused before anything is written")
     CHECK_FALSE(tooLarge);
 }
 
-TEST_CASE("movement, middle and side buttons and both wheels are written and read back exactly") {
+TEST_CASE("movement, middle and side buttons, both wheels and key strokes are written and read back exactly") {
     struct Kind {
         ActionRecord record;
         const char* element;  // as written
@@ -490,6 +490,17 @@ TEST_CASE("movement, middle and side buttons and both wheels are written and rea
         // Keys and screenshots are written as always, whatever their kind.
         {{12, ActionDevice::Keyboard, ActionKind::MouseWheel, 0, 0, 65},
          "<key><time>12</time>\r\n<type>19</type>\r\n<code>65</code>\r\n</key>\r\n"},
+        // A key's stroke follows its code, which stays the virtual key for
+        // older readers: right Ctrl, right Shift, a key known extended only.
+        {{14, ActionDevice::Keyboard, ActionKind::PushKey, kKeyExtended | 0x1D, 0, 17},
+         "<key><time>14</time>\r\n<type>9</type>\r\n<code>17</code>\r\n<scan>29</scan>\r\n"
+         "<extended>1</extended>\r\n</key>\r\n"},
+        {{15, ActionDevice::Keyboard, ActionKind::ReleaseKey, 0x36, 0, 16},
+         "<key><time>15</time>\r\n<type>10</type>\r\n<code>16</code>\r\n<scan>54</scan>\r\n"
+         "<extended>0</extended>\r\n</key>\r\n"},
+        {{16, ActionDevice::Keyboard, ActionKind::PushKey, kKeyExtended, 0, 13},
+         "<key><time>16</time>\r\n<type>9</type>\r\n<code>13</code>\r\n<scan>0</scan>\r\n"
+         "<extended>1</extended>\r\n</key>\r\n"},
         {{13, ActionDevice::Display, ActionKind::MouseHWheel, 0, 0, 0},
          "<display><time>13</time>\r\n<type>20</type>\r\n</display>\r\n"},
     };
@@ -521,13 +532,29 @@ TEST_CASE("movement, middle and side buttons and both wheels are written and rea
         CHECK(std::memcmp(back.at(i), list.at(i), sizeof(ActionRecord)) == 0);
     }
 
-    // A move's key code means nothing and is not kept.
+    // A move's key code means nothing and is not kept, nor is a key's x
+    // that is no stroke.
     ActionList move;
     move.append(ActionDevice::Mouse, ActionKind::MouseMove, 1, 2, 99, 3);
+    move.append(ActionDevice::Keyboard, ActionKind::PushKey, 0x200, 5, 65, 4);
     REQUIRE(move.save(p.get()) == 1);
     ActionList moved;
     Load(&moved, path);
-    CHECK(Records(moved) == "0/12/1,2/0/3 ");
+    CHECK(Records(moved) == "0/12/1,2/0/3 1/9/0,0/65/4 ");
+
+    // Strokes as files give them: none in a key of an older file, nor for a
+    // scan code that is no byte; the flag alone, or a scan code alone.
+    const std::string keys = std::string(xmltest::kDeclaration) +
+                             "<action><key><type>9</type><code>37</code></key>"
+                             "<key><type>9</type><code>37</code><scan>256</scan><extended>1</extended></key>"
+                             "<key><type>9</type><code>37</code><extended>1</extended></key>"
+                             "<key><type>9</type><code>65</code><scan>30</scan></key>"
+                             "<key><type>9</type><code>37</code><extended>1</extended><scan>75</scan></key>"
+                             "<mouse><type>9</type><scan>75</scan></mouse></action>";
+    ActionList read;
+    Prepare(&read);
+    ReadBothWays(keys, &read);
+    CHECK(Records(read) == "1/9/0,0/37/0 1/9/0,0/37/0 1/9/256,0/37/0 1/9/30,0/65/0 1/9/331,0/37/0 0/9/0,0/0/0 ");
 }
 
 // Damaged and hostile files: the direct reader must take exactly what the

@@ -17,6 +17,7 @@ namespace {
 struct Seen {
     UINT message;
     UINT wParam;
+    UINT lParam;
     LONG x, y;  // client position (the target's client area is the screen)
     int64_t counter;
 };
@@ -69,7 +70,7 @@ struct Stage {
                     const target::Event& e = target.log()->events[i];
                     if (target::IsButtonMessage(e.message) || target::IsKeyMessage(e.message) ||
                         (moves && e.message == WM_MOUSEMOVE)) {
-                        seen.push_back({e.message, e.wParam, e.clientX, e.clientY, e.counter});
+                        seen.push_back({e.message, e.wParam, e.lParam, e.clientX, e.clientY, e.counter});
                     }
                 }
                 return seen.size() >= count;
@@ -101,11 +102,25 @@ TEST_CASE("every kind reaches the target window as its button and key messages")
            Rec(static_cast<ActionKind>(99), 10, 5, 5), Rec(ActionKind::MouseRightClick, 10, 500, 510),
            Rec(ActionKind::MouseRightDoubleClick, 10, 600, 610),
            Rec(ActionKind::PushKey, 10, 0, 0, 0x41), Rec(ActionKind::ReleaseKey, 10, 0, 0, 0x41),
-           Rec(ActionKind::PushKey, 10, 0, 0, VK_RIGHT), Rec(ActionKind::ReleaseKey, 10, 0, 0, VK_RIGHT)});
+           Rec(ActionKind::PushKey, 10, 0, 0, VK_RIGHT), Rec(ActionKind::ReleaseKey, 10, 0, 0, VK_RIGHT),
+           // Recorded strokes: right Ctrl and the keypad's Enter, whose
+           // virtual keys are those of left Ctrl and the main Enter; an arrow
+           // of the keypad (Num Lock off); a flag without a scan code.
+           Rec(ActionKind::PushKey, 10, kKeyExtended | 0x1D, 0, VK_CONTROL),
+           Rec(ActionKind::ReleaseKey, 10, kKeyExtended | 0x1D, 0, VK_CONTROL),
+           Rec(ActionKind::PushKey, 10, kKeyExtended | 0x1C, 0, VK_RETURN),
+           Rec(ActionKind::ReleaseKey, 10, kKeyExtended | 0x1C, 0, VK_RETURN),
+           Rec(ActionKind::PushKey, 10, 0x4B, 0, VK_LEFT), Rec(ActionKind::ReleaseKey, 10, 0x4B, 0, VK_LEFT),
+           Rec(ActionKind::PushKey, 10, kKeyExtended, 0, VK_RETURN),
+           Rec(ActionKind::ReleaseKey, 10, kKeyExtended, 0, VK_RETURN),
+           // No stroke: left Ctrl and Delete as they are by nature, also for
+           // an x that is no stroke.
+           Rec(ActionKind::PushKey, 10, 0, 0, VK_CONTROL), Rec(ActionKind::ReleaseKey, 10, 0, 0, VK_CONTROL),
+           Rec(ActionKind::PushKey, 10, 0x200, 0, VK_DELETE), Rec(ActionKind::ReleaseKey, 10, 0x200, 0, VK_DELETE)});
     s.Play(0);
     struct Want {
         UINT message;
-        UINT wParam;  // key messages only
+        UINT wParam;  // key messages only: the key, its scan code, whether extended
         LONG x, y;
     };
     const Want want[] = {
@@ -117,8 +132,14 @@ TEST_CASE("every kind reaches the target window as its button and key messages")
         {WM_RBUTTONDOWN, 0, 500, 510}, {WM_RBUTTONUP, 0, 500, 510},
         {WM_RBUTTONDOWN, 0, 600, 610}, {WM_RBUTTONUP, 0, 600, 610},
         {WM_RBUTTONDOWN, 0, 600, 610}, {WM_RBUTTONUP, 0, 600, 610},
-        {WM_KEYDOWN, 0x41, 0, 0},      {WM_KEYUP, 0x41, 0, 0},
-        {WM_KEYDOWN, VK_RIGHT, 0, 0},  {WM_KEYUP, VK_RIGHT, 0, 0},
+        {WM_KEYDOWN, 0x41, 0x1E, 0},   {WM_KEYUP, 0x41, 0x1E, 0},
+        {WM_KEYDOWN, VK_RIGHT, 0x4D, 1}, {WM_KEYUP, VK_RIGHT, 0x4D, 1},
+        {WM_KEYDOWN, VK_CONTROL, 0x1D, 1}, {WM_KEYUP, VK_CONTROL, 0x1D, 1},
+        {WM_KEYDOWN, VK_RETURN, 0x1C, 1}, {WM_KEYUP, VK_RETURN, 0x1C, 1},
+        {WM_KEYDOWN, VK_LEFT, 0x4B, 0},   {WM_KEYUP, VK_LEFT, 0x4B, 0},
+        {WM_KEYDOWN, VK_RETURN, 0x1C, 1}, {WM_KEYUP, VK_RETURN, 0x1C, 1},
+        {WM_KEYDOWN, VK_CONTROL, 0x1D, 0}, {WM_KEYUP, VK_CONTROL, 0x1D, 0},
+        {WM_KEYDOWN, VK_DELETE, 0x53, 1}, {WM_KEYUP, VK_DELETE, 0x53, 1},
     };
     const size_t n = sizeof want / sizeof want[0];
     std::vector<Seen> seen = s.Events(n);
@@ -129,6 +150,8 @@ TEST_CASE("every kind reaches the target window as its button and key messages")
         CHECK(seen[i].message == want[i].message);
         if (target::IsKeyMessage(want[i].message)) {
             CHECK(seen[i].wParam == want[i].wParam);
+            CHECK(((seen[i].lParam >> 16) & 0xFF) == static_cast<UINT>(want[i].x));
+            CHECK(((seen[i].lParam >> 24) & 1) == static_cast<UINT>(want[i].y));
         } else {
             CHECK(seen[i].x == want[i].x);
             CHECK(seen[i].y == want[i].y);

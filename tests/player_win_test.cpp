@@ -366,9 +366,10 @@ TEST_CASE("a run stopped early releases what it pressed, in one Send") {
     b.sink.onSend = [&](size_t n) {
         if (n == 5) b.player.StopPlay();
     };
+    // Left and right Ctrl are two keys of one virtual key.
     b.Set({Rec(ActionKind::PushKey, 0, 0, 0, VK_SHIFT), Rec(ActionKind::MouseLeftPush, 0, 5, 5),
-           Rec(ActionKind::PushKey, 0, 0, 0, 0x42), Rec(ActionKind::MouseRightClick, 0, 6, 6),
-           Rec(ActionKind::PushKey, 0, 0, 0, 0x43), Click(100000)});
+           Rec(ActionKind::PushKey, 0, 0, 0, VK_CONTROL), Rec(ActionKind::MouseRightClick, 0, 6, 6),
+           Rec(ActionKind::PushKey, 0, kKeyExtended | 0x1D, 0, VK_CONTROL), Click(100000)});
     b.Play(0);
     REQUIRE(b.sink.calls.size() == 6);
     const std::vector<INPUT>& release = b.sink.calls[5].inputs;
@@ -379,11 +380,15 @@ TEST_CASE("a run stopped early releases what it pressed, in one Send") {
           (MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_LEFTUP));
     CHECK(release[0].mi.dx == AbsoluteCoordinate(6, 0, 1920));
     CHECK(release[0].mi.dy == AbsoluteCoordinate(6, 0, 1080));
-    const WORD keys[] = {0x43, 0x42, VK_SHIFT};  // reverse order of their presses
+    // In the reverse order of their presses, each as it was pressed.
+    const WORD keys[] = {VK_CONTROL, VK_CONTROL, VK_SHIFT};
+    const WORD scans[] = {0x1D, 0x1D, 0x2A};
+    const DWORD flags[] = {KEYEVENTF_KEYUP | KEYEVENTF_EXTENDEDKEY, KEYEVENTF_KEYUP, KEYEVENTF_KEYUP};
     for (int i = 0; i < 3; ++i) {
         CHECK(release[i + 1].type == INPUT_KEYBOARD);
         CHECK(release[i + 1].ki.wVk == keys[i]);
-        CHECK(release[i + 1].ki.dwFlags == KEYEVENTF_KEYUP);
+        CHECK(release[i + 1].ki.wScan == scans[i]);
+        CHECK(release[i + 1].ki.dwFlags == flags[i]);
     }
 
     // The middle and side buttons are let go as well; only a release the

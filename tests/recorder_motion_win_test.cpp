@@ -226,21 +226,40 @@ TEST_CASE("with motion on, the positions from the trail keep the spacing of thei
     CRecorderRig rig;
     rig.motion = true;
     static POINT cursor;
+    // The trail's positions lie at `origin` from the screen's: on the
+    // primary monitor, and on one left of and above it, where they are
+    // negative. The trail is asked and answers in display points as the
+    // system's documentation has them: 16-bit values, negative ones
+    // 65536-based.
+    static POINT origin;
+    static bool asked16Bit;
+    SUBCASE("on the primary monitor") { origin = {0, 0}; }
+    SUBCASE("on a monitor left of and above it") { origin = {-1920, -1200}; }
+    asked16Bit = true;
     // Newest first, as the system gives its trail.
     static const MOUSEMOVEPOINT trail[] = {
         {150, 100, 5010, 0}, {140, 100, 5010, 0}, {130, 100, 5010, 0}, {120, 100, 5004, 0},
         {120, 100, 5003, 0}, {110, 100, 5002, 0}, {100, 100, 5000, 0}, {90, 100, 4990, 0},
     };
     rig.recorder.SetCursorSource([](LPPOINT p) -> BOOL {
-        *p = cursor;
+        p->x = cursor.x + origin.x;
+        p->y = cursor.y + origin.y;
         return TRUE;
     });
     rig.recorder.SetTrailSource([](UINT, LPMOUSEMOVEPOINT in, LPMOUSEMOVEPOINT out, int count, DWORD) -> int {
+        if (in->x < 0 || in->x > 0xFFFF || in->y < 0 || in->y > 0xFFFF) asked16Bit = false;
         int from = 0;
-        while (from < 8 && (trail[from].x != in->x || trail[from].y != in->y)) ++from;
+        while (from < 8 && (((trail[from].x + origin.x) & 0xFFFF) != in->x ||
+                            ((trail[from].y + origin.y) & 0xFFFF) != in->y)) {
+            ++from;
+        }
         if (from == 8) return -1;
         int n = 0;
-        for (; n < count && from + n < 8; ++n) out[n] = trail[from + n];
+        for (; n < count && from + n < 8; ++n) {
+            out[n] = trail[from + n];
+            out[n].x = (out[n].x + origin.x) & 0xFFFF;
+            out[n].y = (out[n].y + origin.y) & 0xFFFF;
+        }
         return n;
     });
     cursor = {100, 100};
@@ -256,11 +275,15 @@ TEST_CASE("with motion on, the positions from the trail keep the spacing of thei
     const uint32_t end = rig.recorder.LastEventTick();
     INFO(Describe(rig.list));
     REQUIRE(rig.list.count() == 3);
+    CHECK(asked16Bit);
     const int xs[] = {110, 120, 130};
     // 5002 to 5003, where the pointer came to 120 (the entry after it did
     // not move it), and on to 5010.
     const uint32_t gaps[] = {1, 7};
-    for (int i = 0; i < 3; ++i) CHECK(rig.list.at(i)->x == xs[i]);
+    for (int i = 0; i < 3; ++i) {
+        CHECK(rig.list.at(i)->x == xs[i] + origin.x);
+        CHECK(rig.list.at(i)->y == 100 + origin.y);
+    }
     CHECK(rig.list.at(1)->interval == gaps[0]);
     CHECK(rig.list.at(2)->interval == gaps[1]);
     CHECK(rig.list.at(0)->interval + gaps[0] + gaps[1] == end - start);
@@ -274,8 +297,8 @@ TEST_CASE("with motion on, the positions from the trail keep the spacing of thei
     cursor = {150, 100};
     rig.recorder.OnMouseEvent(0, 0, true);
     REQUIRE(rig.list.count() == 5);
-    CHECK(rig.list.at(3)->x == 140);
-    CHECK(rig.list.at(4)->x == 150);
+    CHECK(rig.list.at(3)->x == 140 + origin.x);
+    CHECK(rig.list.at(4)->x == 150 + origin.x);
     CHECK(rig.list.at(4)->interval == 1);
     // A cursor reading the trail had before the last recorded position is
     // stale: the pointer is past it, and no move goes back there.

@@ -109,7 +109,7 @@ TEST_CASE("a click, a drag and right clicks become pushes and releases at their 
     CHECK(IsIconic(rig.host));
 }
 
-TEST_CASE("keys become pushes and releases, one push per auto-repeat, prefixes ignored") {
+TEST_CASE("keys become pushes and releases with their strokes, one push per auto-repeat") {
     CRecorderRig rig;
     INFO(rig.setupError);
     REQUIRE(rig.ready);
@@ -120,15 +120,20 @@ TEST_CASE("keys become pushes and releases, one push per auto-repeat, prefixes i
     DRIVE(rig, Wait(100) + KeyDown("Left") + Wait(50) + KeyUp("Left") + Wait(50) +
                    KeyDown("Down") + Wait(50) + KeyUp("Down") + Wait(50) + KeyDown("Home") +
                    Wait(40) + KeyUp("Home") + Wait(40) + KeyDown("Return") + Wait(30) +
-                   KeyUp("Return") + Wait(50) + KeyDown("a") + Wait(60) + KeyUp("a") + Wait(50) +
+                   KeyUp("Return") + Wait(50) + KeyDown("KP_Enter") + Wait(30) + KeyUp("KP_Enter") + Wait(50) +
+                   KeyDown("a") + Wait(60) + KeyUp("a") + Wait(50) +
                    KeyDown("b") + Wait(1200) + KeyUp("b"));
+    // Each key with its scan code, and the extended ones with the flag: the
+    // keypad's Enter has the virtual key of the main Enter.
+    const int e = kKeyExtended;
     std::vector<Expected> expected = {
-        {ActionKind::PushKey, 0, 0, VK_LEFT, -1},   {ActionKind::ReleaseKey, 0, 0, VK_LEFT, 50},
-        {ActionKind::PushKey, 0, 0, VK_DOWN, 50},   {ActionKind::ReleaseKey, 0, 0, VK_DOWN, 50},
-        {ActionKind::PushKey, 0, 0, VK_HOME, 50},   {ActionKind::ReleaseKey, 0, 0, VK_HOME, 40},
-        {ActionKind::PushKey, 0, 0, VK_RETURN, 40}, {ActionKind::ReleaseKey, 0, 0, VK_RETURN, 30},
-        {ActionKind::PushKey, 0, 0, 'A', 50},       {ActionKind::ReleaseKey, 0, 0, 'A', 60},
-        {ActionKind::PushKey, 0, 0, 'B', 50},
+        {ActionKind::PushKey, e | 0x4B, 0, VK_LEFT, -1},   {ActionKind::ReleaseKey, e | 0x4B, 0, VK_LEFT, 50},
+        {ActionKind::PushKey, e | 0x50, 0, VK_DOWN, 50},   {ActionKind::ReleaseKey, e | 0x50, 0, VK_DOWN, 50},
+        {ActionKind::PushKey, e | 0x47, 0, VK_HOME, 50},   {ActionKind::ReleaseKey, e | 0x47, 0, VK_HOME, 40},
+        {ActionKind::PushKey, 0x1C, 0, VK_RETURN, 40},     {ActionKind::ReleaseKey, 0x1C, 0, VK_RETURN, 30},
+        {ActionKind::PushKey, e | 0x1C, 0, VK_RETURN, 50}, {ActionKind::ReleaseKey, e | 0x1C, 0, VK_RETURN, 30},
+        {ActionKind::PushKey, 0x1E, 0, 'A', 50},           {ActionKind::ReleaseKey, 0x1E, 0, 'A', 60},
+        {ActionKind::PushKey, 0x30, 0, 'B', 50},
     };
     // The held key: one push for every key-down event the system delivered
     // while it was held, then one release 1.2 s after the first push.
@@ -136,12 +141,12 @@ TEST_CASE("keys become pushes and releases, one push per auto-repeat, prefixes i
     for (const xdo::RawEvent& e : rig.Driven()) repeats += e.IsKey('B', false) ? 1 : 0;
     INFO("key-down events of the held key: " << repeats);
     REQUIRE(repeats >= 3);
-    for (int i = 1; i < repeats; ++i) expected.push_back({ActionKind::PushKey, 0, 0, 'B', -1});
-    expected.push_back({ActionKind::ReleaseKey, 0, 0, 'B', -1});
+    for (int i = 1; i < repeats; ++i) expected.push_back({ActionKind::PushKey, 0x30, 0, 'B', -1});
+    expected.push_back({ActionKind::ReleaseKey, 0x30, 0, 'B', -1});
     CheckRecords(rig, expected);
     CheckMoments(rig, start);
     uint32_t held = 0;
-    for (int i = 11; i < rig.list.count(); ++i) held += rig.list.at(i)->interval;
+    for (int i = 13; i < rig.list.count(); ++i) held += rig.list.at(i)->interval;
     CHECK(held + kGapToleranceMs >= 1200);
     CHECK(held <= 1200 + kGapToleranceMs);
     CHECK(rig.debug.empty());
@@ -160,7 +165,7 @@ TEST_CASE("the break key's release ends the recording and restores the window") 
     DRIVE(rig, "key a " + Wait(50) + KeyDown("F1") + Wait(50) + KeyUp("F1") + Wait(50) +
                    "key b mousemove 300 300 click 1");
     CheckRecords(rig,
-                 {{ActionKind::PushKey, 0, 0, 'A', -1}, {ActionKind::ReleaseKey, 0, 0, 'A', -1}});
+                 {{ActionKind::PushKey, 0x1E, 0, 'A', -1}, {ActionKind::ReleaseKey, 0x1E, 0, 'A', -1}});
     CHECK(rig.player.GetRunState() == RunState::Idle);
     CHECK_FALSE(IsIconic(rig.host));
     CHECK(testutil::Utf8(rig.debug.c_str()) == "push stop key\n");
@@ -181,10 +186,10 @@ TEST_CASE("the break key is asked for afresh on every key event") {
     CHECK(rig.player.GetRunState() == RunState::Recording);
     rig.breakKey = VK_F1;
     DRIVE(rig, "key Escape sleep 0.05 key F1");
-    CheckRecords(rig, {{ActionKind::PushKey, 0, 0, VK_F1, -1},
-                       {ActionKind::ReleaseKey, 0, 0, VK_F1, -1},
-                       {ActionKind::PushKey, 0, 0, VK_ESCAPE, -1},
-                       {ActionKind::ReleaseKey, 0, 0, VK_ESCAPE, -1}});
+    CheckRecords(rig, {{ActionKind::PushKey, 0x3B, 0, VK_F1, -1},
+                       {ActionKind::ReleaseKey, 0x3B, 0, VK_F1, -1},
+                       {ActionKind::PushKey, 0x01, 0, VK_ESCAPE, -1},
+                       {ActionKind::ReleaseKey, 0x01, 0, VK_ESCAPE, -1}});
     CHECK(rig.player.GetRunState() == RunState::Idle);
 }
 
@@ -227,15 +232,42 @@ TEST_CASE("a hotkey's keys are not recorded, also when they are up before its re
         rig.recorder.OnKeyEvent(key, RI_KEY_BREAK);
     }
     CHECK(rig.list.count() == 0);
-    // Once released, the same keys are recorded like any other.
+    // Once released, the same keys are recorded like any other; raw input's
+    // placeholder key 255 never is.
+    rig.recorder.OnKeyEvent(0xFF, 0);
     rig.recorder.OnKeyEvent(VK_SHIFT, 0);
+    rig.recorder.OnKeyEvent(0xFF, RI_KEY_BREAK);
     rig.recorder.OnKeyEvent('R', 0);
     rig.recorder.OnKeyEvent('R', RI_KEY_BREAK);
     rig.recorder.OnKeyEvent(VK_SHIFT, RI_KEY_BREAK);
+    // Right Ctrl is VK_CONTROL after the E0 prefix; Pause, after E1, sends
+    // more than its one scan code and is kept without one.
+    rig.recorder.OnKeyEvent(VK_CONTROL, RI_KEY_E0, 0x1D);
+    rig.recorder.OnKeyEvent(VK_CONTROL, RI_KEY_E0 | RI_KEY_BREAK, 0x1D);
+    rig.recorder.OnKeyEvent(VK_PAUSE, RI_KEY_E1, 0x1D);
     CheckRecords(rig, {{ActionKind::PushKey, 0, 0, VK_SHIFT, -1},
                        {ActionKind::PushKey, 0, 0, 'R', -1},
                        {ActionKind::ReleaseKey, 0, 0, 'R', -1},
-                       {ActionKind::ReleaseKey, 0, 0, VK_SHIFT, -1}});
+                       {ActionKind::ReleaseKey, 0, 0, VK_SHIFT, -1},
+                       {ActionKind::PushKey, kKeyExtended | 0x1D, 0, VK_CONTROL, -1},
+                       {ActionKind::ReleaseKey, kKeyExtended | 0x1D, 0, VK_CONTROL, -1},
+                       {ActionKind::PushKey, 0, 0, VK_PAUSE, -1}});
+    REQUIRE(rig.recorder.StopRecord() == 1);
+}
+
+TEST_CASE("a key down when the recording starts records nothing, its repeats and release included, until pressed again") {
+    CRecorderRig rig;
+    INFO(rig.setupError);
+    REQUIRE(rig.ready);
+    // As the Enter that answers the save question: down when Start Record
+    // acts, released once it has.
+    DRIVE(rig, KeyDown("Return") + Wait(50));
+    REQUIRE(rig.recorder.StartRecord() == 1);
+    DRIVE(rig, Wait(700) + KeyUp("Return") + Wait(50) + "key a " + Wait(50) + "key Return");
+    CheckRecords(rig, {{ActionKind::PushKey, 0x1E, 0, 'A', -1},
+                       {ActionKind::ReleaseKey, 0x1E, 0, 'A', -1},
+                       {ActionKind::PushKey, 0x1C, 0, VK_RETURN, -1},
+                       {ActionKind::ReleaseKey, 0x1C, 0, VK_RETURN, -1}});
     REQUIRE(rig.recorder.StopRecord() == 1);
 }
 

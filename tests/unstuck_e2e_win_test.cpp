@@ -57,7 +57,7 @@ HWND OtherProcessWindow(const char* caption, DWORD notOf) {
 
 }  // namespace
 
-TEST_CASE("the break key ends a recording while the focused program opens its help on that key") {
+TEST_CASE("the break key ends a recording and a run without reaching the program in front, which would open its help") {
     CSession s;
     INFO(s.error);
     REQUIRE(s.Start());
@@ -66,21 +66,20 @@ TEST_CASE("the break key ends a recording while the focused program opens its he
     StartRecording(s);
 
     size_t from = 0;
+    const LONG mark = s.target.count();
     REQUIRE(s.watch.Drive(Wait(50) + MoveTo({300, 300}) + "click 1 ", &from, &s.error));
-    // The push starts the help viewer, and while it comes up raw input
-    // reaches no background window: the release a user makes a moment
-    // later is lost there, and so is the sentinel of this request, which
-    // is therefore not waited for.
+    // Bounded: were the push to reach the target, its help viewer would come
+    // up, and raw input would reach no background window meanwhile.
     std::string lost;
-    s.watch.Drive(Wait(50) + KeyDown("F1") + Wait(150) + KeyUp("F1"), &from, &lost, 1000);
-    HWND help = nullptr;
-    REQUIRE(gui::WaitFor([&] { return (help = OtherProcessWindow("ERROR", s.window.Pid())) != nullptr; }));
-    CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }, 3000));
-    // Answering the box ends the help viewer; its answer is not recorded.
-    PostMessageW(help, WM_COMMAND, IDNO, 0);
-    CHECK(gui::WaitFor([&] { return !IsWindow(help); }));
+    s.watch.Drive(Wait(50) + KeyDown("F1") + Wait(150) + KeyUp("F1") + Wait(50), &from, &lost, 3000);
+    CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }));
+    const auto noHelp = [&] {
+        HWND help = OtherProcessWindow("ERROR", s.window.Pid());
+        if (help) PostMessageW(help, WM_COMMAND, IDNO, 0);
+        return help == nullptr;
+    };
+    CHECK(noHelp());
     REQUIRE(s.DriveToMarker(Wait(50) + "key y ", &from));
-    // The click, and the sentinel keys of the requests that came through.
     std::string problems;
     std::vector<ActionRecord> recorded = loop::ReadRecords(s.window, &problems);
     INFO("recorded:\n" << loop::Describe(recorded));
@@ -92,6 +91,34 @@ TEST_CASE("the break key ends a recording while the focused program opens its he
     REQUIRE(made.size() == 2);
     CHECK(made[0].kind == ActionKind::MouseLeftPush);
     CHECK(made[1].kind == ActionKind::MouseLeftRelease);
+
+    // A run into the target: its first click, then the break key while the
+    // run waits for the second.
+    const MachineIdent here = CurrentMachineIdent();
+    const std::string path = s.window.PathIn("two.mou");
+    REQUIRE(gui::WriteFileAt(path, drive::OperationFile({drive::MouseRecord(100, 300, 300, ActionKind::MouseLeftClick),
+                                                         drive::MouseRecord(60000, 300, 300, ActionKind::MouseLeftClick)},
+                                                        &here)));
+    CHECK(s.window.NewAsks());
+    REQUIRE(s.window.Open(path));
+    REQUIRE(s.window.WaitCount(2));
+    s.window.Post(IDC_PLAY_START);
+    REQUIRE(gui::WaitFor([&] {
+        for (const target::Event& e : loop::TargetEvents(s.target, mark)) {
+            if (e.message == WM_LBUTTONUP) return true;
+        }
+        return false;
+    }));
+    s.watch.Drive(Wait(50) + KeyDown("F1") + Wait(150) + KeyUp("F1") + Wait(50), &from, &lost, 3000);
+    CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }));
+    CHECK(noHelp());
+    REQUIRE(s.DriveToMarker(Wait(50) + "key y ", &from));
+
+    // The target never had the break key, neither its push nor its release,
+    // and so opened no help.
+    const std::vector<target::Event> received = loop::TargetEvents(s.target, mark, {xdo::kSentinelKey});
+    INFO("the target received:\n" << loop::Describe(received));
+    for (const target::Event& e : received) CHECK_FALSE((target::IsKeyMessage(e.message) && e.wParam == VK_F1));
 }
 
 TEST_CASE("closing the minimised window while recording: the recording ends, the prompt is in front and answers keys") {

@@ -247,7 +247,7 @@ inline std::vector<target::Event> TargetEvents(const target::Process& t, LONG fr
 inline std::string Describe(const target::Event& e) {
     char text[96];
     if (target::IsKeyMessage(e.message)) {
-        snprintf(text, sizeof text, "message 0x%04X key %u", e.message, e.wParam);
+        snprintf(text, sizeof text, "message 0x%04X key %u scan 0x%03X", e.message, e.wParam, (e.lParam >> 16) & 0x1FF);
     } else {
         snprintf(text, sizeof text, "message 0x%04X at (%ld,%ld)", e.message, e.screenX, e.screenY);
     }

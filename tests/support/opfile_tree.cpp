@@ -47,8 +47,8 @@ private:
     int seen_ = 0;
 };
 
-const char* const kFieldNames[] = {"time", "x", "y", "type", "code", "delta"};
-enum { kTime, kX, kY, kType, kCode, kDelta, kFields };
+const char* const kFieldNames[] = {"time", "x", "y", "type", "code", "delta", "scan", "extended"};
+enum { kTime, kX, kY, kType, kCode, kDelta, kScan, kExtended, kFields };
 const char* const kGroupNames[] = {"mouse", "key", "display"};
 
 // The values of a record's children: the first child of each name counts, a
@@ -56,13 +56,16 @@ const char* const kGroupNames[] = {"mouse", "key", "display"};
 struct RecordFields {
     NameTable names{kFieldNames, kFields};
 
-    void Read(const XmlElement* record, int32_t* values) {
+    void Read(const XmlElement* record, int32_t* values, bool* present) {
         const XmlElement* found[kFields] = {};
         for (const XmlElement* child = record->firstChild; child; child = child->next) {
             int i = names.Lookup(child);
             if (i >= 0 && !found[i]) found[i] = child;
         }
-        for (int i = 0; i < kFields; ++i) values[i] = IntOf(found[i], 0);
+        for (int i = 0; i < kFields; ++i) {
+            values[i] = IntOf(found[i], 0);
+            present[i] = found[i] != nullptr;
+        }
     }
 };
 
@@ -120,6 +123,10 @@ XmlTree BuildActionTree(const ActionList& list, const MachineIdent& ident) {
             tree.AddInt(e, L"time", interval);
             tree.AddInt(e, L"type", kind);
             tree.AddInt(e, L"code", r->keyCode);
+            if (const int32_t stroke = KeyStrokeOf(*r)) {
+                tree.AddInt(e, L"scan", stroke & kKeyScanMask);
+                tree.AddInt(e, L"extended", (stroke & kKeyExtended) ? 1 : 0);
+            }
         } else if (r->device == ActionDevice::Display) {
             XmlElement* e = tree.Add(actions, L"display", nullptr);
             tree.AddInt(e, L"time", interval);
@@ -150,14 +157,16 @@ bool ReadActionTree(ActionList* list, const XmlElement* first, const XmlElement*
         NameTable groups(kGroupNames, 3);
         auto append = [&](int group, const XmlElement* e) {
             int32_t v[kFields];
-            fields.Read(e, v);
+            bool present[kFields];
+            fields.Read(e, v, present);
             const ActionKind kind = static_cast<ActionKind>(v[kType]);
             const uint32_t interval = static_cast<uint32_t>(v[kTime]);
             ActionRecord* added;
             if (group == 0) {
                 added = list->append(ActionDevice::Mouse, kind, v[kX], v[kY], IsWheelKind(kind) ? v[kDelta] : 0, interval);
             } else if (group == 1) {
-                added = list->append(ActionDevice::Keyboard, kind, 0, 0, v[kCode], interval);
+                const int32_t stroke = KeyStrokeFromFile(present[kScan], v[kScan], present[kExtended], v[kExtended]);
+                added = list->append(ActionDevice::Keyboard, kind, stroke, 0, v[kCode], interval);
             } else {
                 added = list->append(ActionDevice::Display, kind, 0, 0, 0, interval);
             }

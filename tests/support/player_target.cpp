@@ -22,6 +22,7 @@ void Append(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     target::Event& e = g_log->events[slot];
     e.message = message;
     e.wParam = static_cast<UINT>(wParam);
+    e.lParam = static_cast<UINT>(lParam);
     e.counter = now.QuadPart;
     if (target::IsKeyMessage(message)) {
         DWORD pos = GetMessagePos();

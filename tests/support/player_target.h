@@ -15,6 +15,7 @@ enum : LONG { kMaxEvents = 20000 };
 struct Event {
     UINT message;
     UINT wParam;
+    UINT lParam;  // key messages: the key data (scan code in bits 16-23, extended flag bit 24)
     LONG clientX, clientY;
     LONG screenX, screenY;
     int64_t counter;  // QueryPerformanceCounter, comparable across processes

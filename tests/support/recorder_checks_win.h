@@ -19,7 +19,7 @@ constexpr uint32_t kGapToleranceMs = 120;
 
 struct Expected {
     ActionKind kind;
-    int x, y;   // mouse actions: the position given to xdotool
+    int x, y;   // mouse actions: the position given to xdotool; x of a key action: its stroke
     int key;    // key actions: the virtual-key code
     int gapMs;  // the gap xdotool made before the action; -1: not checked
 };
@@ -64,7 +64,7 @@ inline void CheckRecords(const CRecorderRig& rig, const std::vector<Expected>& e
             CHECK(r->keyCode == (IsWheelKind(e.kind) ? e.key : 0));
         } else {
             CHECK(r->device == ActionDevice::Keyboard);
-            CHECK(r->x == 0);
+            CHECK(r->x == e.x);
             CHECK(r->y == 0);
             CHECK(r->keyCode == e.key);
         }
