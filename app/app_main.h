@@ -195,6 +195,8 @@ private:
     bool ReportInputUnavailable(const wchar_t* refused);
     // A run ended because the system refused its input.
     void ReportRefusedInput();
+    // Screenshots of a run that ended were not saved.
+    void ReportLostPictures();
     // The list takes the file at `path`, after the unsaved-changes prompt;
     // a file that gave nothing leaves the list as it was. Shared by the ways
     // of opening a file.

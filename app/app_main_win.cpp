@@ -104,6 +104,7 @@ INT_PTR CAppMain::OnMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         if (player.OnPlayEnd()) RestoreWindow(dialog);
         UpdateControls();
         if (wParam & kPlayEndRefused) ReportRefusedInput();
+        if (wParam & kPlayEndPicturesLost) ReportLostPictures();
         return 1;
     case WM_BREAK_KEY_END:
         UpdateControls();
@@ -219,6 +220,16 @@ bool CAppMain::ReportInputUnavailable(const wchar_t* refused) {
 void CAppMain::ReportRefusedInput() {
     MessageBoxW(main_window, UiText(TextId::InjectionRefusedText), UiText(TextId::PlayStoppedCaption),
                 MB_OK | MB_ICONWARNING);
+}
+
+void CAppMain::ReportLostPictures() {
+    const wchar_t* format = UiText(TextId::PicturesLostFormat);
+    const wchar_t* folder = list.screenshotFolder.GetWide();
+    if (!folder) folder = L"";
+    CArray<wchar_t> storage;
+    wchar_t* text = storage.Resize(lstrlenW(format) + lstrlenW(folder) + 1) ? storage.Data() : nullptr;
+    if (text) wsprintfW(text, format, folder);
+    MessageBoxW(main_window, text ? text : format, UiText(TextId::PicturesLostCaption), MB_OK | MB_ICONWARNING);
 }
 
 int CAppMain::InitInstance(HINSTANCE hInstance) {

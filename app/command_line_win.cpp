@@ -123,10 +123,9 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
                                   nullptr, hInstance, nullptr);
     if (!window) return kExitFailed;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    recorder.SetWindow(window);
-    const bool input = recorder.RegisterInput();
     // The break key must not bring a window back: there is none to show.
-    recorder.SetWindow(nullptr);
+    recorder.SetWindow(window, false);
+    const bool input = recorder.RegisterInput();
     // Without raw input the break key could not stop the run.
     if (!input) {
         DestroyWindow(window);
@@ -136,19 +135,23 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
     player.WatchInputArrivals(true);
     int result = kExitFailed;
     if (player.StartThread() && player.RequestPlay(list, request.repeat, request.speed)) {
+        // The break key is taken from the program in front, as in the window.
+        recorder.WatchBreakKey();
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        recorder.StopWatchingBreakKey();
         result = player.LastRunComplete() ? kExitPlayed : kExitStopped;
         if (player.LastRunEnd() != kPlayEndNormal) result = kExitIncomplete;
     }
     player.StopThread();
     player.SetMainWindow(nullptr);
     DestroyWindow(window);
-    if (result == kExitIncomplete && (player.LastRunEnd() & kPlayEndRefused) && !request.quiet) {
-        ReportRefusedInput();
+    if (result == kExitIncomplete && !request.quiet) {
+        if (player.LastRunEnd() & kPlayEndRefused) ReportRefusedInput();
+        if (player.LastRunEnd() & kPlayEndPicturesLost) ReportLostPictures();
     }
     return result;
 }

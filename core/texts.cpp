@@ -118,6 +118,11 @@ const TextPair kTexts[] = {
      L"システムが Taplore の送った入力を受け付けなかったため、再生を停止しました。\n"
      L"管理者として実行中のプログラムがフォーカスを持っている可能性があります。"
      L"Taplore からの入力はそのプログラムに届きません。"},
+    {L"Screenshots not saved", L"スクリーンショットの未保存"},
+    {L"Screenshots of this run could not be saved to the folder\n%s\n"
+     L"Check that the folder exists, takes new files and has room on its drive.",
+     L"この再生のスクリーンショットをフォルダーに保存できませんでした。\n%s\n"
+     L"フォルダーがあり、新しいファイルを書き込めて、ドライブに空きがあることを確認してください。"},
     {L"The file is no longer there and has been taken off the list:\n%s",
      L"ファイルが見つからないため、一覧から外しました。\n%s"},
     {L"Taplore.exe [FILE.mou]\n"

@@ -84,6 +84,8 @@ enum class TextId : int {
     PlayRefusedText,    // likewise
     PlayStoppedCaption,
     InjectionRefusedText,
+    PicturesLostCaption,
+    PicturesLostFormat,  // one %s: the screenshot folder
     // Recent files of the File menu.
     RecentMissingFormat,  // one %s: the path
     // The command line (config/command_line.h); the errors have one %s.

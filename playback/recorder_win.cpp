@@ -383,7 +383,7 @@ void CRecorder::BreakKeyReleased(RunState state) {
     // Only the state just read is replaced: a play run that ended
     // meanwhile has already gone back to Idle.
     player_.ChangeRunState(state, RunState::Idle);
-    RestoreWindow(window_);
+    if (restores_) RestoreWindow(window_);
     if (window_) PostMessageW(window_, WM_BREAK_KEY_END, 0, 0);
 }
 

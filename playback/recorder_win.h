@@ -73,7 +73,12 @@ public:
     CRecorder& operator=(const CRecorder&) = delete;
 
     // The main window: minimised by StartRecord, restored by the break key.
-    void SetWindow(HWND window) { window_ = window; }
+    // A window that is never shown (that of a /play run) only receives the
+    // raw input and the break key's watch: `restores` false.
+    void SetWindow(HWND window, bool restores = true) {
+        window_ = window;
+        restores_ = restores;
+    }
     HWND Window() const { return window_; }
     // Without a source, or with a null one, the break key is break_key of
     // the application parameters (kDefaultBreakKey while none exist).
@@ -142,6 +147,9 @@ public:
     // same: the raw input of a release can be lost while another window
     // takes the front.
     void WatchBreakKey();
+    // Ends that watch: a thread that stops handling messages must not keep a
+    // hook every key of the desktop waits on.
+    void StopWatchingBreakKey();
     // A hotkey (config/app_parameter.h) has just started the recording: its
     // keys that are down now are not recorded until each has been released
     // (the release included), so neither they nor their repeats show. Down
@@ -183,7 +191,6 @@ private:
     uint32_t Moment() const { return event_.timed ? event_.moment : clock_.Now(); }
     // The break key's release ends the recording or the run in `state`.
     void BreakKeyReleased(RunState state);
-    void StopWatchingBreakKey();
     static void CALLBACK PollBreakKey(HWND window, UINT message, UINT_PTR id, DWORD time);
     static LRESULT CALLBACK TakeBreakKey(int code, WPARAM wParam, LPARAM lParam);
     // Keys down when a recording starts are left out until released.
@@ -206,6 +213,7 @@ private:
     CPlayer& player_;
     ActionList& list_;
     HWND window_ = nullptr;
+    bool restores_ = true;
     BreakKeySource breakKeySource_ = nullptr;
     void* breakKeyContext_ = nullptr;
     RowAppended rowAppended_ = nullptr;

@@ -124,12 +124,15 @@ TEST_CASE("/play plays into the target without a window and ends with 0; stopped
     }
 
     // The list's own release of the break key stops the run as the key does;
-    // the key after it would come half a minute later.
+    // the key after it would come half a minute later. As in the window, the
+    // break key is taken from the program in front, which gets none of it.
     CommandRun stopped;
     const std::string breaking = stopped.Write(
         "break.mou", {Key(0, ActionKind::ReleaseKey, VK_F1), Key(30000, ActionKind::ReleaseKey, VK_F24)});
+    const LONG mark = target.count();
     REQUIRE(stopped.Start(0, "/play " + Quoted(breaking)));
     CHECK(stopped.run.WaitForExit(15000) == 1);
+    CHECK_FALSE(TargetGot(target, mark, WM_KEYUP, VK_F1));
 }
 
 TEST_CASE("/play ends with 2 and says why: a file it cannot read, a wrong argument, a question answered No") {
@@ -323,6 +326,11 @@ TEST_CASE("/play checks the screenshot folder first, and ends with 3 when pictur
         drive::MessageBoxView box = c.Answer("Play start", answer);
         CHECK(box.text.find("Screenshots cannot be saved to the folder\nno such folder\n") == 0);
         CHECK(box.defaultId == IDNO);
+        // As in the window, a run that lost its picture says so.
+        if (answer == IDYES) {
+            CHECK(c.Answer("Screenshots not saved", IDOK).text.find(
+                      "Screenshots of this run could not be saved to the folder\nno such folder\n") == 0);
+        }
         CHECK(c.run.WaitForExit() == (answer == IDYES ? 3 : 2));
     }
     // A folder that takes files: the picture is there and the code is 0.

@@ -370,9 +370,12 @@ TEST_CASE("Start Play of a list with screenshots warns when their folder cannot 
     CHECK_FALSE(window.Iconic());
     CHECK(window.Text(IDC_PASS_COUNT) == "idle");
 
-    // The user may still play.
+    // The user may still play; the run then says that its picture is lost.
     window.Post(IDC_PLAY_START);
     REQUIRE(window.Answer("Play start", IDYES).window != nullptr);
+    drive::MessageBoxView lost = window.Answer("Screenshots not saved", IDOK);
+    REQUIRE(lost.window != nullptr);
+    CHECK(lost.text.find("Screenshots of this run could not be saved to the folder\n" + missing + "\n") == 0);
     REQUIRE(gui::WaitFor([&] { return window.Text(IDC_PASS_COUNT) == "1" && !window.Iconic(); }));
 
     // A folder that takes files: no question, and the screenshot is saved.
@@ -386,6 +389,8 @@ TEST_CASE("Start Play of a list with screenshots warns when their folder cannot 
     }));
     CHECK_FALSE(window.Has("Play start"));
     REQUIRE(gui::WaitFor([&] { return !window.Iconic(); }));
+    window.Sync();
+    CHECK_FALSE(window.Has("Screenshots not saved"));
 }
 
 TEST_CASE("a list of 100,000 operations opens, scrolls and edits at once") {
