@@ -262,10 +262,9 @@ bool CAppMain::saveIfModified(SaveReason reason) {
     const SaveOutcome direct = SaveToFilePath();
     if (direct == SaveOutcome::Saved) return true;
     if (direct == SaveOutcome::TooLarge) return false;
-    // Save As cancelled after a failed write would drop changes the user
-    // wanted kept; cancelled without one, the user chose not to save.
-    const SaveOutcome chosen = SaveAs();
-    return chosen == SaveOutcome::Saved || (chosen == SaveOutcome::Cancelled && direct == SaveOutcome::Cancelled);
+    // The user asked for the changes to be kept: a Save As cancelled or
+    // failed takes the command back, as the question's Cancel does.
+    return SaveAs() == SaveOutcome::Saved;
 }
 
 bool CAppMain::newList() {

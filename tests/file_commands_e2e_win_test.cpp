@@ -242,15 +242,22 @@ TEST_CASE("Save As adds the extension mou and replaces files without asking; Sav
     CHECK_FALSE(asked);
 }
 
-TEST_CASE("closing with unsaved changes asks once; Yes without a file opens Save As, and cancelling it still closes") {
+TEST_CASE("closing with unsaved changes asks once; Yes without a file opens Save As, and cancelling it keeps the window") {
     for (int language = 0; language < 2; ++language) {
         CAPTURE(language);
         CMainWindow window;
         REQUIRE(window.Start(language));
         REQUIRE(window.AddPoints({1}));
+        const char* caption = language == 1 ? "操作の更新" : "Operation update";
         PostMessageW(window.Main(), WM_CLOSE, 0, 0);
-        REQUIRE(window.Answer(language == 1 ? "操作の更新" : "Operation update", IDYES).window != nullptr);
+        REQUIRE(window.Answer(caption, IDYES).window != nullptr);
         REQUIRE(window.CompleteFileDialog(window.SaveTitle(), ""));
+        window.Sync();
+        CHECK(window.Run().WaitForExit(10) == -1);
+        CHECK(window.Points() == std::vector<std::string>{"(x=1, y=0)"});
+        // No lets the changes go.
+        PostMessageW(window.Main(), WM_CLOSE, 0, 0);
+        REQUIRE(window.Answer(caption, IDNO).window != nullptr);
         CHECK(window.Run().WaitForExit() == 1);
     }
 }

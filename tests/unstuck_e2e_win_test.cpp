@@ -141,11 +141,13 @@ TEST_CASE("closing the minimised window while recording: the recording ends, the
     CHECK(gui::WaitFor([&] { return GetForegroundWindow() == prompt; }, 2000));
     CHECK_FALSE(IsWindowEnabled(s.window.Main()));
     // The keyboard reaches the prompt: Return takes its default, Yes; the
-    // recorded list has no file, so Save As asks for one, and cancelling it
-    // ends the program without saving.
+    // recorded list has no file, so Save As asks for one, where the
+    // recording is kept.
     s.watch.Drive("key Return ", &from, &lost, 3000);
-    CHECK(s.window.CompleteFileDialog(s.window.SaveTitle(), ""));
+    const std::string kept = s.window.PathIn("kept.mou");
+    CHECK(s.window.CompleteFileDialog(s.window.SaveTitle(), kept));
     CHECK(s.window.Run().WaitForExit() == 1);
+    CHECK(gui::ReadFileAt(kept).find("<action>") != std::string::npos);
 }
 
 TEST_CASE("the session ends while recording: the recording ends, and its rows come back at the next start") {
