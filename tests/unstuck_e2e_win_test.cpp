@@ -72,7 +72,7 @@ TEST_CASE("the break key ends a recording while the focused program opens its he
     s.watch.Drive(Wait(50) + KeyDown("F1") + Wait(150) + KeyUp("F1"), &from, &lost, 1000);
     HWND help = nullptr;
     REQUIRE(gui::WaitFor([&] { return (help = OtherProcessWindow("ERROR", s.window.Pid())) != nullptr; }));
-    CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }, 3000));
+    CHECK(gui::WaitFor([&] { return !s.window.Iconic(); }));
     // Answering the box ends the help viewer; its answer is not recorded.
     PostMessageW(help, WM_COMMAND, IDNO, 0);
     CHECK(gui::WaitFor([&] { return !IsWindow(help); }));
@@ -108,7 +108,7 @@ TEST_CASE("closing the minimised window while recording: the recording ends, the
     // The break key finds nothing to end and leaves the prompt in front.
     std::string lost;
     s.watch.Drive(loop::Tap("F1", 40), &from, &lost, 3000);
-    CHECK(gui::WaitFor([&] { return GetForegroundWindow() == prompt; }, 2000));
+    CHECK(gui::WaitFor([&] { return GetForegroundWindow() == prompt; }));
     CHECK_FALSE(IsWindowEnabled(s.window.Main()));
     // The keyboard reaches the prompt: Return takes its default, No, and
     // the program ends without saving.
@@ -145,7 +145,7 @@ TEST_CASE("a dialog open while the window is minimised comes to the front when a
             s.watch.Drive(loop::Tap("F1", 40), &from, &lost, 3000);
         }
         REQUIRE(gui::WaitFor([&] { return !s.window.Iconic(); }, 10000));
-        CHECK(gui::WaitFor([&] { return GetForegroundWindow() == about; }, 2000));
+        CHECK(gui::WaitFor([&] { return GetForegroundWindow() == about; }));
         CHECK(IsWindowVisible(about));
         // The keyboard reaches the dialog: Escape closes it.
         size_t from = 0;
