@@ -87,6 +87,14 @@ taplore_wine_prepare() {
         wineserver -w
         touch "$prefix/.taplore-ready"
     fi
+    # A program that crashes ends with its exception code and a backtrace on
+    # stderr: with Wine's crash dialog it would wait for an answer that never
+    # comes, and a test would see it only as still running when it gives up.
+    if [ ! -f "$prefix/.taplore-crash-1" ]; then
+        wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        wineserver -w
+        touch "$prefix/.taplore-crash-1"
+    fi
     # Fonts as Windows has them: the English interface ("MS Shell Dlg") in
     # Wine's Tahoma, caption buttons in Wine's Marlett; only the faces the
     # Japanese interface names go to the Japanese font. A Japanese font in

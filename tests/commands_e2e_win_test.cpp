@@ -601,8 +601,11 @@ TEST_CASE("the speed box: stored in the settings, typed or chosen, and a bad spe
         REQUIRE(gui::WaitFor([&] { return !window.Iconic(); }));
         const DWORD took = GetTickCount() - start;
         MESSAGE("3 s at x10 took " << took << " ms");
+        // Not early at x10; and shorter than the three seconds that the
+        // recorded pace cannot undercut, which only a stall of most of them
+        // would reach.
         CHECK(took >= 280);
-        CHECK(took < 2500);
+        CHECK(took < 3000);
         CHECK(window.ReadAfterCommands(window.Run().CurrentIni()).find("<play_speed>1000</play_speed>") !=
               std::string::npos);
         // The list keeps its recorded interval.

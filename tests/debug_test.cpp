@@ -204,7 +204,9 @@ TEST_CASE("only a library beside the program is loaded, and its dependencies onl
         std::remove(out.c_str());
         SetEnv("TAPLORE_DEBUGLIB_OUT", out);
         if (c.plantOnSearchPath) SetEnv(searchVariable, searchList);
-        int code = testutil::RunProgram(probe, "", c.plantInCwd ? plant : dir);
+        std::string why;
+        int code = testutil::RunProgram(probe, "", c.plantInCwd ? plant : dir, &why);
+        INFO(why);
         SetEnv(searchVariable, savedSearch);
         SetEnv("TAPLORE_DEBUGLIB_OUT", "");
 

@@ -46,10 +46,12 @@ inline bool WriteFileAt(const std::string& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
+// Shares deletion too: a test that polls a file the program saves must not
+// make the program's replacement of it fail.
 inline std::string ReadFileAt(const std::string& path, bool* found = nullptr) {
     std::string bytes;
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (found) *found = file != INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE) return bytes;
     char buffer[4096];

@@ -108,10 +108,13 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
     DRIVE(rig, "mousemove 400 400 sleep 0.05 click 4 click 2 mousedown 1 sleep 0.1 mousemove 420 420 mouseup 1");
     // The release comes with the first mouse event after the push: normally
     // the move, but under load Wine may send one without movement before it.
+    // A push that X lost on its way records nothing.
     const std::vector<xdo::RawEvent> events = rig.Driven();
     POINT release = {420, 420};
+    bool pushed = false;
     for (size_t i = 0; i < events.size(); ++i) {
         if (events[i].type != RIM_TYPEMOUSE || !(events[i].buttonFlags & RI_MOUSE_LEFT_BUTTON_DOWN)) continue;
+        pushed = true;
         for (size_t j = i + 1; j < events.size(); ++j) {
             if (events[j].type == RIM_TYPEMOUSE) {
                 release = events[j].cursor;
@@ -121,8 +124,12 @@ TEST_CASE("with motion on: a drag in steps, both wheels, the middle and side but
         break;
     }
     INFO("raw mouse events:\n" << DescribeEvents(events));
-    CheckRecords(rig, {{ActionKind::MouseLeftPush, 400, 400, 0, -1},
-                       {ActionKind::MouseLeftRelease, static_cast<int>(release.x), static_cast<int>(release.y), 0, -1}});
+    std::vector<Expected> expected;
+    if (pushed) {
+        expected = {{ActionKind::MouseLeftPush, 400, 400, 0, -1},
+                    {ActionKind::MouseLeftRelease, static_cast<int>(release.x), static_cast<int>(release.y), 0, -1}};
+    }
+    CheckRecords(rig, expected);
 }
 
 TEST_CASE("with motion on, a busy window thread still records each move where and when it happened") {
@@ -212,11 +219,14 @@ TEST_CASE("with motion on, a later move in the same millisecond takes the place 
         while (rig.recorder.Now() == t) {
         }
     }
+    // The first interval runs from the last record of the loop above; the
+    // others span no more than the time since the first move.
     REQUIRE(rig.list.count() == 5);
     uint32_t sum = 0;
     for (int i = 0; i < 5; ++i) {
         CHECK(rig.list.at(i)->x == 200 + i);
-        if (i > 0) CHECK(rig.list.at(i)->interval >= 1);
+        if (i == 0) continue;
+        CHECK(rig.list.at(i)->interval >= 1);
         sum += rig.list.at(i)->interval;
     }
     CHECK(sum <= rig.recorder.Now() - from);

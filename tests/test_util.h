@@ -105,9 +105,19 @@ inline std::vector<std::string> ListFolder(const std::string& dir) {
 }
 
 // Runs `program` with one optional argument in folder `cwd` and returns its
-// exit code, or -1 when it could not be started or did not end within a minute
-// (it is killed then).
-inline int RunProgram(const std::string& program, const std::string& argument, const std::string& cwd) {
+// exit code, or -1 when it could not be started, was ended by a signal or did
+// not end within two minutes (it is killed then); `why`, when given, then
+// says which. Under Wine a program that crashes waits on the debugger's crash
+// dialog until it is killed, unless the prefix turns that dialog off
+// (cmake/wine-env.sh does): it then ends with its exception code.
+inline int RunProgram(const std::string& program, const std::string& argument, const std::string& cwd,
+                      std::string* why = nullptr) {
+    const unsigned kLimitMs = 120000;
+    char text[128];
+    auto fail = [&](const char* reason) {
+        if (why) *why = reason;
+        return -1;
+    };
 #ifdef _WIN32
     std::string command = "\"" + program + "\"";
     if (!argument.empty()) command += " " + argument;
@@ -116,34 +126,50 @@ inline int RunProgram(const std::string& program, const std::string& argument, c
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si,
                         &pi)) {
-        return -1;
+        snprintf(text, sizeof text, "CreateProcess failed, error %lu", GetLastError());
+        return fail(text);
     }
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    const bool ended = WaitForSingleObject(pi.hProcess, kLimitMs) == WAIT_OBJECT_0;
+    if (ended) GetExitCodeProcess(pi.hProcess, &code);
     else TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    if (!ended) return fail("still running after two minutes");
+    if (why && code >= 0xC0000000u) {
+        snprintf(text, sizeof text, "ended by exception 0x%08lX", code);
+        *why = text;
+    }
     return static_cast<int>(code);
 #else
     pid_t pid = fork();
-    if (pid < 0) return -1;
+    if (pid < 0) return fail("fork failed");
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(120);
         if (argument.empty()) execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         else execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
         _exit(121);
     }
-    for (int waited = 0; waited < 60000; waited += 5) {
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
         int status = 0;
         pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0) return -1;
+        if (done == pid) {
+            if (WIFEXITED(status)) return WEXITSTATUS(status);
+            snprintf(text, sizeof text, "ended by signal %d", WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+            return fail(text);
+        }
+        if (done < 0) return fail("waitpid failed");
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        if ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 > kLimitMs) break;
         timespec pause = {0, 5 * 1000 * 1000};
         nanosleep(&pause, nullptr);
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
-    return -1;
+    return fail("still running after two minutes");
 #endif
 }
 

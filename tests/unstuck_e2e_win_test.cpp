@@ -138,7 +138,7 @@ TEST_CASE("closing the minimised window while recording: the recording ends, the
     // The break key finds nothing to end and leaves the prompt in front.
     std::string lost;
     s.watch.Drive(loop::Tap("F1", 40), &from, &lost, 3000);
-    CHECK(gui::WaitFor([&] { return GetForegroundWindow() == prompt; }, 2000));
+    CHECK(gui::WaitFor([&] { return GetForegroundWindow() == prompt; }));
     CHECK_FALSE(IsWindowEnabled(s.window.Main()));
     // The keyboard reaches the prompt: Return takes its default, Yes; the
     // recorded list has no file, so Save As asks for one, where the
@@ -209,7 +209,7 @@ TEST_CASE("a dialog open while the window is minimised comes to the front when a
             s.watch.Drive(loop::Tap("F1", 40), &from, &lost, 3000);
         }
         REQUIRE(gui::WaitFor([&] { return !s.window.Iconic(); }, 10000));
-        CHECK(gui::WaitFor([&] { return GetForegroundWindow() == about; }, 2000));
+        CHECK(gui::WaitFor([&] { return GetForegroundWindow() == about; }));
         CHECK(IsWindowVisible(about));
         // The keyboard reaches the dialog: Escape closes it.
         size_t from = 0;

@@ -1,6 +1,9 @@
 #pragma once
 // Checks shared by the recorder's tests: what a recording must hold, and the
 // raw event each record comes from.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -9,19 +12,18 @@
 
 namespace recorder_checks {
 
-// How far a recorded interval may be from the gap xdotool made between the
-// two inputs. Measured: within 2 ms for nine in ten intervals on a quiet
-// machine, mostly within 20 ms but now and then over 30 ms with three busy
-// processes per core, since xdotool, the X server and this message loop may
-// each wait for the processor. (The intervals themselves are checked
-// exactly against the moments the events were handled: CheckMoments.)
-constexpr uint32_t kGapToleranceMs = 120;
+// How far a recorded interval is from the gap xdotool made between the two
+// inputs is a figure, printed by CheckRecords and not judged: xdotool, the X
+// server and this message loop may each wait for the processor (measured:
+// within 2 ms for nine in ten intervals on a quiet machine, now and then over
+// 30 ms with three busy processes per core). The intervals themselves are
+// checked exactly against the moments the events were handled: CheckMoments.
 
 struct Expected {
     ActionKind kind;
     int x, y;   // mouse actions: the position given to xdotool; x of a key action: its stroke
     int key;    // key actions: the virtual-key code
-    int gapMs;  // the gap xdotool made before the action; -1: not checked
+    int gapMs;  // the gap xdotool made before the action, for the figure; -1: none
 };
 
 inline bool IsMouse(ActionKind kind) {
@@ -52,6 +54,7 @@ inline std::string Describe(const ActionList& list) {
 inline void CheckRecords(const CRecorderRig& rig, const std::vector<Expected>& expected) {
     INFO("recorded:\n" << Describe(rig.list));
     REQUIRE(rig.list.count() == static_cast<int>(expected.size()));
+    std::vector<double> offsets;
     for (size_t i = 0; i < expected.size(); ++i) {
         const ActionRecord* r = rig.list.at(static_cast<int>(i));
         const Expected& e = expected[i];
@@ -68,10 +71,13 @@ inline void CheckRecords(const CRecorderRig& rig, const std::vector<Expected>& e
             CHECK(r->y == 0);
             CHECK(r->keyCode == e.key);
         }
-        if (e.gapMs >= 0) {
-            CHECK(r->interval + kGapToleranceMs >= static_cast<uint32_t>(e.gapMs));
-            CHECK(r->interval <= e.gapMs + kGapToleranceMs);
-        }
+        if (e.gapMs >= 0) offsets.push_back(std::abs(static_cast<double>(r->interval) - e.gapMs));
+    }
+    std::sort(offsets.begin(), offsets.end());
+    if (!offsets.empty()) {
+        std::printf("recording, interval against xdotool's gap: n %u, |error| median %.0f ms, max %.0f ms\n",
+                    static_cast<unsigned>(offsets.size()), offsets[offsets.size() / 2], offsets.back());
+        std::fflush(stdout);
     }
     std::vector<int> rows;
     for (int i = 0; i < rig.list.count(); ++i) rows.push_back(i);
