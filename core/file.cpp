@@ -30,20 +30,17 @@ int CFile::OpenWrite(const char* path) {
     fileName_.Assign(path);
     const wchar_t* wide = fileName_.GetWide();
     if (!wide) return -1;
-    PlatformFile file = PlatformOpenWrite(wide);
-    if (!file) return -1;
-    handle_ = file;
-    readMode_ = 0;
-    writeMode_ = 1;
-    size_ = 0;
-    return 0;
+    return TakeForWriting(PlatformOpenWrite(wide));
 }
 
 int CFile::OpenNew(const wchar_t* path, bool* taken) {
     *taken = false;
     if (handle_ || !path || !path[0]) return -1;
     fileName_.Assign(path);
-    PlatformFile file = PlatformCreateNew(path, taken);
+    return TakeForWriting(PlatformCreateNew(path, taken));
+}
+
+int CFile::TakeForWriting(PlatformFile file) {
     if (!file) return -1;
     handle_ = file;
     readMode_ = 0;

@@ -53,6 +53,9 @@ public:
     int GetWriteMode() const { return writeMode_; }
 
 private:
+    // Takes `file`, just opened for writing; -1 when there is none.
+    int TakeForWriting(PlatformFile file);
+
     PlatformFile handle_ = nullptr;
     CString fileName_;
     int32_t readMode_ = 1;
