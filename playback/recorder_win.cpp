@@ -140,14 +140,11 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
     UINT capacity = sizeof raw;
     const UINT read = GetRawInputData(input, RID_INPUT, &raw, &capacity, sizeof(RAWINPUTHEADER));
     if (read == static_cast<UINT>(-1) || read < sizeof(RAWINPUTHEADER) || read > sizeof raw) return;
-    // The player's own input coming back: it has been delivered.
-    if (raw.header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
-        player_.NoteInputArrived(raw.data.mouse.ulExtraInformation);
-    } else if (raw.header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
-        player_.NoteInputArrived(raw.data.keyboard.ExtraInformation);
-    }
+    // The player's own input coming back has been delivered: each event's
+    // extra information goes to the player first.
     if (raw.header.dwType == RIM_TYPEMOUSE && read >= kMouseEventSize) {
         const RAWMOUSE& mouse = raw.data.mouse;
+        player_.NoteInputArrived(mouse.ulExtraInformation);
         // An absolute device reports where the pointer is with every
         // event; whether it moved is judged by the cursor position.
         const bool absolute = (mouse.usFlags & MOUSE_MOVE_ABSOLUTE) != 0;
@@ -155,6 +152,7 @@ void CRecorder::OnRawInput(HRAWINPUT input) {
         EventFromMessage(mouse.lLastX, mouse.lLastY, !absolute);
         OnMouseEvent(mouse.usButtonFlags, mouse.usButtonData, moved);
     } else if (raw.header.dwType == RIM_TYPEKEYBOARD && read >= kKeyboardEventSize) {
+        player_.NoteInputArrived(raw.data.keyboard.ExtraInformation);
         EventFromMessage(0, 0, false);
         OnKeyEvent(raw.data.keyboard.VKey, raw.data.keyboard.Flags, raw.data.keyboard.MakeCode);
     }
