@@ -146,14 +146,8 @@ void CPlayer::StopThread() {
     closing_.store(true);
     if (arrival_) SetEvent(arrival_);
     state_.store(RunState::Idle);
-    HANDLE thread = thread_.load();
-    if (thread) {
-        // Up to a second for the run to notice; polled finely, since it
-        // usually ends within one pause.
-        for (int i = 0; i < 100 && requested_.load() != finished_.load(); ++i) {
-            WaitForThread(thread, 10);
-        }
-    }
+    // Up to a second for the run to notice.
+    AwaitRunFinished(1000);
     DWORD id = threadId_.load();
     if (id) PostThreadMessageW(id, WM_QUIT, 0, 0);
     CScopedKernelHandle ended(thread_.exchange(nullptr));
@@ -196,8 +190,13 @@ bool CPlayer::StopNow(DWORD timeoutMs) {
     hurry_.store(true);
     if (arrival_) SetEvent(arrival_);
     ChangeRunState(RunState::Playing, RunState::Idle);
+    return AwaitRunFinished(timeoutMs);
+}
+
+bool CPlayer::AwaitRunFinished(DWORD timeoutMs) {
     HANDLE thread = thread_.load();
     const DWORD start = GetTickCount();
+    // Polled finely: a stopped run usually ends within one pause.
     while (thread && requested_.load() != finished_.load()) {
         const DWORD spent = GetTickCount() - start;
         if (spent >= timeoutMs) return false;

@@ -183,6 +183,9 @@ private:
     bool Perform(const ActionRecord& record, const RECT& desktop, const Snapshot& snapshot);
     void ShowPass(const wchar_t* text);
     void WaitForThread(HANDLE thread, DWORD timeout);
+    // Until every run requested has finished, handling sent messages, at most
+    // `timeoutMs`; true when none is left.
+    bool AwaitRunFinished(DWORD timeoutMs);
     // Player thread, after a run: until its last record has come back as raw
     // input, at most kArrivalWaitMs; not at all while StopNow or StopThread
     // wait for the run, nor when nobody watches raw input.
