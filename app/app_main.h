@@ -201,6 +201,11 @@ private:
     // a file that gave nothing leaves the list as it was. Shared by the ways
     // of opening a file.
     void LoadPath(const wchar_t* path);
+    // The list takes the records, file, screenshot settings and mark of
+    // `loaded` in place of its own, unmodified; ShowList then shows it in
+    // the window's list, folder and format boxes.
+    void TakeList(ActionList* loaded);
+    void ShowList();
     // Saves to filePath; a write that fails is reported. Cancelled when
     // there is no file, or the list did not come whole from it.
     SaveOutcome SaveToFilePath();

@@ -89,26 +89,34 @@ void CAppMain::LoadPath(const wchar_t* path) {
         ReportLoad(path, result, false);
         return;
     }
-    // What New would leave, then the file's list: a format no item of the
-    // format box has leaves it at JPEG.
-    ResetList();
-    list.takeRecords(loaded);
-    list.filePath.Assign(loaded.filePath);
-    list.screenshotFolder.Assign(loaded.screenshotFolder);
-    list.screenshotFormat = loaded.screenshotFormat;
-    list.ident = loaded.ident;
-    list.modified = 0;
+    TakeList(&loaded);
     incompleteFromFile_ = !result.whole();
     if (!FromThisComputer(list.ident)) {
         MessageBoxW(main_window, UiText(TextId::ForeignFileText), UiText(TextId::OperationFileCaption),
                     MB_OK | MB_ICONWARNING);
     }
+    ShowList();
+    if (incompleteFromFile_) ReportLoad(path, result, true);
+    NoteRecentFile(path);
+}
+
+void CAppMain::TakeList(ActionList* loaded) {
+    // What New would leave, then the loaded list: a format no item of the
+    // format box has leaves it at JPEG.
+    ResetList();
+    list.takeRecords(*loaded);
+    list.filePath.Assign(loaded->filePath);
+    list.screenshotFolder.Assign(loaded->screenshotFolder);
+    list.screenshotFormat = loaded->screenshotFormat;
+    list.ident = loaded->ident;
+    list.modified = 0;
+}
+
+void CAppMain::ShowList() {
     refreshRows();
     const wchar_t* folder = list.screenshotFolder.GetWide();
     SetWindowTextW(FolderBox(), folder ? folder : L"");
     SelectComboItemByData(FormatBox(), static_cast<LPARAM>(list.screenshotFormat));
-    if (incompleteFromFile_) ReportLoad(path, result, true);
-    NoteRecentFile(path);
 }
 
 void CAppMain::ReportLoad(const wchar_t* path, const OperationFileLoad& load, bool kept) {

@@ -10,9 +10,7 @@
 #include "config/app_parameter.h"
 #include "core/array.h"
 #include "core/debug.h"
-#include "core/file.h"
 #include "core/xml.h"
-#include "frame/dialog.h"
 
 namespace {
 
@@ -83,17 +81,11 @@ void CAppMain::OfferRecovery() {
         ActionList loaded;
         const OperationFileLoad result = LoadOperationFile(&loaded, path);
         if (result.records > 0 || result.operationFile) {
-            ResetList();
-            list.takeRecords(loaded);
-            list.screenshotFolder.Assign(loaded.screenshotFolder);
-            list.screenshotFormat = loaded.screenshotFormat;
-            list.ident = loaded.ident;
+            TakeList(&loaded);
             // No file of the user's: Save asks for a name, and leaving asks first.
+            list.filePath.Clear();
             list.modified = 1;
-            refreshRows();
-            const wchar_t* folder = list.screenshotFolder.GetWide();
-            SetWindowTextW(FolderBox(), folder ? folder : L"");
-            SelectComboItemByData(FormatBox(), static_cast<LPARAM>(list.screenshotFormat));
+            ShowList();
         }
     }
     DeleteFileW(path);
