@@ -265,6 +265,11 @@ private:
 enum : int { kHotkeyTextCapacity = 40 };
 int HotkeyText(int32_t hotkey, wchar_t* out);
 
+// A message box of `owner` with OK, `icon` and `caption`, telling `format`
+// with its one %s replaced by `argument` (null: empty); the format itself
+// when memory for the text ran out.
+void ShowFormatted(HWND owner, const wchar_t* caption, const wchar_t* format, const wchar_t* argument, UINT icon);
+
 // The program's command line after the program name; a file it names is
 // taken as a full path.
 LaunchRequest ReadProgramCommandLine();

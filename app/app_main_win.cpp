@@ -223,13 +223,16 @@ void CAppMain::ReportRefusedInput() {
 }
 
 void CAppMain::ReportLostPictures() {
-    const wchar_t* format = UiText(TextId::PicturesLostFormat);
-    const wchar_t* folder = list.screenshotFolder.GetWide();
-    if (!folder) folder = L"";
-    CArray<wchar_t> storage;
-    wchar_t* text = storage.Resize(lstrlenW(format) + lstrlenW(folder) + 1) ? storage.Data() : nullptr;
-    if (text) wsprintfW(text, format, folder);
-    MessageBoxW(main_window, text ? text : format, UiText(TextId::PicturesLostCaption), MB_OK | MB_ICONWARNING);
+    ShowFormatted(main_window, UiText(TextId::PicturesLostCaption), UiText(TextId::PicturesLostFormat),
+                  list.screenshotFolder.GetWide(), MB_ICONWARNING);
+}
+
+void ShowFormatted(HWND owner, const wchar_t* caption, const wchar_t* format, const wchar_t* argument, UINT icon) {
+    if (!argument) argument = L"";
+    CArray<wchar_t> text;
+    const bool made = text.Resize(lstrlenW(format) + lstrlenW(argument) + 1);
+    if (made) wsprintfW(text.Data(), format, argument);
+    MessageBoxW(owner, made ? text.Data() : format, caption, MB_OK | icon);
 }
 
 int CAppMain::InitInstance(HINSTANCE hInstance) {

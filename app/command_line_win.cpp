@@ -28,16 +28,6 @@ int CommandLanguage() {
     return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? 1 : 0;
 }
 
-// `format` with its one %s replaced by `argument`.
-void ShowFormatted(const wchar_t* format, const wchar_t* argument, UINT icon) {
-    if (!argument) argument = L"";
-    const int size = lstrlenW(format) + lstrlenW(argument) + 1;
-    CArray<wchar_t> text;
-    const bool made = text.Resize(size);
-    if (made) wsprintfW(text.Data(), format, argument);
-    MessageBoxW(nullptr, made ? text.Data() : format, L"Taplore", MB_OK | icon);
-}
-
 LRESULT CALLBACK PlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     CAppMain* app = reinterpret_cast<CAppMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
@@ -88,7 +78,7 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
     }
     if (request.mode == LaunchMode::Error) {
         DebugPrint(L"command line refused\n");
-        if (!request.quiet) ShowFormatted(LaunchErrorFormat(request.error, language), request.argument, MB_ICONWARNING);
+        if (!request.quiet) ShowFormatted(nullptr, L"Taplore", LaunchErrorFormat(request.error, language), request.argument, MB_ICONWARNING);
         return kExitFailed;
     }
     // Only a whole list plays: a damaged file could stop half way through
@@ -97,7 +87,7 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
     if (!load.operationFile || !load.whole()) {
         DebugPrint(L"play : file not read : %s\n", request.file);
         if (!request.quiet) {
-            ShowFormatted(UiText(TextId::PlayFileUnreadableFormat), request.file, MB_ICONWARNING);
+            ShowFormatted(nullptr, L"Taplore", UiText(TextId::PlayFileUnreadableFormat), request.file, MB_ICONWARNING);
         }
         return kExitFailed;
     }

@@ -69,11 +69,9 @@ void CAppMain::RegisterHotkeys() {
         hotkeyReported_[i] = hotkeys[i];
         wchar_t name[kHotkeyTextCapacity];
         HotkeyText(hotkeys[i], name);
-        const wchar_t* format = UiText(i == 0 ? TextId::RecordHotkeyBusyFormat : TextId::PlayHotkeyBusyFormat);
-        CArray<wchar_t> text;
-        const bool made = text.Resize(lstrlenW(format) + kHotkeyTextCapacity);
-        if (made) wsprintfW(text.Data(), format, name);
-        MessageBoxW(main_window, made ? text.Data() : name, UiText(TextId::HotkeyCaption), MB_OK | MB_ICONWARNING);
+        ShowFormatted(main_window, UiText(TextId::HotkeyCaption),
+                      UiText(i == 0 ? TextId::RecordHotkeyBusyFormat : TextId::PlayHotkeyBusyFormat), name,
+                      MB_ICONWARNING);
     }
 }
 

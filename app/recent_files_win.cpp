@@ -114,12 +114,8 @@ void CAppMain::OpenRecentFile(int index) {
         parameters->RemoveRecentFile(index);
         SaveSettingsOf(parameters);
         ShowRecentFiles();
-        const wchar_t* format = UiText(TextId::RecentMissingFormat);
-        CArray<wchar_t> text;
-        const bool made = text.Resize(lstrlenW(format) + length + 1);
-        if (made) wsprintfW(text.Data(), format, path.Data());
-        MessageBoxW(main_window, made ? text.Data() : path.Data(), UiText(TextId::OperationFileCaption),
-                    MB_OK | MB_ICONWARNING);
+        ShowFormatted(main_window, UiText(TextId::OperationFileCaption), UiText(TextId::RecentMissingFormat),
+                      path.Data(), MB_ICONWARNING);
     } else {
         OpenPath(path.Data());
     }
