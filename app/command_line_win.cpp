@@ -124,18 +124,19 @@ int CAppMain::RunCommand(HINSTANCE hInstance, const LaunchRequest& request) {
     player.SetMainWindow(window);
     player.WatchInputArrivals(true);
     int result = kExitFailed;
+    // The break key is taken from the program in front, as in the window,
+    // from before the run's first row on.
+    recorder.WatchBreakKey();
     if (player.StartThread() && player.RequestPlay(list, request.repeat, request.speed)) {
-        // The break key is taken from the program in front, as in the window.
-        recorder.WatchBreakKey();
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        recorder.StopWatchingBreakKey();
         result = player.LastRunComplete() ? kExitPlayed : kExitStopped;
         if (player.LastRunEnd() != kPlayEndNormal) result = kExitIncomplete;
     }
+    recorder.StopWatchingBreakKey();
     player.StopThread();
     player.SetMainWindow(nullptr);
     DestroyWindow(window);

@@ -131,8 +131,10 @@ void CAppMain::StartPlay() {
         return;
     }
     if (!ConfirmPlayStart() || !ConfirmScreenshotFolder()) return;
-    // Playing from here on, so Stop Play and the break key act at once.
-    if (player.RequestPlay(list, repeat, speed)) recorder.WatchBreakKey();
+    // Playing from the request on, so Stop Play and the break key act at
+    // once; the break key is watched first, as the run's first row may be it.
+    recorder.WatchBreakKey();
+    if (!player.RequestPlay(list, repeat, speed)) recorder.StopWatchingBreakKey();
     MinimiseWindow(main_window);
 }
 
