@@ -70,30 +70,10 @@ bool TargetGot(const target::Process& t, LONG from, UINT message, UINT key) {
     return false;
 }
 
-// Runs `command` (a program of the system) and waits for its end.
-bool RunSystemCommand(std::wstring command) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        return false;
-    }
-    CloseHandle(info.hThread);
-    const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
-    CloseHandle(info.hProcess);
-    return ended;
-}
-
-// The files in `folder` whose names start with SCREENSHOT_ and which are no folders.
+// The names in `folder` that start with SCREENSHOT_.
 int ScreenshotFiles(const std::string& folder) {
     int files = 0;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(gui::Wide(testutil::Join(folder, "SCREENSHOT_*")).c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    for (const std::string& name : testutil::ListFolder(folder)) files += name.rfind("SCREENSHOT_", 0) == 0;
     return files;
 }
 
@@ -289,7 +269,10 @@ TEST_CASE("/play ends at once on a close request or the end of the session, lets
         REQUIRE(hidden != nullptr);
         if (way == "taskkill") {
             // Without /F: a close message to every window of the process.
-            CHECK(RunSystemCommand(L"taskkill.exe /PID " + std::to_wstring(c.run.Pid())));
+            char system[MAX_PATH] = {};
+            GetSystemDirectoryA(system, MAX_PATH);
+            CHECK(testutil::RunProgram(std::string(system) + "\\taskkill.exe", "/PID " + std::to_string(c.run.Pid()),
+                                       system) >= 0);
         } else {
             const UINT message = way == "WM_ENDSESSION" ? WM_ENDSESSION : WM_QUERYENDSESSION;
             DWORD_PTR answer = 0;

@@ -247,9 +247,14 @@ TEST_CASE("the window comes back at a run's end only after the run's last keys h
         s.window.Post(ID_APP_ABOUT);
         HWND about = nullptr;
         REQUIRE(gui::WaitFor([&] { return (about = drive::FindOwnWindow(s.window.Pid(), kAboutCaption)) != nullptr; }));
-        // The target takes the keyboard before the first key comes.
-        SetForegroundWindow(s.target.window());
-        REQUIRE(gui::WaitFor([&] { return GetForegroundWindow() == s.target.window(); }));
+        // The target takes the keyboard before the first key comes, and keeps
+        // it once the window has handled what it had queued (the dialog's
+        // own activation may still be among it).
+        REQUIRE(gui::WaitFor([&] {
+            SetForegroundWindow(s.target.window());
+            s.window.Sync();
+            return GetForegroundWindow() == s.target.window();
+        }));
         REQUIRE(s.watch.Pump([&] { return !s.window.Iconic(); }, 20000));
         std::vector<target::Event> keys;
         s.watch.Pump(
